@@ -1,0 +1,164 @@
+#ifdef _WIN32
+#include "core/error.h"
+#include "core/file_system.h"
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+namespace tq {
+namespace {
+
+// Paths are UTF-8 inside the program; Windows wants UTF-16.
+std::wstring widen(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+    return wide;
+}
+
+[[noreturn]] void throwWindowsError(DWORD err) {
+    switch (err) {
+    case ERROR_FILE_NOT_FOUND: throw Error(msg::FileNotFound);
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_INVALID_DRIVE: throw Error(msg::InvalidFilename);
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT: throw Error(msg::AccessDenied);
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: throw Error(msg::DiskFull);
+    case ERROR_HANDLE_EOF: throw Error(msg::ReadBeyondEnd);
+    default: throw Error(ioErrorMessage(static_cast<int>(err)));
+    }
+}
+
+class WindowsFile final : public File {
+public:
+    explicit WindowsFile(HANDLE h) : h_(h) {}
+    ~WindowsFile() override {
+        if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+    }
+    void seek(uint64_t offset) override {
+        LARGE_INTEGER li;
+        li.QuadPart = static_cast<LONGLONG>(offset);
+        if (!SetFilePointerEx(h_, li, nullptr, FILE_BEGIN)) throwWindowsError(GetLastError());
+        pos_ = offset;
+    }
+    uint64_t position() const override { return pos_; }
+    uint64_t size() override {
+        LARGE_INTEGER li;
+        if (!GetFileSizeEx(h_, &li)) throwWindowsError(GetLastError());
+        return static_cast<uint64_t>(li.QuadPart);
+    }
+    void read(void* buffer, size_t n) override {
+        if (readSome(buffer, n) != n) throw Error(msg::ReadBeyondEnd);
+    }
+    size_t readSome(void* buffer, size_t n) override {
+        auto* p = static_cast<char*>(buffer);
+        size_t done = 0;
+        while (done < n) {
+            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(n - done, 1u << 30));
+            DWORD got = 0;
+            if (!ReadFile(h_, p + done, chunk, &got, nullptr)) throwWindowsError(GetLastError());
+            if (got == 0) break;
+            done += got;
+        }
+        pos_ += done;
+        return done;
+    }
+    void write(const void* buffer, size_t n) override {
+        const auto* p = static_cast<const char*>(buffer);
+        size_t done = 0;
+        while (done < n) {
+            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(n - done, 1u << 30));
+            DWORD put = 0;
+            if (!WriteFile(h_, p + done, chunk, &put, nullptr)) throwWindowsError(GetLastError());
+            if (put == 0) throw Error(msg::DiskFull);
+            done += put;
+        }
+        pos_ += done;
+    }
+    void sync() override {
+        if (!FlushFileBuffers(h_)) throwWindowsError(GetLastError());
+    }
+    void close() override {
+        if (h_ == INVALID_HANDLE_VALUE) return;
+        HANDLE h = h_;
+        h_ = INVALID_HANDLE_VALUE;
+        if (!CloseHandle(h)) throwWindowsError(GetLastError());
+    }
+
+private:
+    HANDLE h_;
+    uint64_t pos_ = 0;
+};
+
+class WindowsFileSystem final : public FileSystem {
+public:
+    std::unique_ptr<File> open(const std::string& path, OpenMode mode) override {
+        if (path.empty()) throw Error(msg::InvalidFilename);
+        DWORD access = GENERIC_READ;
+        DWORD disposition = OPEN_EXISTING;
+        if (mode != OpenMode::Read) access |= GENERIC_WRITE;
+        if (mode == OpenMode::Create) disposition = CREATE_ALWAYS;
+        // Others may read and write meanwhile: the map editor keeps the map open.
+        HANDLE h = CreateFileW(widen(path).c_str(), access,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) throwWindowsError(GetLastError());
+        auto file = std::make_unique<WindowsFile>(h);
+        if (mode == OpenMode::Append) file->seek(file->size());
+        return file;
+    }
+    bool exists(const std::string& path) override {
+        const DWORD attr = GetFileAttributesW(widen(path).c_str());
+        return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
+    }
+    uint64_t fileSize(const std::string& path) override {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &data))
+            throwWindowsError(GetLastError());
+        return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
+    void rename(const std::string& from, const std::string& to) override {
+        if (!MoveFileExW(widen(from).c_str(), widen(to).c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            throwWindowsError(GetLastError());
+    }
+    void remove(const std::string& path) override {
+        if (!DeleteFileW(widen(path).c_str())) {
+            const DWORD err = GetLastError();
+            if (err != ERROR_FILE_NOT_FOUND) throwWindowsError(err);
+        }
+    }
+    bool sameFile(const std::string& a, const std::string& b) override {
+        BY_HANDLE_FILE_INFORMATION ia, ib;
+        if (!info(a, ia) || !info(b, ib)) return false;
+        return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+               ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+    }
+
+private:
+    static bool info(const std::string& path, BY_HANDLE_FILE_INFORMATION& out) {
+        HANDLE h = CreateFileW(widen(path).c_str(), 0,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        const bool ok = GetFileInformationByHandle(h, &out) != 0;
+        CloseHandle(h);
+        return ok;
+    }
+};
+
+} // namespace
+
+FileSystem& realFileSystem() {
+    static WindowsFileSystem fs;
+    return fs;
+}
+
+} // namespace tq
+#endif

@@ -1,0 +1,81 @@
+#include "core/map_file.h"
+
+#include "core/bytes.h"
+#include "core/error.h"
+#include "core/file_system.h"
+
+namespace tq {
+
+void decodeMapCell(const uint8_t* b, TMapCell& cell) {
+    cell.TileId = le::u16(b);
+    cell.Altitude = static_cast<int8_t>(b[2]);
+}
+
+void encodeMapCell(const TMapCell& cell, uint8_t* b) {
+    le::put16(b, cell.TileId);
+    b[2] = static_cast<uint8_t>(cell.Altitude);
+}
+
+void decodeMapBlock(const uint8_t* b, TMapBlock& block) {
+    for (int i = 0; i < MapBlockHeaderSize; ++i) block.Header[size_t(i)] = b[i];
+    for (int i = 0; i < CellsPerBlock; ++i)
+        decodeMapCell(b + MapBlockHeaderSize + i * MapCellSize, block.Cells[size_t(i)]);
+}
+
+void encodeMapBlock(const TMapBlock& block, uint8_t* b) {
+    for (int i = 0; i < MapBlockHeaderSize; ++i) b[i] = block.Header[size_t(i)];
+    for (int i = 0; i < CellsPerBlock; ++i)
+        encodeMapCell(block.Cells[size_t(i)], b + MapBlockHeaderSize + i * MapCellSize);
+}
+
+void ReadMapBlock(File& map, int x, int y, TMapBlock& block) {
+    block = TMapBlock{};
+    if (!validBlock(x, y)) return;
+    uint8_t bytes[MapBlockSize];
+    map.seek(mapBlockOffset(x, y));
+    map.read(bytes, sizeof bytes);
+    decodeMapBlock(bytes, block);
+}
+
+void WriteMapBlock(File& map, int x, int y, const TMapBlock& block) {
+    if (!validBlock(x, y)) return;
+    uint8_t bytes[MapBlockSize];
+    encodeMapBlock(block, bytes);
+    map.seek(mapBlockOffset(x, y));
+    map.write(bytes, sizeof bytes);
+}
+
+void ReadMapBlock(const std::string& fileName, int x, int y, TMapBlock& block) {
+    block = TMapBlock{};
+    if (!validBlock(x, y)) return;
+    auto file = openFile(fileName, OpenMode::Read);
+    ReadMapBlock(*file, x, y, block);
+    file->close();
+}
+
+void WriteMapBlock(const std::string& fileName, int x, int y, const TMapBlock& block) {
+    if (!validBlock(x, y)) return;
+    auto file = openFile(fileName, OpenMode::ReadWrite);
+    // Never write past the file's end: a short file is not a map to grow.
+    if (file->size() < mapBlockOffset(x, y) + MapBlockSize) throw Error(msg::ReadBeyondEnd);
+    WriteMapBlock(*file, x, y, block);
+    file->close();
+}
+
+TMapCell ReadMapCell(File& map, int x, int y) {
+    uint8_t bytes[MapCellSize];
+    map.seek(mapCellOffset(x, y));
+    map.read(bytes, sizeof bytes);
+    TMapCell cell;
+    decodeMapCell(bytes, cell);
+    return cell;
+}
+
+void WriteMapCell(File& map, int x, int y, const TMapCell& cell) {
+    uint8_t bytes[MapCellSize];
+    encodeMapCell(cell, bytes);
+    map.seek(mapCellOffset(x, y));
+    map.write(bytes, sizeof bytes);
+}
+
+} // namespace tq

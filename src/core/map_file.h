@@ -1,0 +1,44 @@
+#pragma once
+#include "core/world.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace tq {
+
+class File;
+
+// One land cell (3 bytes on disk: tile id little-endian, signed altitude).
+struct TMapCell {
+    uint16_t TileId = 0;
+    int8_t Altitude = 0;
+    friend bool operator==(const TMapCell&, const TMapCell&) = default;
+};
+
+// One block of map0.mul exactly as stored: 4 opaque header bytes, then 64 cells row
+// by row (local (cx, cy) is element cy*8 + cx).
+struct TMapBlock {
+    std::array<uint8_t, MapBlockHeaderSize> Header{};
+    std::array<TMapCell, CellsPerBlock> Cells{};
+    friend bool operator==(const TMapBlock&, const TMapBlock&) = default;
+};
+
+void decodeMapCell(const uint8_t* bytes, TMapCell& cell);
+void encodeMapCell(const TMapCell& cell, uint8_t* bytes);
+void decodeMapBlock(const uint8_t* bytes, TMapBlock& block);
+void encodeMapBlock(const TMapBlock& block, uint8_t* bytes);
+
+// Block coordinates outside 0..767 / 0..511: the read gives an all-zero block and the
+// write does nothing, without touching the file.
+void ReadMapBlock(const std::string& fileName, int x, int y, TMapBlock& block);
+void WriteMapBlock(const std::string& fileName, int x, int y, const TMapBlock& block);
+// The same over a file the caller keeps open for a whole pass.
+void ReadMapBlock(File& map, int x, int y, TMapBlock& block);
+void WriteMapBlock(File& map, int x, int y, const TMapBlock& block);
+
+// Single cells at mapCellOffset(x, y), 3 bytes at a time.
+TMapCell ReadMapCell(File& map, int x, int y);
+void WriteMapCell(File& map, int x, int y, const TMapCell& cell);
+
+} // namespace tq

@@ -1,0 +1,127 @@
+#include "core/static_index.h"
+
+#include "core/atomic_file.h"
+#include "core/bytes.h"
+#include "core/error.h"
+#include "core/file_system.h"
+
+#include <vector>
+
+namespace tq {
+
+std::unique_ptr<StaticIndexBuffer> newStaticIndex() { return std::make_unique<StaticIndexBuffer>(); }
+
+void decodeIndexRec(const uint8_t* b, TStaticIndexRec& rec) {
+    rec.Start = le::i32(b);
+    rec.Length = le::i32(b + 4);
+    rec.Extra = le::i32(b + 8);
+}
+
+void encodeIndexRec(const TStaticIndexRec& rec, uint8_t* b) {
+    le::put32(b, uint32_t(rec.Start));
+    le::put32(b + 4, uint32_t(rec.Length));
+    le::put32(b + 8, uint32_t(rec.Extra));
+}
+
+void decodeStaticRec(const uint8_t* b, TStaticRec& rec) {
+    rec.ItemId = le::u16(b);
+    rec.X = b[2];
+    rec.Y = b[3];
+    rec.Z = static_cast<int8_t>(b[4]);
+    rec.Color = le::u16(b + 5);
+}
+
+void encodeStaticRec(const TStaticRec& rec, uint8_t* b) {
+    le::put16(b, rec.ItemId);
+    b[2] = rec.X;
+    b[3] = rec.Y;
+    b[4] = static_cast<uint8_t>(rec.Z);
+    le::put16(b + 5, rec.Color);
+}
+
+std::string tooManyStaticsMessage(int64_t records) {
+    return "A block can hold at most " + std::to_string(StaticBlockCapacity) + " statics (" +
+           std::to_string(records) + " asked for)";
+}
+
+void LoadStaticIndex(const std::string& path, StaticIndexBuffer& index, const Progress& progress) {
+    progress.report(0);
+    auto file = openFile(path, OpenMode::Read);
+    // One read of the whole index; the 768 progress steps only walk the decoded columns.
+    std::vector<uint8_t> bytes(StaticIndexFileSize);
+    file->read(bytes.data(), bytes.size());
+    file->close();
+    for (int x = 0; x < BlocksX; ++x) {
+        const uint8_t* column = bytes.data() + size_t(x) * StaticIndexColumnBytes;
+        for (int y = 0; y < BlocksY; ++y) decodeIndexRec(column + y * StaticIndexRecSize, index.at(x, y));
+        progress.report(x * 100 / BlocksX);
+        progress.pumpEvents();
+    }
+    progress.report(100);
+}
+
+void SaveStaticIndex(const std::string& path, const StaticIndexBuffer& index, const Progress& progress) {
+    std::vector<uint8_t> bytes(StaticIndexFileSize);
+    for (int x = 0; x < BlocksX; ++x) {
+        uint8_t* column = bytes.data() + size_t(x) * StaticIndexColumnBytes;
+        for (int y = 0; y < BlocksY; ++y) encodeIndexRec(index.at(x, y), column + y * StaticIndexRecSize);
+        progress.report(90 + x * 10 / BlocksX);
+        progress.pumpEvents();
+    }
+    // Written under a temporary name and renamed: a failure leaves the old index whole.
+    AtomicFile out(path);
+    out.file().write(bytes.data(), bytes.size());
+    out.commit();
+}
+
+void ReadBlockStatics(File& statics, const TStaticIndexRec& entry, TStaticBlock& block) {
+    block.clear();
+    if (entry.Start == -1) return;
+    if (entry.Length % StaticRecSize != 0) throw Error(LengthNotMultipleMessage);
+    if (entry.Start < 0 || entry.Length < 0) throw Error(msg::ReadBeyondEnd);
+    if (uint32_t(entry.Length) > StaticBlockMaxBytes) throw Error(tooManyStaticsMessage(entry.Length / StaticRecSize));
+    uint8_t bytes[StaticBlockMaxBytes];
+    statics.seek(uint64_t(entry.Start));
+    statics.read(bytes, size_t(entry.Length));
+    const int count = entry.Length / StaticRecSize;
+    for (int i = 0; i < count; ++i) decodeStaticRec(bytes + i * StaticRecSize, block.Records[size_t(i)]);
+    block.Count = uint16_t(count);
+}
+
+void ReadBlockStatics(const std::string& staticsPath, const TStaticIndexRec& entry, TStaticBlock& block) {
+    block.clear();
+    if (entry.Start == -1) return;
+    auto file = openFile(staticsPath, OpenMode::Read);
+    ReadBlockStatics(*file, entry, block);
+    file->close();
+}
+
+void AppendStatics(TStaticBlock& destination, const TStaticBlock& source) {
+    const int total = int(destination.Count) + int(source.Count);
+    if (total > StaticBlockCapacity) throw Error(tooManyStaticsMessage(total));
+    for (int i = 0; i < source.Count; ++i)
+        destination.Records[size_t(destination.Count + i)] = source.Records[size_t(i)];
+    destination.Count = uint16_t(total);
+}
+
+void WriteBlockStatics(File& statics, TStaticIndexRec& entry, const TStaticBlock& block) {
+    if (block.Count > StaticBlockCapacity) throw Error(tooManyStaticsMessage(block.Count));
+    const uint64_t end = statics.size();
+    if (end > 0x7FFFFFFFull) throw Error("statics0.mul has grown past 2 GB and cannot take more records");
+    uint8_t bytes[StaticBlockMaxBytes];
+    for (int i = 0; i < block.Count; ++i) encodeStaticRec(block.Records[size_t(i)], bytes + i * StaticRecSize);
+    statics.seek(end);
+    statics.write(bytes, size_t(block.Count) * StaticRecSize);
+    entry.Start = int32_t(end);
+    entry.Length = int32_t(block.Count) * StaticRecSize;
+}
+
+void WriteBlockStatics(const std::string& staticsPath, TStaticIndexRec& entry, const TStaticBlock& block) {
+    auto file = openFile(staticsPath, OpenMode::ReadWrite);
+    TStaticIndexRec updated = entry;
+    WriteBlockStatics(*file, updated, block);
+    file->close();
+    entry = updated;
+}
+
+} // namespace tq

@@ -1,0 +1,81 @@
+#pragma once
+#include "core/progress.h"
+#include "core/world.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tq {
+
+class File;
+
+// One entry of staidx0.mul (12 bytes on disk, little-endian).
+struct TStaticIndexRec {
+    int32_t Start = 0;   // offset in statics0.mul; -1: the block has no statics
+    int32_t Length = 0;  // bytes in the block's run, a multiple of 7 when valid
+    int32_t Extra = 0;   // carried along unchanged
+    bool empty() const { return Start == -1; }
+    friend bool operator==(const TStaticIndexRec&, const TStaticIndexRec&) = default;
+};
+
+// One static object (7 bytes on disk).
+struct TStaticRec {
+    uint16_t ItemId = 0;
+    uint8_t X = 0;  // column inside the block, 0..7
+    uint8_t Y = 0;  // row inside the block, 0..7
+    int8_t Z = 0;
+    uint16_t Color = 0;
+    friend bool operator==(const TStaticRec&, const TStaticRec&) = default;
+};
+
+// The statics of one block in memory: records past Count are zero.
+struct TStaticBlock {
+    uint16_t Count = 0;
+    std::array<TStaticRec, StaticBlockCapacity> Records{};
+    void clear() { *this = TStaticBlock{}; }
+};
+
+// The whole index in memory, [x][y] in the file's x-major order (4,718,592 bytes on disk).
+struct StaticIndexBuffer {
+    std::array<std::array<TStaticIndexRec, BlocksY>, BlocksX> entries{};
+    TStaticIndexRec& at(int bx, int by) { return entries[size_t(bx)][size_t(by)]; }
+    const TStaticIndexRec& at(int bx, int by) const { return entries[size_t(bx)][size_t(by)]; }
+    std::array<TStaticIndexRec, BlocksY>& operator[](size_t x) { return entries[x]; }
+    const std::array<TStaticIndexRec, BlocksY>& operator[](size_t x) const { return entries[x]; }
+};
+// The buffer is large; keep it on the heap.
+std::unique_ptr<StaticIndexBuffer> newStaticIndex();
+
+// Byte codecs, independent of the compiler's struct layout.
+void decodeIndexRec(const uint8_t* bytes, TStaticIndexRec& rec);
+void encodeIndexRec(const TStaticIndexRec& rec, uint8_t* bytes);
+void decodeStaticRec(const uint8_t* bytes, TStaticRec& rec);
+void encodeStaticRec(const TStaticRec& rec, uint8_t* bytes);
+
+inline constexpr const char* LengthNotMultipleMessage =
+    "StaticPointer.Length is not a multiple of SizeOf(TStaticRec)";
+// Refusals of blocks that would not fit a TStaticBlock.
+std::string tooManyStaticsMessage(int64_t records);
+
+// Progress: 0, then x*100/768 after each of the 768 columns (with a pump), then 100.
+void LoadStaticIndex(const std::string& path, StaticIndexBuffer& index, const Progress& progress = {});
+// Replaces the file atomically. Progress: 90 + x*10/768 after each column (with a pump).
+void SaveStaticIndex(const std::string& path, const StaticIndexBuffer& index, const Progress& progress = {});
+
+// Reads the block's run; an entry with Start -1 gives Count 0 without opening the file.
+void ReadBlockStatics(const std::string& staticsPath, const TStaticIndexRec& entry, TStaticBlock& block);
+// The same over a file the caller keeps open for a whole pass.
+void ReadBlockStatics(File& statics, const TStaticIndexRec& entry, TStaticBlock& block);
+
+// Appends source's records behind destination's; refuses more than 2048 in all.
+void AppendStatics(TStaticBlock& destination, const TStaticBlock& source);
+
+// Appends the block's records at the end of statics0.mul and points the entry at them
+// (Start = old size, Length = Count*7; Extra kept). The index file is the caller's business.
+void WriteBlockStatics(const std::string& staticsPath, TStaticIndexRec& entry, const TStaticBlock& block);
+// The same over an open file (positioned anywhere; the run goes to its end).
+void WriteBlockStatics(File& statics, TStaticIndexRec& entry, const TStaticBlock& block);
+
+} // namespace tq

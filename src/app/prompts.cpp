@@ -1,0 +1,56 @@
+#include "app/prompts.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <exception>
+
+namespace tq {
+namespace {
+
+class DialogPrompts final : public Prompts {
+public:
+    void error(QWidget* parent, const QString& title, const QString& text) override {
+        QMessageBox::critical(parent, title, text);
+    }
+    void information(QWidget* parent, const QString& title, const QString& text) override {
+        QMessageBox::information(parent, title, text);
+    }
+    bool question(QWidget* parent, const QString& title, const QString& text) override {
+        return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    }
+    QString saveFileName(QWidget* parent, const QString& title, const QString& filter,
+                         const QString& defaultSuffix, const QString& startPath) override {
+        QFileDialog dialog(parent, title, startPath, filter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(defaultSuffix);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+        return dialog.selectedFiles().first();
+    }
+    QString openFileName(QWidget* parent, const QString& title, const QString& filter,
+                         const QString& startPath) override {
+        return QFileDialog::getOpenFileName(parent, title, startPath, filter);
+    }
+};
+
+DialogPrompts realPrompts;
+Prompts* current = nullptr;
+
+} // namespace
+
+Prompts& prompts() { return current ? *current : realPrompts; }
+void setPrompts(Prompts* replacement) { current = replacement; }
+
+bool reportException(QWidget* parent) {
+    QString text;
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        text = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        text = QStringLiteral("Unknown error");
+    }
+    prompts().error(parent, QStringLiteral("CustomTerraquill"), text);
+    return false;
+}
+
+} // namespace tq

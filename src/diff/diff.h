@@ -1,0 +1,104 @@
+#pragma once
+#include "core/error.h"
+#include "core/progress.h"
+
+#include <cstdint>
+#include <string>
+
+// Generating and applying ".tq2" diff packages: the operations behind the diff window's
+// "Generate Diff" and "Apply Diff" buttons and `terraquill-cli diff`.
+namespace tq {
+
+// The six world files the diff window names. Original files are only read.
+struct DiffPaths {
+    std::string origStaIdx;   // OStaIdxEdit
+    std::string origStatics;  // OStaticsEdit
+    std::string origMap;      // OMapEdit
+    std::string modStaIdx;    // MStaIdxEdit  (rebuilt by apply)
+    std::string modStatics;   // MStaticsEdit (rebuilt by apply)
+    std::string modMap;       // MMapEdit     (every block overwritten in place by apply)
+};
+
+// Which parts a generated package covers (the window's StaticsCheckBox and MapCheckBox).
+// At least one must be set.
+struct DiffParts {
+    bool statics = true;
+    bool map = true;
+};
+
+inline constexpr const char* DiffPackageExtension = ".tq2";
+inline constexpr const char* DiffFileFilterName = "TQ-Diff file (Version 2)";
+inline constexpr const char* CrcValueCaption = "CRC value";
+inline constexpr const char* CrcErrorCaption = "CRC error!";
+inline constexpr const char* WrongPackageExtensionMessage =
+    "You can't apply this file! If you want to apply a .tqd file, please use Terraquill 5.";
+
+// True when the file name's extension (from its last ".", dot included), in lower case,
+// is ".tq2". "patch.TQ2" is a package name; "patch.tqd", "patch" and "dir.tq2/patch" are not.
+bool IsDiffPackageName(const std::string& fileName);
+// The name a generated package is written under: fileName itself when it already ends in
+// ".tq2" (any case), otherwise fileName + ".tq2", so a generated package can always be applied.
+std::string DiffPackageName(const std::string& fileName);
+
+// "The original statics file has a CRC value of 0D C2 9C 5A."
+std::string CrcValueText(uint32_t origIndexCrc);
+
+struct GenerateDiffResult {
+    std::string packagePath;   // the name actually written (DiffPackageName of the chosen one)
+    uint32_t origIndexCrc = 0; // 0 when the statics part was not generated
+    std::string crcText;       // CrcValueText(origIndexCrc): the closing message (caption "CRC value")
+};
+
+// Compares the original files with the modified ones and writes a package of the blocks
+// that differ. The package is written under a temporary name and renamed to
+// DiffPackageName(packageName) only when complete; on failure that name is untouched.
+//
+// Progress, in order ("message" = progress.setMessage: the window's label shows the text and
+// its bar returns to 0; "bar" = progress.report; every bar step is followed by a pump):
+//   statics part: message "Generating Diff (Statics)"; bar 0, 0..99, 100 while loading the
+//     original index, then the same for the modified index; one bar x*100/768 per block
+//     column; message "Generating Diff (Statics index)"; bar x*100/768 per column.
+//   map part: bar 0..100 for the checksum of the modified map, under whatever message is
+//     showing (the window's "Working, please wait..." when the statics part is off);
+//     message "Generating Diff (Map)"; bar x*100/768 per column; message
+//     "Generating Diff (Map index)"; bar x*100/768 per column.
+// Throws tq::Error on any failure (file layer messages, or neither part chosen).
+GenerateDiffResult GenerateDiff(const DiffPaths& paths, const std::string& packageName, DiffParts parts,
+                                const Progress& progress = {});
+
+// The original static index does not have the checksum the package was generated from.
+// what() is the whole message; the window shows it under CrcErrorCaption with one OK button.
+class DiffCrcError : public Error {
+public:
+    DiffCrcError(uint32_t actual, uint32_t expected);
+    uint32_t actual, expected;
+};
+
+// The package's name does not end in ".tq2"; what() is WrongPackageExtensionMessage (the
+// window shows it under the title "Error" with a single "Cancel" button).
+class DiffPackageNameError : public Error {
+public:
+    DiffPackageNameError() : Error(WrongPackageExtensionMessage) {}
+};
+
+// Applies a package to the original files, giving the modified files of `paths`.
+// Before anything is written the package's header and both tables are checked against its
+// size (a package that fails is refused with a message starting "Invalid TQD file"), the
+// input files are opened and the modified map's size is checked, and with a statics part
+// the original index's checksum is compared (DiffCrcError). The new statics0.mul and
+// staidx0.mul are built under temporary names and renamed over the old ones at the end of
+// the statics part (statics first, then the index); the map is then written in place,
+// block column by block column, so applying the same package again after a failure
+// completes it.
+//
+// Progress, in order (same conventions as GenerateDiff):
+//   statics part: bar 0, 0..99, 100 while loading the original index (under the window's
+//     default message); message "Applying Diff (Reading statics index)"; bar x*100/768 per
+//     column; message "Applying Diff (Creating statics)"; bar x*100/768 per column, then
+//     90 + x*10/768 per column while the new index is written.
+//   map part: message "Applying Diff (Reading map index)"; bar x*100/768 per column;
+//     message "Applying Diff (Creating map)"; bar x*100/768 per column.
+// Throws DiffPackageNameError, DiffCrcError or tq::Error.
+void ApplyDiff(const DiffPaths& paths, const std::string& packageName, const Progress& progress = {});
+
+} // namespace tq

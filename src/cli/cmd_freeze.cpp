@@ -1,0 +1,43 @@
+#include "command.h"
+#include "core/error.h"
+#include "core/static_index.h"
+#include "worldsave/freeze.h"
+
+#include <filesystem>
+
+namespace tq::cli {
+namespace {
+
+int runFreeze(const std::vector<std::string>& argv) {
+    Args args(argv, {"staidx", "statics", "wsc", "rule", "autoselect", "pat"}, {});
+    args.expectPositional(0);
+    FreezeOptions options;
+    options.staidxPath = args.required("staidx");
+    options.staticsPath = args.required("statics");
+    options.worldSavePath = args.required("wsc");
+    const std::string rule = args.option("rule").value_or("type255");
+    if (rule == "type255") options.rule = RuleType255;
+    else if (rule == "auto") options.rule = RuleAuto;
+    else throw UsageError("--rule must be type255 or auto");
+    options.autoSelectPath =
+        args.option("autoselect").value_or((std::filesystem::path(programFolder()) / "AutoSelect.txt").string());
+    if (auto pat = args.option("pat")) {
+        options.writePat = true;
+        options.patPath = *pat;
+        // Checked before the index is even loaded, as the window checks it right after its dialog.
+        CheckWscAndPat(options.patPath, options.worldSavePath);
+    }
+
+    const Progress progress = terminalProgress();
+    auto index = newStaticIndex();
+    LoadStaticIndex(options.staidxPath, *index, progress);
+    FreezeWorld(options, *index, progress, printLine);
+    return 0;
+}
+
+Registration reg{{"freeze",
+                  "freeze --staidx P --statics P --wsc P [--rule type255|auto] [--autoselect FILE] [--pat FILE]",
+                  "move the selected world-save items into the statics (and into a patch file)", runFreeze}};
+
+} // namespace
+} // namespace tq::cli

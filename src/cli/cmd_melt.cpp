@@ -1,0 +1,34 @@
+#include "command.h"
+#include "core/error.h"
+#include "core/int_parse.h"
+#include "core/static_index.h"
+#include "worldsave/melt.h"
+
+namespace tq::cli {
+namespace {
+
+int runMelt(const std::vector<std::string>& argv) {
+    Args args(argv, {"staidx", "statics", "wsc"}, {});
+    args.expectPositional(2);
+    MeltOptions options;
+    options.staidxPath = args.required("staidx");
+    options.staticsPath = args.required("statics");
+    options.worldSavePath = args.required("wsc");
+    const int x = parseInt(args.positional()[0]);
+    const int y = parseInt(args.positional()[1]);
+    if (!validBlock(x, y))
+        throw Error("Block (" + std::to_string(x) + ", " + std::to_string(y) +
+                    ") is outside the world: X must be 0..767 and Y 0..511");
+
+    const Progress progress = terminalProgress();
+    auto index = newStaticIndex();
+    LoadStaticIndex(options.staidxPath, *index, progress);
+    MeltBlock(options, x, y, *index, progress, printLine);
+    return 0;
+}
+
+Registration reg{{"melt", "melt --staidx P --statics P --wsc P X Y",
+                  "turn the statics of block (X, Y) into world-save items", runMelt}};
+
+} // namespace
+} // namespace tq::cli

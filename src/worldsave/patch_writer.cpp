@@ -1,0 +1,89 @@
+#include "worldsave/patch_writer.h"
+
+#include "core/atomic_file.h"
+#include "core/error.h"
+#include "core/file_system.h"
+#include "worldsave/patch_text.h"
+#include "worldsave/world_save_reader.h"
+
+#include <climits>
+
+namespace tq {
+
+namespace detail {
+
+PatchNumbers patchNumbersFor(bool exists, std::string_view existingText) {
+    PatchNumbers numbers;
+    if (exists) {
+        const HighestNumbers h = ScanHighestNumbers(existingText);
+        numbers.section = h.section;
+        numbers.serial = h.serial;
+    }
+    return numbers;
+}
+
+void checkNumbersLeft(const PatchNumbers& numbers, uint64_t count) {
+    if (int64_t(numbers.section) + int64_t(count) > INT32_MAX ||
+        int64_t(numbers.serial) + int64_t(count) > INT32_MAX)
+        throw Error("Cannot number " + std::to_string(count) + " new items after SECTION WORLDITEM " +
+                    std::to_string(numbers.section) + " and SERIAL " + std::to_string(numbers.serial) +
+                    ": the numbers would pass 2147483647");
+}
+
+void writeLinesBeforeEof(std::string_view text, wstext::TextWriter& out) {
+    wstext::LineReader reader(text);
+    wstext::Line line;
+    while (reader.next(line)) {
+        const std::string_view t = wstext::trimBlanks(line.text);
+        if (t.size() == 3 && wstext::startsWithNoCase(t, "EOF")) break;
+        out.keepLine(line);
+    }
+}
+
+void writeItemSection(wstext::TextWriter& out, PatchNumbers& numbers, const TStaticRec& rec, int bx, int by) {
+    ++numbers.section;
+    ++numbers.serial;
+    out.writeLine("SECTION WORLDITEM " + std::to_string(numbers.section));
+    out.writeLine("{");
+    out.writeLine("SERIAL " + std::to_string(numbers.serial));
+    out.writeLine("NAME #");
+    out.writeLine("ID " + std::to_string(rec.ItemId));
+    out.writeLine("X " + std::to_string(int64_t(bx) * 8 + rec.X));
+    out.writeLine("Y " + std::to_string(int64_t(by) * 8 + rec.Y));
+    out.writeLine("Z " + std::to_string(int(rec.Z)));
+    out.writeLine("COLOR " + std::to_string(rec.Color));
+    out.writeLine("CONT -1");
+    out.writeLine("TYPE 255");
+    out.writeLine("}");
+    out.writeLine("");
+}
+
+void writeEofTrailer(wstext::TextWriter& out) {
+    out.writeLine("EOF");
+    out.writeLine("");
+}
+
+} // namespace detail
+
+void WriteWorldItems(const std::string& path, const TStaticBlock& block, int bx, int by, const LogSink& log) {
+    if (block.Count == 0) {
+        if (log) log(NothingToDoMessage);
+        return;
+    }
+    if (block.Count > StaticBlockCapacity) throw Error(tooManyStaticsMessage(block.Count));
+    const bool exists = fileExists(path);
+    const std::string existing = exists ? readWholeFile(path) : std::string();
+    detail::PatchNumbers numbers = detail::patchNumbersFor(exists, existing);
+    detail::checkNumbersLeft(numbers, block.Count);
+
+    // Written beside the old file and renamed over it: a failure leaves the old text whole.
+    AtomicFile out(path);
+    wstext::TextWriter writer(out.file(), existing);
+    detail::writeLinesBeforeEof(existing, writer);
+    for (int i = 0; i < block.Count; ++i) detail::writeItemSection(writer, numbers, block.Records[size_t(i)], bx, by);
+    detail::writeEofTrailer(writer);
+    writer.flush();
+    out.commit();
+}
+
+} // namespace tq

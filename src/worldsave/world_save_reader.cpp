@@ -1,0 +1,208 @@
+#include "worldsave/world_save_reader.h"
+
+#include "core/atomic_file.h"
+#include "core/error.h"
+#include "core/file_system.h"
+#include "worldsave/extraction.h"
+
+#include <map>
+
+namespace tq {
+
+using wstext::Line;
+using wstext::LineReader;
+using wstext::parseValue;
+using wstext::startsWithNoCase;
+
+namespace {
+
+constexpr uint16_t NoSection = 65535;
+constexpr size_t PumpEveryLines = size_t(1) << 16;
+
+// Text after "SECTION WORLDITEM" (the tag without its blank, as the value is trimmed anyway).
+constexpr std::string_view WorldItemHeader = "SECTION WORLDITEM ";
+constexpr size_t WorldItemWord = 17;
+
+} // namespace
+
+std::unique_ptr<SelectionTable> newSelectionTable() { return std::make_unique<SelectionTable>(); }
+
+namespace detail {
+
+void selectItems(std::string_view text, SelectionTable& table, int rule, const AutoSelectIds& autoIds,
+                 const LogSink& log, const Progress& progress) {
+    table.clear();
+    uint16_t section = NoSection;
+    uint16_t id = 0, x = 0, y = 0, type = 0;
+    int32_t container = 0;
+    bool nameIsHash = false;  // the "auto" rule only asks whether the name is exactly "#"
+
+    LineReader reader(text);
+    Line line;
+    size_t lines = 0;
+    while (reader.next(line)) {
+        if (++lines % PumpEveryLines == 0) progress.pumpEvents();
+        const std::string_view s = line.text;
+        if (s.empty()) continue;
+        switch (wstext::upperAscii(s[0])) {
+        case 'S':
+            if (startsWithNoCase(s, "SECTION CHARACTER ") || startsWithNoCase(s, "SECTION GUILD ")) {
+                section = NoSection;
+            } else if (startsWithNoCase(s, WorldItemHeader)) {
+                section = uint16_t(uint32_t(parseValue(s.substr(WorldItemWord))) & 0xFFFF);
+                id = x = y = type = 0;
+                container = 0;
+                nameIsHash = false;
+            }
+            break;
+        case 'N':
+            if (startsWithNoCase(s, "NAME ")) nameIsHash = wstext::trimBlanks(s.substr(5)) == "#";
+            break;
+        case 'I':
+            if (startsWithNoCase(s, "ID ")) id = uint16_t(uint32_t(parseValue(s.substr(3))));
+            break;
+        case 'X':
+            if (startsWithNoCase(s, "X ")) x = uint16_t(uint32_t(parseValue(s.substr(2))));
+            break;
+        case 'Y':
+            if (startsWithNoCase(s, "Y ")) y = uint16_t(uint32_t(parseValue(s.substr(2))));
+            break;
+        case 'Z':
+            // Read (a bad value is an error) but not used for the selection.
+            if (startsWithNoCase(s, "Z ")) parseValue(s.substr(2));
+            break;
+        case 'C':
+            if (startsWithNoCase(s, "CONT ")) container = parseValue(s.substr(5));
+            break;
+        case 'T':
+            if (startsWithNoCase(s, "TYPE ")) type = uint16_t(uint32_t(parseValue(s.substr(5))));
+            break;
+        case '}':
+            if (section != NoSection) {
+                bool selected = false;
+                if (rule == RuleType255) selected = type == 255;
+                else if (rule == RuleAuto)
+                    selected = container == -1 && (type == 255 || (type == 0 && nameIsHash && autoIds[id]));
+                if (selected) {
+                    table[section] = TSelectionEntry{1, uint16_t(x / 8), uint16_t(y / 8)};
+                    if (log) log("Selecting item for export: " + std::to_string(section));
+                }
+            }
+            section = NoSection;
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void extractItems(std::string_view text, const std::vector<uint32_t>& targets, wstext::TextWriter& out,
+                  std::vector<ExtractedRecord>& records, const Progress& progress) {
+    struct Pending {
+        uint16_t id = 0, x = 0, y = 0, color = 0;
+        int8_t z = 0;
+    };
+    // Every block takes its items out in its own pass over what earlier blocks left.
+    // Simulated in one pass: `open` holds the blocks whose pass is inside an item being
+    // taken out. A header of block T's item restarts every earlier pass (they see that
+    // header) while later passes never see it; any other line goes to the earliest
+    // open pass. In a well-formed file at most one pass is open at a time.
+    std::map<uint32_t, Pending> open;
+
+    LineReader reader(text);
+    Line line;
+    size_t lines = 0;
+    while (reader.next(line)) {
+        if (++lines % PumpEveryLines == 0) progress.pumpEvents();
+        const std::string_view s = line.text;
+        if (startsWithNoCase(s, WorldItemHeader)) {
+            const uint32_t n = uint32_t(parseValue(s.substr(WorldItemWord))) & 0xFFFF;
+            const uint32_t target = targets[n];
+            if (target == NoTarget) {
+                open.clear();
+                out.keepLine(line);
+            } else {
+                open.erase(open.begin(), open.lower_bound(target));
+                open[target] = Pending{};
+            }
+            continue;
+        }
+        if (open.empty()) {
+            out.keepLine(line);
+            continue;
+        }
+        auto pass = open.begin();
+        Pending& item = pass->second;
+        if (startsWithNoCase(s, "ID ")) item.id = uint16_t(uint32_t(parseValue(s.substr(3))));
+        else if (startsWithNoCase(s, "X ")) item.x = uint16_t(uint32_t(parseValue(s.substr(2))));
+        else if (startsWithNoCase(s, "Y ")) item.y = uint16_t(uint32_t(parseValue(s.substr(2))));
+        else if (startsWithNoCase(s, "Z ")) item.z = int8_t(uint8_t(uint32_t(parseValue(s.substr(2)))));
+        else if (startsWithNoCase(s, "COLOR ")) item.color = uint16_t(uint32_t(parseValue(s.substr(6))));
+        else if (!s.empty() && s[0] == '}') {
+            ExtractedRecord r;
+            r.block = pass->first;
+            r.rec.ItemId = item.id;
+            r.rec.X = uint8_t(item.x % 8);
+            r.rec.Y = uint8_t(item.y % 8);
+            r.rec.Z = item.z;
+            r.rec.Color = item.color;
+            records.push_back(r);
+            open.erase(pass);
+        }
+    }
+    out.flush();
+}
+
+} // namespace detail
+
+void SelectWorldItems(std::string_view text, SelectionTable& table, int rule, const AutoSelectIds& autoIds,
+                      const LogSink& log) {
+    detail::selectItems(text, table, rule, autoIds, log, Progress{});
+}
+
+void SelectWorldItems(const std::string& path, SelectionTable& table, int rule, const AutoSelectIds& autoIds,
+                      const LogSink& log) {
+    const std::string text = readWholeFile(path);
+    detail::selectItems(text, table, rule, autoIds, log, Progress{});
+}
+
+void ExtractBlockItems(const std::string& path, int bx, int by, const SelectionTable& table, TStaticBlock& out) {
+    out.clear();
+    const std::string text = readWholeFile(path);
+    std::vector<uint32_t> targets(65536, detail::NoTarget);
+    for (size_t n = 0; n < 65536; ++n) {
+        const TSelectionEntry& e = table[n];
+        if (e.Selected == 1 && int(e.BlockX) == bx && int(e.BlockY) == by)
+            targets[n] = detail::blockKey(e.BlockX, e.BlockY);
+    }
+    std::vector<detail::ExtractedRecord> records;
+    AtomicFile file(path);
+    wstext::TextWriter writer(file.file(), text);
+    detail::extractItems(text, targets, writer, records, Progress{});
+    if (records.size() > size_t(StaticBlockCapacity)) throw Error(tooManyStaticsMessage(int64_t(records.size())));
+    file.commit();
+    for (const auto& r : records) out.Records[out.Count++] = r.rec;
+}
+
+HighestNumbers ScanHighestNumbers(std::string_view text) {
+    HighestNumbers h;
+    LineReader reader(text);
+    Line line;
+    while (reader.next(line)) {
+        const std::string_view s = line.text;
+        if (s.empty()) continue;
+        const char c = wstext::upperAscii(s[0]);
+        if (c == 'S') {
+            if (startsWithNoCase(s, WorldItemHeader)) {
+                const int32_t n = parseValue(s.substr(WorldItemWord));
+                if (n > h.section) h.section = n;
+            } else if (startsWithNoCase(s, "SERIAL ")) {
+                const int32_t v = parseValue(s.substr(7));
+                if (v > h.serial) h.serial = v;
+            }
+        }
+    }
+    return h;
+}
+
+} // namespace tq

@@ -1,0 +1,56 @@
+#include "mapedit/client_files.h"
+
+#include "core/file_system.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+namespace tq {
+namespace {
+
+std::string asciiLower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return text;
+}
+
+} // namespace
+
+std::string clientFilePath(const std::string& folder, const std::string& name) {
+#ifdef _WIN32
+    return folder + "\\" + name;
+#else
+    return folder + "/" + name;
+#endif
+}
+
+std::string findClientFile(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return {};
+    const std::string exact = clientFilePath(folder, name);
+    if (fileExists(exact)) return exact;
+    // Listing only; the file itself is still opened through the file layer.
+    const std::string wanted = asciiLower(name);
+    std::vector<std::string> matches;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string entry = it->path().filename().string();
+        if (asciiLower(entry) == wanted) matches.push_back(entry);
+    }
+    // Several spellings side by side: take the same one every time.
+    std::sort(matches.begin(), matches.end());
+    for (const std::string& entry : matches) {
+        const std::string path = clientFilePath(folder, entry);
+        if (fileExists(path)) return path;
+    }
+    return {};
+}
+
+bool clientFilesPresent(const std::string& folder) {
+    for (const char* name : ClientImageFileNames)
+        if (findClientFile(folder, name).empty()) return false;
+    return true;
+}
+
+} // namespace tq

@@ -1,0 +1,57 @@
+#include "command.h"
+#include "core/error.h"
+#include "core/int_parse.h"
+#include "core/random.h"
+#include "fillclear/fill_clear.h"
+
+namespace tq::cli {
+namespace {
+
+int runFill(const std::vector<std::string>& argv) {
+    Args args(argv, {"staidx", "statics", "map", "left", "top", "right", "bottom", "tile", "alt", "seed"},
+              {"no-statics", "no-map"});
+    args.expectPositional(0);
+    FillClearInput in;
+    in.ClearStatics = !args.flag("no-statics");
+    in.FillMap = !args.flag("no-map");
+    if (!in.ClearStatics && !in.FillMap) throw UsageError("--no-statics and --no-map together leave nothing to do");
+    in.Left = args.required("left");
+    in.Top = args.required("top");
+    in.Right = args.required("right");
+    in.Bottom = args.required("bottom");
+    if (in.ClearStatics) {
+        in.StaIdxPath = args.required("staidx");
+        in.StaticsPath = args.required("statics");
+    }
+    if (in.FillMap) {
+        in.MapPath = args.required("map");
+        if (!args.option("tile")) throw UsageError("missing option --tile (a tile group name or an id such as \"00 A8\")");
+        in.Tile = *args.option("tile");
+        in.Altitude = args.option("alt").value_or("0");
+        // The window keeps the altitude in range; here a wrong number is refused rather than cut to 8 bits.
+        int32_t altitude = 0;
+        if (tryParseInt(in.Altitude, altitude) && (altitude < -128 || altitude > 127))
+            throw Error("The altitude must be -128..127, not " + in.Altitude);
+    }
+    if (auto seed = args.option("seed")) seedRandom(uint32_t(parseInt(*seed)));
+
+    const FillClearResult r = FillClear(in, terminalProgress());
+    if (in.ClearStatics)
+        printLine("Statics cleared: " + std::to_string(r.StaticBlocksCleared) + " blocks emptied, " +
+                  std::to_string(r.StaticBlocksTrimmed) + " blocks trimmed, " + std::to_string(r.StaticsRemoved) +
+                  " items removed from them");
+    if (in.FillMap)
+        printLine("Map filled: " + std::to_string(r.CellsFilled) + " cells in " + std::to_string(r.MapBlocksWritten) +
+                  " blocks set to '" + in.Tile + "' at altitude " + in.Altitude);
+    return 0;
+}
+
+Registration reg{{"fill",
+                  "fill --staidx P --statics P --map P --left N --top N --right N --bottom N [--no-statics] "
+                  "[--no-map] [--tile TEXT] [--alt N] [--seed N]",
+                  "remove the statics of a rectangle of cells and/or set its map cells to one tile (or a tile "
+                  "group) at one altitude",
+                  runFill}};
+
+} // namespace
+} // namespace tq::cli

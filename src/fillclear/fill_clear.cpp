@@ -11,6 +11,7 @@
 #include "core/world.h"
 
 #include <array>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -103,6 +104,12 @@ void checkPartialEntry(const TStaticIndexRec& entry, uint64_t staticsSize) {
     if (uint64_t(entry.Start) + uint64_t(entry.Length) > staticsSize) throw Error(msg::ReadBeyondEnd);
 }
 
+using Runs = std::array<ColumnRun, BlocksX>;
+
+// The most bytes one read or write of a pass moves (at least one block column of the map).
+constexpr size_t PieceBytes = 1 << 20;
+static_assert(PieceBytes >= MapColumnBytes);
+
 class FillClearRun {
 public:
     FillClearRun(const FillClearInput& input, const FillClearArea& area, const Progress& progress)
@@ -111,7 +118,7 @@ public:
     FillClearResult run(const FillTile* tile) {
         // Every column's run, once: it fixes how far each file must reach and which
         // statics entries must be checked before anything is written.
-        auto runs = std::make_unique<std::array<ColumnRun, BlocksX>>();
+        auto runs = std::make_unique<Runs>();
         bool anyPartial = false;
         uint64_t indexEnd = 0, mapEnd = 0;
         for (int x = 0; x < BlocksX; ++x) {
@@ -146,7 +153,7 @@ public:
     }
 
 private:
-    void checkPartialEntries(File& staidx, uint64_t staticsSize, const std::array<ColumnRun, BlocksX>& runs) {
+    void checkPartialEntries(File& staidx, uint64_t staticsSize, const Runs& runs) {
         for (int x = 0; x < BlocksX; ++x) {
             const ColumnRun& run = runs[size_t(x)];
             if (!run.partial) continue;
@@ -165,34 +172,39 @@ private:
         staidx.read(indexSlice_.data(), size_t(run.count()) * StaticIndexRecSize);
     }
 
-    // Index entries of a column's run are read (when a partly covered block needs its
-    // entry) and written back in one piece; wholly covered blocks never touch statics0.mul.
-    void staticsPass(File& staidx, File* statics, const std::array<ColumnRun, BlocksX>& runs) {
+    // Index entries are read (only when a partly covered block needs its entry) and
+    // written back a piece at a time; wholly covered blocks never touch statics0.mul.
+    void staticsPass(File& staidx, File* statics, const Runs& runs) {
         auto block = std::make_unique<TStaticBlock>();
-        for (int x = 0; x < BlocksX; ++x) {
-            const ColumnRun& run = runs[size_t(x)];
-            if (run.touched()) {
-                if (run.partial) readIndexRun(staidx, x, run);
-                for (int y = run.first; y <= run.last; ++y) {
-                    uint8_t* bytes = indexSlice_.data() + size_t(y - run.first) * StaticIndexRecSize;
+        forEachPiece(runs, StaticIndexRecSize, [&](int x0, int x1, size_t bytes) {
+            const uint64_t at = staticIndexOffset(x0, runs[size_t(x0)].first);
+            bool partial = false;
+            for (int x = x0; x <= x1; ++x) partial = partial || runs[size_t(x)].partial;
+            if (partial) {
+                staidx.seek(at);
+                staidx.read(piece_.data(), bytes);
+            }
+            uint8_t* next = piece_.data();
+            for (int x = x0; x <= x1; ++x) {
+                const ColumnRun& run = runs[size_t(x)];
+                for (int y = run.first; y <= run.last; ++y, next += StaticIndexRecSize) {
                     TStaticIndexRec entry;
                     if (run.kind[size_t(y)] == 2) {
                         entry = TStaticIndexRec{-1, -1, 0};
                         ++result_.StaticBlocksCleared;
                     } else {
-                        decodeIndexRec(bytes, entry);
+                        decodeIndexRec(next, entry);
                         ReadBlockStatics(*statics, entry, *block);
                         result_.StaticsRemoved += removeInside(*block, x, y);
                         WriteBlockStatics(*statics, entry, *block);
                         ++result_.StaticBlocksTrimmed;
                     }
-                    encodeIndexRec(entry, bytes);
+                    encodeIndexRec(entry, next);
                 }
-                staidx.seek(staticIndexOffset(x, run.first));
-                staidx.write(indexSlice_.data(), size_t(run.count()) * StaticIndexRecSize);
             }
-            reportColumn(progress_, x);
-        }
+            staidx.seek(at);
+            staidx.write(piece_.data(), bytes);
+        });
     }
 
     // Removes the records whose cell is inside, each replaced by the last record, so the
@@ -217,36 +229,72 @@ private:
         return removed;
     }
 
-    // A column's run of touched blocks is read and written in one piece: the cells of
-    // partly covered blocks outside the rectangle, and every block's header, go back as
-    // they were, and a whole-world fill costs two large transfers per column instead of
-    // a system call per block.
-    void mapPass(File& map, const FillTile& tile, const std::array<ColumnRun, BlocksX>& runs) {
-        std::vector<uint8_t> column(MapColumnBytes);
-        for (int x = 0; x < BlocksX; ++x) {
-            const ColumnRun& run = runs[size_t(x)];
-            if (run.touched()) {
-                const size_t bytes = size_t(run.count()) * MapBlockSize;
-                map.seek(mapBlockOffset(x, run.first));
-                map.read(column.data(), bytes);
-                for (int y = run.first; y <= run.last; ++y) {
-                    uint8_t* cells = column.data() + size_t(y - run.first) * MapBlockSize + MapBlockHeaderSize;
-                    // Column by column inside the block: the order of the random draws.
-                    for (int cx = 0; cx < BlockSize; ++cx)
-                        for (int cy = 0; cy < BlockSize; ++cy) {
-                            if (!cellInside(area_, uint32_t(x * BlockSize + cx), uint32_t(y * BlockSize + cy)))
-                                continue;
-                            uint8_t* cell = cells + (cy * BlockSize + cx) * MapCellSize;
-                            cell[2] = static_cast<uint8_t>(tile.altitude);
-                            le::put16(cell, tile.next());
-                            ++result_.CellsFilled;
-                        }
+    // The touched blocks are read and written a piece at a time: the cells of partly
+    // covered blocks outside the rectangle, and every block's header, go back as they
+    // were, and a whole-world fill costs a few large transfers instead of a system call
+    // per block.
+    void mapPass(File& map, const FillTile& tile, const Runs& runs) {
+        // With one tile id every wholly covered block gets the same 192 bytes.
+        uint8_t sameCells[MapBlockCellBytes];
+        for (int c = 0; c < CellsPerBlock; ++c) {
+            le::put16(sameCells + c * MapCellSize, tile.id);
+            sameCells[c * MapCellSize + 2] = static_cast<uint8_t>(tile.altitude);
+        }
+        forEachPiece(runs, MapBlockSize, [&](int x0, int x1, size_t bytes) {
+            const uint64_t at = mapBlockOffset(x0, runs[size_t(x0)].first);
+            map.seek(at);
+            map.read(piece_.data(), bytes);
+            uint8_t* next = piece_.data();
+            for (int x = x0; x <= x1; ++x) {
+                const ColumnRun& run = runs[size_t(x)];
+                for (int y = run.first; y <= run.last; ++y, next += MapBlockSize) {
+                    uint8_t* cells = next + MapBlockHeaderSize;
+                    const bool whole = run.kind[size_t(y)] == 2;
+                    if (whole && tile.group < 0) {
+                        std::memcpy(cells, sameCells, sizeof sameCells);
+                        result_.CellsFilled += CellsPerBlock;
+                    } else {
+                        // Column by column inside the block: the order of the random draws.
+                        for (int cx = 0; cx < BlockSize; ++cx)
+                            for (int cy = 0; cy < BlockSize; ++cy) {
+                                if (!whole &&
+                                    !cellInside(area_, uint32_t(x * BlockSize + cx), uint32_t(y * BlockSize + cy)))
+                                    continue;
+                                uint8_t* cell = cells + (cy * BlockSize + cx) * MapCellSize;
+                                cell[2] = static_cast<uint8_t>(tile.altitude);
+                                le::put16(cell, tile.next());
+                                ++result_.CellsFilled;
+                            }
+                    }
                     ++result_.MapBlocksWritten;
                 }
-                map.seek(mapBlockOffset(x, run.first));
-                map.write(column.data(), bytes);
             }
-            reportColumn(progress_, x);
+            map.seek(at);
+            map.write(piece_.data(), bytes);
+        });
+    }
+
+    // Walks the columns in file order, handing `work` pieces of the file: one column's
+    // run, or several columns whose runs follow each other in the file (a run reaching
+    // the last row, the next starting at row 0), up to PieceBytes. Progress is reported
+    // for every column, after the piece that holds it.
+    template <class Work>
+    void forEachPiece(const Runs& runs, size_t recordSize, Work work) {
+        for (int x = 0; x < BlocksX;) {
+            if (!runs[size_t(x)].touched()) {
+                reportColumn(progress_, x++);
+                continue;
+            }
+            int end = x;
+            size_t bytes = size_t(runs[size_t(x)].count()) * recordSize;
+            while (end + 1 < BlocksX && runs[size_t(end)].last == BlocksY - 1 && runs[size_t(end + 1)].first == 0) {
+                const size_t more = size_t(runs[size_t(end + 1)].count()) * recordSize;
+                if (bytes + more > PieceBytes) break;
+                bytes += more;
+                ++end;
+            }
+            work(x, end, bytes);
+            for (; x <= end; ++x) reportColumn(progress_, x);
         }
     }
 
@@ -255,6 +303,7 @@ private:
     const Progress& progress_;
     FillClearResult result_;
     std::array<uint8_t, StaticIndexColumnBytes> indexSlice_{};
+    std::vector<uint8_t> piece_ = std::vector<uint8_t>(PieceBytes);
 };
 
 } // namespace

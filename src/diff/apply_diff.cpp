@@ -1,0 +1,204 @@
+#include "core/atomic_file.h"
+#include "core/bytes.h"
+#include "core/error.h"
+#include "core/file_system.h"
+#include "diff/buffered_io.h"
+#include "diff/diff.h"
+#include "diff/diff_package.h"
+
+#include <limits>
+#include <memory>
+#include <vector>
+
+namespace tq {
+
+namespace {
+
+constexpr size_t StaticsBufferSize = size_t(4) << 20;
+
+// Appends a block's records to the statics being built; Extra is the caller's business.
+void appendRun(AppendWriter& statics, const uint8_t* bytes, size_t n, TStaticIndexRec& entry) {
+    if (statics.position() + n > uint64_t(std::numeric_limits<int32_t>::max()))
+        throw Error("statics0.mul has grown past 2 GB and cannot take more records");
+    entry.Start = int32_t(statics.position());
+    entry.Length = int32_t(n);
+    statics.append(bytes, n);
+}
+
+// An unchanged block is copied byte for byte from the original statics, with the checks
+// of ReadBlockStatics (an entry with Start -1 gives an empty run).
+void copyOriginalRun(WindowedReader& orig, const TStaticIndexRec& o, AppendWriter& statics, TStaticIndexRec& n,
+                     uint8_t* buffer) {
+    size_t length = 0;
+    if (o.Start != -1) {
+        if (o.Length % StaticRecSize != 0) throw Error(LengthNotMultipleMessage);
+        if (o.Start < 0 || o.Length < 0) throw Error(msg::ReadBeyondEnd);
+        if (uint32_t(o.Length) > StaticBlockMaxBytes) throw Error(tooManyStaticsMessage(o.Length / StaticRecSize));
+        length = size_t(o.Length);
+        orig.read(uint64_t(o.Start), buffer, length);
+    }
+    appendRun(statics, buffer, length, n);
+}
+
+struct CheckedPackage {
+    TDiffHeader header;
+    std::vector<uint8_t> staticsTable;  // raw bytes, checked
+    std::vector<uint8_t> mapTable;      // raw bytes, checked
+};
+
+// Everything read from the package is checked before a single byte is written anywhere.
+CheckedPackage readAndCheckPackage(WindowedReader& package) {
+    CheckedPackage p;
+    uint8_t headerBytes[DiffHeaderSize] = {};
+    if (package.size() >= uint64_t(DiffHeaderSize)) package.read(0, headerBytes, sizeof headerBytes);
+    decodeDiffHeader(headerBytes, p.header);
+    CheckDiffHeader(p.header, package.size());
+    if (p.header.StaticsIndexPos != -1) {
+        p.staticsTable.resize(DiffStaticsIndexSize);
+        package.read(uint64_t(p.header.StaticsIndexPos), p.staticsTable.data(), p.staticsTable.size());
+        CheckDiffStaticsTable(p.staticsTable.data(), package.size());
+    }
+    if (p.header.MapIndexPos != -1) {
+        p.mapTable.resize(DiffMapIndexSize);
+        package.read(uint64_t(p.header.MapIndexPos), p.mapTable.data(), p.mapTable.size());
+        CheckDiffMapTable(p.mapTable.data(), package.size());
+    }
+    return p;
+}
+
+void applyStaticsPart(const DiffPaths& paths, const CheckedPackage& p, WindowedReader& package,
+                      std::unique_ptr<File> origStatics, const Progress& progress) {
+    auto orig = newStaticIndex();
+    LoadStaticIndex(paths.origStaIdx, *orig, progress);
+    const uint32_t crc = StaticsCrc(*orig, progress);
+    if (crc != uint32_t(p.header.OrigIndexCrc)) throw DiffCrcError(crc, uint32_t(p.header.OrigIndexCrc));
+
+    // The new statics and index are built under temporary names; the old pair stays whole
+    // (and readable, should the original and modified names be one file) until both are done.
+    AtomicFile newStatics(paths.modStatics);
+
+    progress.setMessage("Applying Diff (Reading statics index)");
+    DiffStaticsTable table(BlockCount);
+    for (int x = 0; x < BlocksX; ++x) {
+        for (int y = 0; y < BlocksY; ++y) {
+            const size_t n = size_t(blockNumber(x, y));
+            decodeDiffStaticsEntry(p.staticsTable.data() + n * DiffStaticsEntrySize, table[n]);
+        }
+        progress.report(x * 100 / BlocksX);
+        progress.pumpEvents();
+    }
+
+    progress.setMessage("Applying Diff (Creating statics)");
+    auto index = newStaticIndex();
+    for (auto& column : index->entries) column.fill(TStaticIndexRec{-1, -1, -1});
+    WindowedReader origReader(*origStatics);
+    AppendWriter statics(newStatics.file(), 0, StaticsBufferSize);
+    auto block = std::make_unique<TStaticBlock>();
+    std::vector<uint8_t> run(StaticBlockMaxBytes);
+    for (int x = 0; x < BlocksX; ++x) {
+        for (int y = 0; y < BlocksY; ++y) {
+            const TDiffStaticsEntry& e = table[size_t(blockNumber(x, y))];
+            const TStaticIndexRec& o = orig->at(x, y);
+            TStaticIndexRec& n = index->at(x, y);
+            if (e.unchanged()) {
+                n.Extra = o.Extra;
+                if (o.Length != 0) copyOriginalRun(origReader, o, statics, n, run.data());
+            } else if (e.emptied()) {
+                n.Extra = o.Extra;
+            } else {
+                // A block from the package keeps the Extra of -1 from the initial fill.
+                ReadPackageStatics(package, e, *block);
+                for (int i = 0; i < block->Count; ++i)
+                    encodeStaticRec(block->Records[size_t(i)], run.data() + i * StaticRecSize);
+                appendRun(statics, run.data(), size_t(block->Count) * StaticRecSize, n);
+            }
+        }
+        progress.report(x * 100 / BlocksX);
+        progress.pumpEvents();
+    }
+    statics.flush();
+    origStatics->close();
+
+    AtomicFile newIndex(paths.modStaIdx);
+    std::vector<uint8_t> bytes(StaticIndexFileSize);
+    for (int x = 0; x < BlocksX; ++x) {
+        uint8_t* column = bytes.data() + size_t(x) * StaticIndexColumnBytes;
+        for (int y = 0; y < BlocksY; ++y) encodeIndexRec(index->at(x, y), column + y * StaticIndexRecSize);
+        progress.report(90 + x * 10 / BlocksX);
+        progress.pumpEvents();
+    }
+    newIndex.file().write(bytes.data(), bytes.size());
+
+    // Both files are complete on disk before either replaces the old one, so only a failure
+    // between the two renames can part them, and applying the package again mends that.
+    newStatics.prepare();
+    newIndex.prepare();
+    newStatics.commitPrepared();
+    newIndex.commitPrepared();
+}
+
+void applyMapPart(const CheckedPackage& p, WindowedReader& package, File& origMap, File& modMap,
+                  const Progress& progress) {
+    progress.setMessage("Applying Diff (Reading map index)");
+    DiffMapTable table(BlockCount);
+    for (int x = 0; x < BlocksX; ++x) {
+        for (int y = 0; y < BlocksY; ++y) {
+            const size_t n = size_t(blockNumber(x, y));
+            table[n] = le::i32(p.mapTable.data() + n * DiffMapEntrySize);
+        }
+        progress.report(x * 100 / BlocksX);
+        progress.pumpEvents();
+    }
+
+    progress.setMessage("Applying Diff (Creating map)");
+    // In place, in file order: a column of the original with the package's blocks laid over
+    // it goes to the same place in the modified map. What is written stays written, so a
+    // second run of the same package finishes an interrupted one.
+    std::vector<uint8_t> column(MapColumnBytes);
+    TMapBlock block;
+    origMap.seek(0);
+    for (int x = 0; x < BlocksX; ++x) {
+        origMap.read(column.data(), column.size());
+        for (int y = 0; y < BlocksY; ++y) {
+            const TDiffMapEntry pos = table[size_t(blockNumber(x, y))];
+            if (pos == -1) continue;
+            ReadPackageMapBlock(package, pos, block);
+            encodeMapBlock(block, column.data() + size_t(y) * MapBlockSize);
+        }
+        modMap.seek(uint64_t(x) * MapColumnBytes);
+        modMap.write(column.data(), column.size());
+        progress.report(x * 100 / BlocksX);
+        progress.pumpEvents();
+    }
+}
+
+} // namespace
+
+void ApplyDiff(const DiffPaths& paths, const std::string& packageName, const Progress& progress) {
+    if (!IsDiffPackageName(packageName)) throw DiffPackageNameError();
+    auto packageFile = openFile(packageName, OpenMode::Read);
+    WindowedReader package(*packageFile);
+    const CheckedPackage p = readAndCheckPackage(package);
+    const bool hasStatics = p.header.StaticsIndexPos != -1;
+    const bool hasMap = p.header.MapIndexPos != -1;
+
+    // Every input is opened, and the map sizes checked, before anything is written: a
+    // missing or short file must not leave the statics replaced and the map untouched.
+    std::unique_ptr<File> origStatics, origMap, modMap;
+    if (hasStatics) origStatics = openFile(paths.origStatics, OpenMode::Read);
+    if (hasMap) {
+        origMap = openFile(paths.origMap, OpenMode::Read);
+        modMap = openFile(paths.modMap, OpenMode::ReadWrite);
+        if (origMap->size() < MapFileSize || modMap->size() < MapFileSize) throw Error(msg::ReadBeyondEnd);
+    }
+
+    if (hasStatics) applyStaticsPart(paths, p, package, std::move(origStatics), progress);
+    if (hasMap) {
+        applyMapPart(p, package, *origMap, *modMap, progress);
+        modMap->close();
+        origMap->close();
+    }
+    packageFile->close();
+}
+
+} // namespace tq

@@ -1,0 +1,233 @@
+#include "diff/diff_package.h"
+
+#include "core/bytes.h"
+#include "core/error.h"
+#include "core/file_system.h"
+#include "diff/buffered_io.h"
+
+#include <bit>
+#include <cstring>
+#include <limits>
+
+namespace tq {
+
+namespace {
+
+constexpr int HeaderFields = 8;
+
+std::string blockText(int bx, int by) {
+    return "(" + std::to_string(bx) + ", " + std::to_string(by) + ")";
+}
+
+[[noreturn]] void invalid(const std::string& what) { throw Error("Invalid TQD file: " + what); }
+
+// Package positions are 32-bit; refuse to write past what a reader could address.
+int32_t packagePosition(uint64_t position) {
+    if (position > uint64_t(std::numeric_limits<int32_t>::max()))
+        throw Error("The TQD file would grow past 2 GB; generate the statics and the map separately");
+    return int32_t(position);
+}
+
+uint32_t xorWords(const uint8_t* bytes, size_t n) {
+    // n is a multiple of 8. Both halves of the 64-bit sum fold into the 32-bit one.
+    uint64_t a = 0, b = 0, c = 0, d = 0;
+    size_t i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; i + 32 <= n; i += 32) {
+            uint64_t w[4];
+            std::memcpy(w, bytes + i, 32);
+            a ^= w[0];
+            b ^= w[1];
+            c ^= w[2];
+            d ^= w[3];
+        }
+        for (; i + 8 <= n; i += 8) {
+            uint64_t w;
+            std::memcpy(&w, bytes + i, 8);
+            a ^= w;
+        }
+        const uint64_t all = a ^ b ^ c ^ d;
+        return uint32_t(all) ^ uint32_t(all >> 32);
+    } else {
+        uint32_t sum = 0;
+        for (; i + 4 <= n; i += 4) sum ^= le::u32(bytes + i);
+        return sum;
+    }
+}
+
+} // namespace
+
+void encodeDiffHeader(const TDiffHeader& h, uint8_t* bytes) {
+    std::memset(bytes, 0, DiffHeaderSize);
+    const int32_t fields[HeaderFields] = {h.DiffVersion, h.StaticsIndexPos, h.OrigIndexCrc, h.OrigStaticsSize,
+                                          h.ModIndexCrc, h.ModStaticsSize,  h.MapIndexPos,  h.ModMapSum};
+    for (int i = 0; i < HeaderFields; ++i) le::put32(bytes + 4 * i, uint32_t(fields[i]));
+}
+
+void decodeDiffHeader(const uint8_t* bytes, TDiffHeader& h) {
+    h.DiffVersion = le::i32(bytes);
+    h.StaticsIndexPos = le::i32(bytes + 4);
+    h.OrigIndexCrc = le::i32(bytes + 8);
+    h.OrigStaticsSize = le::i32(bytes + 12);
+    h.ModIndexCrc = le::i32(bytes + 16);
+    h.ModStaticsSize = le::i32(bytes + 20);
+    h.MapIndexPos = le::i32(bytes + 24);
+    h.ModMapSum = le::i32(bytes + 28);
+}
+
+void encodeDiffStaticsEntry(const TDiffStaticsEntry& entry, uint8_t* bytes) {
+    le::put32(bytes, uint32_t(entry.Pos));
+    le::put32(bytes + 4, uint32_t(entry.Length));
+}
+
+void decodeDiffStaticsEntry(const uint8_t* bytes, TDiffStaticsEntry& entry) {
+    entry.Pos = le::i32(bytes);
+    entry.Length = le::i32(bytes + 4);
+}
+
+uint32_t StaticsCrc(const StaticIndexBuffer& index, const Progress& progress) {
+    uint32_t sum = 0;
+    for (int x = 0; x < BlocksX; ++x) {
+        for (const TStaticIndexRec& rec : index[size_t(x)])
+            sum ^= uint32_t(rec.Start) ^ uint32_t(rec.Length) ^ uint32_t(rec.Extra);
+        progress.pumpEvents();
+    }
+    return sum;
+}
+
+uint32_t MapFileSum(const std::string& mapPath, const Progress& progress) {
+    progress.report(0);
+    auto file = openFile(mapPath, OpenMode::Read);
+    std::vector<uint8_t> column(MapColumnBytes);
+    static_assert(MapColumnBytes % 8 == 0);
+    uint32_t sum = 0;
+    int shown = 0;
+    for (int x = 0; x < BlocksX; ++x) {
+        file->read(column.data(), column.size());
+        sum ^= xorWords(column.data(), column.size());
+        // The percentage of blocks done; a column is 512 blocks, so it moves at most once per column.
+        const int percent = int(int64_t(x + 1) * BlocksY * 100 / BlockCount);
+        if (percent != shown) {
+            shown = percent;
+            progress.report(percent);
+        }
+        progress.pumpEvents();
+    }
+    file->close();
+    progress.report(100);
+    return sum;
+}
+
+bool SameIndexEntry(const TStaticIndexRec& a, const TStaticIndexRec& b) {
+    return a.Start == b.Start && a.Length == b.Length;
+}
+
+bool SameBlockStatics(const TStaticBlock& a, const TStaticBlock& b) {
+    if (a.Count != b.Count) return false;
+    // Slots past Count are zero in every filled block, so only the used ones can differ.
+    for (int i = 0; i < a.Count; ++i)
+        if (!(a.Records[size_t(i)] == b.Records[size_t(i)])) return false;
+    return true;
+}
+
+bool SameMapBlock(const TMapBlock& a, const TMapBlock& b) { return a == b; }
+
+bool SameMapBlock(const uint8_t* a, const uint8_t* b) { return std::memcmp(a, b, MapBlockSize) == 0; }
+
+void AppendPackageStatics(AppendWriter& package, TDiffStaticsEntry& entry, const TStaticBlock& block) {
+    if (block.Count > StaticBlockCapacity) throw Error(tooManyStaticsMessage(block.Count));
+    uint8_t bytes[StaticBlockMaxBytes];
+    for (int i = 0; i < block.Count; ++i) encodeStaticRec(block.Records[size_t(i)], bytes + i * StaticRecSize);
+    const int32_t pos = packagePosition(package.position());
+    const size_t n = size_t(block.Count) * StaticRecSize;
+    packagePosition(package.position() + n);
+    package.append(bytes, n);
+    entry.Pos = pos;
+    entry.Length = int32_t(n);
+}
+
+void ReadPackageStatics(WindowedReader& package, const TDiffStaticsEntry& entry, TStaticBlock& block) {
+    block.clear();
+    if (entry.Pos < 0 || entry.Length < 0) throw Error(msg::ReadBeyondEnd);
+    if (entry.Length % StaticRecSize != 0) throw Error(LengthNotMultipleMessage);
+    if (uint32_t(entry.Length) > StaticBlockMaxBytes) throw Error(tooManyStaticsMessage(entry.Length / StaticRecSize));
+    uint8_t bytes[StaticBlockMaxBytes];
+    package.read(uint64_t(entry.Pos), bytes, size_t(entry.Length));
+    const int count = entry.Length / StaticRecSize;
+    for (int i = 0; i < count; ++i) decodeStaticRec(bytes + i * StaticRecSize, block.Records[size_t(i)]);
+    block.Count = uint16_t(count);
+}
+
+void AppendPackageMapBlock(AppendWriter& package, TDiffMapEntry& entry, const TMapBlock& block) {
+    uint8_t bytes[MapBlockSize];
+    encodeMapBlock(block, bytes);
+    const int32_t pos = packagePosition(package.position());
+    packagePosition(package.position() + MapBlockSize);
+    package.append(bytes, MapBlockSize);
+    entry = pos;
+}
+
+void ReadPackageMapBlock(WindowedReader& package, int32_t position, TMapBlock& block) {
+    if (position < 0) throw Error(msg::ReadBeyondEnd);
+    uint8_t bytes[MapBlockSize];
+    package.read(uint64_t(position), bytes, MapBlockSize);
+    decodeMapBlock(bytes, block);
+}
+
+void ReadBlockStatics(WindowedReader& statics, const TStaticIndexRec& entry, TStaticBlock& block) {
+    block.clear();
+    if (entry.Start == -1) return;
+    if (entry.Length % StaticRecSize != 0) throw Error(LengthNotMultipleMessage);
+    if (entry.Start < 0 || entry.Length < 0) throw Error(msg::ReadBeyondEnd);
+    if (uint32_t(entry.Length) > StaticBlockMaxBytes) throw Error(tooManyStaticsMessage(entry.Length / StaticRecSize));
+    uint8_t bytes[StaticBlockMaxBytes];
+    statics.read(uint64_t(entry.Start), bytes, size_t(entry.Length));
+    const int count = entry.Length / StaticRecSize;
+    for (int i = 0; i < count; ++i) decodeStaticRec(bytes + i * StaticRecSize, block.Records[size_t(i)]);
+    block.Count = uint16_t(count);
+}
+
+void CheckDiffHeader(const TDiffHeader& h, uint64_t packageSize) {
+    if (packageSize < uint64_t(DiffHeaderSize))
+        invalid("it is shorter than its " + std::to_string(DiffHeaderSize) + "-byte header");
+    if (h.DiffVersion != CurrentDiffVersion)
+        invalid("version " + std::to_string(h.DiffVersion) + " is not supported (this program reads version " +
+                std::to_string(CurrentDiffVersion) + ")");
+    if (h.StaticsIndexPos == -1 && h.MapIndexPos == -1)
+        invalid("it holds neither statics nor map (it was cut short while being generated)");
+    auto tableFits = [&](int32_t pos, uint64_t tableSize) {
+        return pos >= DiffHeaderSize && uint64_t(pos) <= packageSize && tableSize <= packageSize - uint64_t(pos);
+    };
+    if (h.StaticsIndexPos != -1 && !tableFits(h.StaticsIndexPos, DiffStaticsIndexSize))
+        invalid("its statics index does not lie inside the file");
+    if (h.MapIndexPos != -1 && !tableFits(h.MapIndexPos, DiffMapIndexSize))
+        invalid("its map index does not lie inside the file");
+}
+
+void CheckDiffStaticsTable(const uint8_t* tableBytes, uint64_t packageSize) {
+    for (int n = 0; n < BlockCount; ++n) {
+        TDiffStaticsEntry e;
+        decodeDiffStaticsEntry(tableBytes + size_t(n) * DiffStaticsEntrySize, e);
+        if (e.unchanged() || e.emptied()) continue;
+        const std::string block = "the statics entry of block " + blockText(n / BlocksY, n % BlocksY);
+        if (e.Length < 0 || e.Length % StaticRecSize != 0)
+            invalid(block + " has a length of " + std::to_string(e.Length) +
+                    " bytes, which is not a whole number of statics");
+        if (uint32_t(e.Length) > StaticBlockMaxBytes)
+            invalid(block + " holds " + std::to_string(e.Length / StaticRecSize) + " statics; a block can hold at most " +
+                    std::to_string(StaticBlockCapacity));
+        if (e.Pos < DiffHeaderSize || uint64_t(e.Pos) + uint64_t(e.Length) > packageSize)
+            invalid(block + " points outside the file");
+    }
+}
+
+void CheckDiffMapTable(const uint8_t* tableBytes, uint64_t packageSize) {
+    for (int n = 0; n < BlockCount; ++n) {
+        const int32_t pos = le::i32(tableBytes + size_t(n) * DiffMapEntrySize);
+        if (pos == -1) continue;
+        if (pos < DiffHeaderSize || uint64_t(pos) + MapBlockSize > packageSize)
+            invalid("the map entry of block " + blockText(n / BlocksY, n % BlocksY) + " points outside the file");
+    }
+}
+
+} // namespace tq

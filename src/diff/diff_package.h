@@ -1,0 +1,100 @@
+#pragma once
+#include "core/map_file.h"
+#include "core/progress.h"
+#include "core/static_index.h"
+#include "core/world.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The ".tq2" diff package: layout, checksums, change rules and the reads and writes of its
+// pieces. A package is, in this order: a 1024-byte header, the statics data and the statics
+// index (when it has a statics part), the map data and the map index (when it has a map
+// part). Every integer is a 32-bit signed little-endian value; positions count from the
+// start of the package; every table is x-major (entry x*512 + y). docs/formats.md has the tables.
+namespace tq {
+
+class WindowedReader;
+class AppendWriter;
+
+inline constexpr int DiffHeaderSize = 1024;
+inline constexpr int32_t CurrentDiffVersion = 2;
+inline constexpr int DiffStaticsEntrySize = 8;
+inline constexpr int DiffMapEntrySize = 4;
+inline constexpr uint64_t DiffStaticsIndexSize = uint64_t(BlockCount) * DiffStaticsEntrySize;  // 3,145,728
+inline constexpr uint64_t DiffMapIndexSize = uint64_t(BlockCount) * DiffMapEntrySize;          // 1,572,864
+
+struct TDiffHeader {
+    int32_t DiffVersion = 0;
+    int32_t StaticsIndexPos = 0;  // -1: no statics part
+    int32_t OrigIndexCrc = 0;     // StaticsCrc of the original staidx0.mul (the one apply checks)
+    int32_t OrigStaticsSize = 0;
+    int32_t ModIndexCrc = 0;
+    int32_t ModStaticsSize = 0;
+    int32_t MapIndexPos = 0;      // -1: no map part
+    int32_t ModMapSum = 0;
+    // 992 reserved bytes follow on disk, all zero.
+    friend bool operator==(const TDiffHeader&, const TDiffHeader&) = default;
+};
+
+// One block of the statics index: (-1, -1) unchanged, (-1, 0) empty in the modified world,
+// otherwise Length bytes of records at Pos in the package.
+struct TDiffStaticsEntry {
+    int32_t Pos = -1;
+    int32_t Length = -1;
+    bool unchanged() const { return Pos == -1 && Length == -1; }
+    bool emptied() const { return Pos == -1 && Length == 0; }
+    friend bool operator==(const TDiffStaticsEntry&, const TDiffStaticsEntry&) = default;
+};
+
+// One block of the map index: the position of the block's 196 bytes, or -1 (unchanged).
+using TDiffMapEntry = int32_t;
+
+// The tables in memory, x-major, indexed by blockNumber(x, y).
+using DiffStaticsTable = std::vector<TDiffStaticsEntry>;
+using DiffMapTable = std::vector<TDiffMapEntry>;
+
+void encodeDiffHeader(const TDiffHeader& header, uint8_t* bytes);  // 1024 bytes, reserved zeroed
+void decodeDiffHeader(const uint8_t* bytes, TDiffHeader& header);
+void encodeDiffStaticsEntry(const TDiffStaticsEntry& entry, uint8_t* bytes);
+void decodeDiffStaticsEntry(const uint8_t* bytes, TDiffStaticsEntry& entry);
+
+// Exclusive-or of the three words of every index entry: the "CRC value" a package is tied
+// to (equal to the xor of all 32-bit words of the first 4,718,592 bytes of staidx0.mul).
+// Pumps once per block column.
+uint32_t StaticsCrc(const StaticIndexBuffer& index, const Progress& progress = {});
+// Exclusive-or of all 32-bit little-endian words of the first 77,070,336 bytes of a map
+// file; a shorter file fails with "Read beyond end of file". Bar 0, then the percentage of
+// blocks done whenever it changes, then 100; one pump per block column.
+uint32_t MapFileSum(const std::string& mapPath, const Progress& progress = {});
+
+// Start and Length equal; Extra is not compared.
+bool SameIndexEntry(const TStaticIndexRec& a, const TStaticIndexRec& b);
+// Same number of records and the same records in the same order.
+bool SameBlockStatics(const TStaticBlock& a, const TStaticBlock& b);
+// All 196 bytes equal, header included.
+bool SameMapBlock(const TMapBlock& a, const TMapBlock& b);
+// The same over two blocks' raw 196 bytes, as whole-map passes hold them.
+bool SameMapBlock(const uint8_t* a, const uint8_t* b);
+
+// Writes the block's records at the package's end; entry = (that position, Count*7).
+void AppendPackageStatics(AppendWriter& package, TDiffStaticsEntry& entry, const TStaticBlock& block);
+// Fills the block (cleared first) with the Length/7 records at Pos. Refuses an entry that
+// would not fit a TStaticBlock.
+void ReadPackageStatics(WindowedReader& package, const TDiffStaticsEntry& entry, TStaticBlock& block);
+// Writes the block's 196 bytes at the package's end; entry = that position.
+void AppendPackageMapBlock(AppendWriter& package, TDiffMapEntry& entry, const TMapBlock& block);
+void ReadPackageMapBlock(WindowedReader& package, int32_t position, TMapBlock& block);
+
+// ReadBlockStatics over a reader kept open for a whole pass (same checks and messages).
+void ReadBlockStatics(WindowedReader& statics, const TStaticIndexRec& entry, TStaticBlock& block);
+
+// Checks a package's header and tables against its size before anything is applied.
+// Packages come from strangers: each throws tq::Error "Invalid TQD file: ..." on the first fault.
+void CheckDiffHeader(const TDiffHeader& header, uint64_t packageSize);
+// Check every entry of a whole table, given as its raw bytes.
+void CheckDiffStaticsTable(const uint8_t* tableBytes, uint64_t packageSize);
+void CheckDiffMapTable(const uint8_t* tableBytes, uint64_t packageSize);
+
+} // namespace tq

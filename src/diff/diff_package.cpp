@@ -55,6 +55,15 @@ uint32_t xorWords(const uint8_t* bytes, size_t n) {
     }
 }
 
+// Decodes count records into the block. A TStaticBlock keeps its slots past Count zero,
+// so only the slots it used before need clearing: a pass over thousands of blocks does not
+// wipe 14 KB each time.
+void fillBlock(const uint8_t* bytes, int count, TStaticBlock& block) {
+    for (int i = 0; i < count; ++i) decodeStaticRec(bytes + i * StaticRecSize, block.Records[size_t(i)]);
+    for (int i = count; i < block.Count; ++i) block.Records[size_t(i)] = TStaticRec{};
+    block.Count = uint16_t(count);
+}
+
 } // namespace
 
 void encodeDiffHeader(const TDiffHeader& h, uint8_t* bytes) {
@@ -147,15 +156,13 @@ void AppendPackageStatics(AppendWriter& package, TDiffStaticsEntry& entry, const
 }
 
 void ReadPackageStatics(WindowedReader& package, const TDiffStaticsEntry& entry, TStaticBlock& block) {
-    block.clear();
+    fillBlock(nullptr, 0, block);
     if (entry.Pos < 0 || entry.Length < 0) throw Error(msg::ReadBeyondEnd);
     if (entry.Length % StaticRecSize != 0) throw Error(LengthNotMultipleMessage);
     if (uint32_t(entry.Length) > StaticBlockMaxBytes) throw Error(tooManyStaticsMessage(entry.Length / StaticRecSize));
     uint8_t bytes[StaticBlockMaxBytes];
     package.read(uint64_t(entry.Pos), bytes, size_t(entry.Length));
-    const int count = entry.Length / StaticRecSize;
-    for (int i = 0; i < count; ++i) decodeStaticRec(bytes + i * StaticRecSize, block.Records[size_t(i)]);
-    block.Count = uint16_t(count);
+    fillBlock(bytes, entry.Length / StaticRecSize, block);
 }
 
 void AppendPackageMapBlock(AppendWriter& package, TDiffMapEntry& entry, const TMapBlock& block) {
@@ -175,16 +182,14 @@ void ReadPackageMapBlock(WindowedReader& package, int32_t position, TMapBlock& b
 }
 
 void ReadBlockStatics(WindowedReader& statics, const TStaticIndexRec& entry, TStaticBlock& block) {
-    block.clear();
+    fillBlock(nullptr, 0, block);
     if (entry.Start == -1) return;
     if (entry.Length % StaticRecSize != 0) throw Error(LengthNotMultipleMessage);
     if (entry.Start < 0 || entry.Length < 0) throw Error(msg::ReadBeyondEnd);
     if (uint32_t(entry.Length) > StaticBlockMaxBytes) throw Error(tooManyStaticsMessage(entry.Length / StaticRecSize));
     uint8_t bytes[StaticBlockMaxBytes];
     statics.read(uint64_t(entry.Start), bytes, size_t(entry.Length));
-    const int count = entry.Length / StaticRecSize;
-    for (int i = 0; i < count; ++i) decodeStaticRec(bytes + i * StaticRecSize, block.Records[size_t(i)]);
-    block.Count = uint16_t(count);
+    fillBlock(bytes, entry.Length / StaticRecSize, block);
 }
 
 void CheckDiffHeader(const TDiffHeader& h, uint64_t packageSize) {

@@ -80,14 +80,16 @@ bool SameMapBlock(const uint8_t* a, const uint8_t* b);
 
 // Writes the block's records at the package's end; entry = (that position, Count*7).
 void AppendPackageStatics(AppendWriter& package, TDiffStaticsEntry& entry, const TStaticBlock& block);
-// Fills the block (cleared first) with the Length/7 records at Pos. Refuses an entry that
+// Fills the block with the Length/7 records at Pos; slots past them are zero afterwards
+// (given that they were past Count before, as in every TStaticBlock). Refuses an entry that
 // would not fit a TStaticBlock.
 void ReadPackageStatics(WindowedReader& package, const TDiffStaticsEntry& entry, TStaticBlock& block);
 // Writes the block's 196 bytes at the package's end; entry = that position.
 void AppendPackageMapBlock(AppendWriter& package, TDiffMapEntry& entry, const TMapBlock& block);
 void ReadPackageMapBlock(WindowedReader& package, int32_t position, TMapBlock& block);
 
-// ReadBlockStatics over a reader kept open for a whole pass (same checks and messages).
+// ReadBlockStatics over a reader kept open for a whole pass (same checks and messages;
+// slots past Count are left zero as ReadPackageStatics says).
 void ReadBlockStatics(WindowedReader& statics, const TStaticIndexRec& entry, TStaticBlock& block);
 
 // Checks a package's header and tables against its size before anything is applied.

@@ -97,7 +97,8 @@ struct DiffWorld {
 struct PackageBuilder {
     TDiffHeader header{CurrentDiffVersion, -1, 0, 0, 0, 0, -1, 0};
     std::string data;  // what follows the header, before the tables
-    std::map<int, TDiffStaticsEntry> statics;  // block number -> entry; the rest (-1, -1)
+    std::map<int, TDiffStaticsEntry> statics;  // block number -> entry; the rest staticsRest
+    TDiffStaticsEntry staticsRest{-1, -1};
     std::map<int, TDiffMapEntry> map;          // block number -> entry; the rest -1
     bool withStatics = true, withMap = true;
 
@@ -119,11 +120,9 @@ struct PackageBuilder {
         if (withStatics) {
             header.StaticsIndexPos = int32_t(DiffHeaderSize + data.size());
             std::string t(DiffStaticsIndexSize, '\0');
-            for (int n = 0; n < BlockCount; ++n) {
-                auto it = statics.find(n);
-                encodeDiffStaticsEntry(it == statics.end() ? TDiffStaticsEntry{} : it->second,
-                                       reinterpret_cast<uint8_t*>(t.data()) + size_t(n) * DiffStaticsEntrySize);
-            }
+            auto* bytes = reinterpret_cast<uint8_t*>(t.data());
+            for (int n = 0; n < BlockCount; ++n) encodeDiffStaticsEntry(staticsRest, bytes + size_t(n) * DiffStaticsEntrySize);
+            for (const auto& [n, e] : statics) encodeDiffStaticsEntry(e, bytes + size_t(n) * DiffStaticsEntrySize);
             tables += t;
         }
         if (withMap) {

@@ -58,22 +58,35 @@ struct ClientFiles {
     std::string pat = dir.file("out.pat");
     std::unique_ptr<StaticIndexBuffer> index = newStaticIndex();
     std::string staticsBytes;
+    std::vector<std::pair<int, int>> given;  // blocks given statics (the rest are empty)
 
-    ClientFiles() {
-        for (int x = 0; x < BlocksX; ++x)
-            for (int y = 0; y < BlocksY; ++y) index->at(x, y) = TStaticIndexRec{-1, 0, 0};
+    static const StaticIndexBuffer& emptyIndex() {
+        static const std::unique_ptr<StaticIndexBuffer> empty = [] {
+            auto e = newStaticIndex();
+            for (auto& column : e->entries) column.fill(TStaticIndexRec{-1, 0, 0});
+            return e;
+        }();
+        return *empty;
     }
+
+    ClientFiles() { *index = emptyIndex(); }
     void giveStatics(int bx, int by, const std::vector<TStaticRec>& recs, int32_t extra = 0) {
         index->at(bx, by) = TStaticIndexRec{int32_t(staticsBytes.size()), int32_t(recs.size() * 7), extra};
         staticsBytes += staticBytes(recs);
+        given.push_back({bx, by});
     }
-    // Writes the three files from the fields above and `worldSave`.
+    // Writes the three files from the fields above and `worldSave`. Plain writes from an
+    // encoded empty index: the fixture needs no durable save, and the tests run faster.
+    // Entries set in `index` directly, not through giveStatics, stay in memory only.
     void write(const std::string& worldSave) {
-        // Plain writes: the fixture needs no durable save, and tests run faster without it.
-        std::string bytes(StaticIndexFileSize, '\0');
-        for (int x = 0; x < BlocksX; ++x)
-            for (int y = 0; y < BlocksY; ++y)
-                encodeIndexRec(index->at(x, y), reinterpret_cast<uint8_t*>(&bytes[staticIndexOffset(x, y)]));
+        static const std::string emptyBytes = [] {
+            std::string bytes;
+            for (int i = 0; i < BlockCount; ++i) bytes.append("\xff\xff\xff\xff\0\0\0\0\0\0\0\0", 12);
+            return bytes;
+        }();
+        std::string bytes = emptyBytes;
+        for (auto [x, y] : given)
+            encodeIndexRec(index->at(x, y), reinterpret_cast<uint8_t*>(&bytes[staticIndexOffset(x, y)]));
         writeBytes(staidx, bytes);
         writeBytes(statics, staticsBytes);
         writeBytes(wsc, worldSave);

@@ -1,0 +1,64 @@
+#include "command.h"
+#include "diff/diff.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace tq::cli {
+namespace {
+
+const std::set<std::string> PathOptions = {"orig-staidx", "orig-statics", "orig-map",
+                                           "mod-staidx",  "mod-statics",  "mod-map"};
+
+DiffPaths diffPaths(const Args& args) {
+    return {args.required("orig-staidx"), args.required("orig-statics"), args.required("orig-map"),
+            args.required("mod-staidx"),  args.required("mod-statics"),  args.required("mod-map")};
+}
+
+// The bar, plus each step's message on its own line, when stderr is a terminal.
+Progress diffProgress() {
+    Progress progress = terminalProgress();
+    if (progress.position)
+        progress.message = [](const std::string& text) { std::fprintf(stderr, "\n%s\n", text.c_str()); };
+    return progress;
+}
+
+int runGenerate(const std::vector<std::string>& argv) {
+    std::set<std::string> options = PathOptions;
+    options.insert("out");
+    Args args(argv, options, {"no-statics", "no-map"});
+    args.expectPositional(0);
+    const DiffParts parts{!args.flag("no-statics"), !args.flag("no-map")};
+    if (!parts.statics && !parts.map) throw UsageError("--no-statics and --no-map together leave nothing to generate");
+    const DiffPaths paths = diffPaths(args);
+    const GenerateDiffResult result = GenerateDiff(paths, args.required("out"), parts, diffProgress());
+    printLine(result.crcText);
+    return 0;
+}
+
+int runApply(const std::vector<std::string>& argv) {
+    Args args(argv, PathOptions, {});
+    args.expectPositional(1);
+    ApplyDiff(diffPaths(args), args.positional()[0], diffProgress());
+    return 0;
+}
+
+int runDiff(const std::vector<std::string>& argv) {
+    if (argv.empty()) throw UsageError("say generate or apply");
+    const std::vector<std::string> rest(argv.begin() + 1, argv.end());
+    if (argv[0] == "generate") return runGenerate(rest);
+    if (argv[0] == "apply") return runApply(rest);
+    throw UsageError("unknown diff action '" + argv[0] + "' (generate or apply)");
+}
+
+Registration reg{
+    {"diff",
+     "diff generate --orig-staidx P --orig-statics P --orig-map P --mod-staidx P --mod-statics P --mod-map P "
+     "[--no-statics] [--no-map] --out PKG\n"
+     "  diff apply --orig-staidx P --orig-statics P --orig-map P --mod-staidx P --mod-statics P "
+     "--mod-map P PKG",
+     "generate a .tq2 diff package from original and modified world files, or apply one to the originals",
+     runDiff}};
+
+} // namespace
+} // namespace tq::cli

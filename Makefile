@@ -40,6 +40,7 @@ run: build
 	@scripts/run.sh $(BUILD)
 
 bench: deps
+	@scripts/install-deps.sh bench
 	cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@scripts/run-benchmarks.sh $(BENCH_BUILD)

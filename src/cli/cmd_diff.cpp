@@ -2,6 +2,7 @@
 #include "diff/diff.h"
 
 #include <cstdio>
+#include <memory>
 #include <unistd.h>
 
 namespace tq::cli {
@@ -15,11 +16,33 @@ DiffPaths diffPaths(const Args& args) {
             args.required("mod-staidx"),  args.required("mod-statics"),  args.required("mod-map")};
 }
 
-// The bar, plus each step's message on its own line, when stderr is a terminal.
+// On a terminal: each step's message on a line of its own, the bar below it.
+struct TerminalSteps {
+    int shown = -1;
+    bool barOpen = false;
+    ~TerminalSteps() {
+        if (barOpen) std::fputc('\n', stderr);
+    }
+};
+
 Progress diffProgress() {
-    Progress progress = terminalProgress();
-    if (progress.position)
-        progress.message = [](const std::string& text) { std::fprintf(stderr, "\n%s\n", text.c_str()); };
+    Progress progress;
+    if (!isatty(fileno(stderr))) return progress;
+    auto steps = std::make_shared<TerminalSteps>();
+    progress.position = [steps](int percent) {
+        if (percent == steps->shown) return;
+        steps->shown = percent;
+        steps->barOpen = true;
+        const int width = 40, filled = percent * width / 100;
+        std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(size_t(filled), '#').c_str(),
+                     std::string(size_t(width - filled), ' ').c_str(), percent);
+        std::fflush(stderr);
+    };
+    progress.message = [steps](const std::string& text) {
+        std::fprintf(stderr, "%s%s\n", steps->barOpen ? "\n" : "", text.c_str());
+        steps->shown = -1;
+        steps->barOpen = false;
+    };
     return progress;
 }
 

@@ -131,11 +131,12 @@ void FreezeWorld(const FreezeOptions& options, StaticIndexBuffer& index, const P
         if (options.writePat && !records.empty()) {
             const bool exists = fileExists(options.patPath);
             const std::string oldPat = exists ? readWholeFile(options.patPath) : std::string();
-            numbers = detail::patchNumbersFor(exists, oldPat);
+            const detail::AppendPlan plan = detail::planAppend(exists, oldPat);
+            numbers = plan.numbers;
             detail::checkNumbersLeft(numbers, records.size());
             newPat.emplace(options.patPath);
             wstext::TextWriter writer(newPat->file(), oldPat);
-            detail::writeLinesBeforeEof(oldPat, writer);
+            detail::writeLinesBeforeEof(oldPat, plan, newPat->file(), writer);
             for (const MarkedBlock& b : blocks)
                 for (size_t i = b.first; i < b.first + b.count; ++i)
                     detail::writeItemSection(writer, numbers, records[i].rec, b.x, b.y);

@@ -4,7 +4,6 @@
 #include "core/error.h"
 #include "core/file_system.h"
 #include "worldsave/patch_text.h"
-#include "worldsave/world_save_reader.h"
 
 #include <climits>
 
@@ -12,14 +11,35 @@ namespace tq {
 
 namespace detail {
 
-PatchNumbers patchNumbersFor(bool exists, std::string_view existingText) {
-    PatchNumbers numbers;
-    if (exists) {
-        const HighestNumbers h = ScanHighestNumbers(existingText);
-        numbers.section = h.section;
-        numbers.serial = h.serial;
+AppendPlan planAppend(bool exists, std::string_view text) {
+    AppendPlan plan;
+    if (!exists) return plan;
+    plan.numbers.section = -1;
+    wstext::LineReader reader(text);
+    wstext::Line line;
+    bool eofSeen = false;
+    while (reader.next(line)) {
+        const std::string_view s = line.text;
+        if (!eofSeen) {
+            const std::string_view t = wstext::trimBlanks(s);
+            if (t.size() == 3 && wstext::startsWithNoCase(t, "EOF")) {
+                eofSeen = true;
+                plan.keptBytes = line.begin;
+            } else if (!line.crlf) {
+                plan.keptIsCrlf = false;
+            }
+        }
+        if (s.empty() || wstext::upperAscii(s[0]) != 'S') continue;
+        if (wstext::startsWithNoCase(s, "SECTION WORLDITEM ")) {
+            const int32_t n = wstext::parseValue(s.substr(17));
+            if (n > plan.numbers.section) plan.numbers.section = n;
+        } else if (wstext::startsWithNoCase(s, "SERIAL ")) {
+            const int32_t v = wstext::parseValue(s.substr(7));
+            if (v > plan.numbers.serial) plan.numbers.serial = v;
+        }
     }
-    return numbers;
+    if (!eofSeen) plan.keptBytes = text.size();
+    return plan;
 }
 
 void checkNumbersLeft(const PatchNumbers& numbers, uint64_t count) {
@@ -30,14 +50,16 @@ void checkNumbersLeft(const PatchNumbers& numbers, uint64_t count) {
                     ": the numbers would pass 2147483647");
 }
 
-void writeLinesBeforeEof(std::string_view text, wstext::TextWriter& out) {
-    wstext::LineReader reader(text);
-    wstext::Line line;
-    while (reader.next(line)) {
-        const std::string_view t = wstext::trimBlanks(line.text);
-        if (t.size() == 3 && wstext::startsWithNoCase(t, "EOF")) break;
-        out.keepLine(line);
+void writeLinesBeforeEof(std::string_view text, const AppendPlan& plan, File& file, wstext::TextWriter& out) {
+    if (plan.keptIsCrlf) {
+        // The common case: the old text goes out as it is, in one write.
+        out.flush();
+        file.write(text.data(), plan.keptBytes);
+        return;
     }
+    wstext::LineReader reader(text.substr(0, plan.keptBytes));
+    wstext::Line line;
+    while (reader.next(line)) out.keepLine(line);
 }
 
 void writeItemSection(wstext::TextWriter& out, PatchNumbers& numbers, const TStaticRec& rec, int bx, int by) {
@@ -73,13 +95,14 @@ void WriteWorldItems(const std::string& path, const TStaticBlock& block, int bx,
     if (block.Count > StaticBlockCapacity) throw Error(tooManyStaticsMessage(block.Count));
     const bool exists = fileExists(path);
     const std::string existing = exists ? readWholeFile(path) : std::string();
-    detail::PatchNumbers numbers = detail::patchNumbersFor(exists, existing);
+    const detail::AppendPlan plan = detail::planAppend(exists, existing);
+    detail::PatchNumbers numbers = plan.numbers;
     detail::checkNumbersLeft(numbers, block.Count);
 
     // Written beside the old file and renamed over it: a failure leaves the old text whole.
     AtomicFile out(path);
     wstext::TextWriter writer(out.file(), existing);
-    detail::writeLinesBeforeEof(existing, writer);
+    detail::writeLinesBeforeEof(existing, plan, out.file(), writer);
     for (int i = 0; i < block.Count; ++i) detail::writeItemSection(writer, numbers, block.Records[size_t(i)], bx, by);
     detail::writeEofTrailer(writer);
     writer.flush();

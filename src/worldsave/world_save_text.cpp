@@ -3,7 +3,6 @@
 #include "core/error.h"
 #include "core/int_parse.h"
 
-#include <cstring>
 
 namespace tq::wstext {
 
@@ -31,34 +30,11 @@ int32_t parseValue(std::string_view afterTag) {
     return result;
 }
 
-bool LineReader::next(Line& line) {
-    if (pos_ >= text_.size()) return false;
-    const char* base = text_.data();
-    const void* lf = std::memchr(base + pos_, '\n', text_.size() - pos_);
-    line.begin = pos_;
-    if (!lf) {
-        line.text = text_.substr(pos_);
-        line.end = text_.size();
-        line.crlf = false;
-    } else {
-        const size_t at = size_t(static_cast<const char*>(lf) - base);
-        line.crlf = at > pos_ && base[at - 1] == '\r';
-        line.text = text_.substr(pos_, at - pos_ - (line.crlf ? 1 : 0));
-        line.end = at + 1;
-    }
-    pos_ = line.end;
-    return true;
-}
-
-void TextWriter::keepLine(const Line& line) {
+void TextWriter::keepLineSlow(const Line& line) {
     if (line.crlf) {
-        if (runEnd_ > runBegin_ && runEnd_ == line.begin) {
-            runEnd_ = line.end;
-        } else {
-            flushRun();
-            runBegin_ = line.begin;
-            runEnd_ = line.end;
-        }
+        flushRun();
+        runBegin_ = line.begin;
+        runEnd_ = line.end;
         return;
     }
     writeLine(line.text);

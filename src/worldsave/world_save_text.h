@@ -41,7 +41,26 @@ struct Line {
 class LineReader {
 public:
     explicit LineReader(std::string_view text) : text_(text) {}
-    bool next(Line& line);
+    // Inline: called once per line of files with tens of millions of lines.
+    bool next(Line& line) {
+        const size_t size = text_.size();
+        if (pos_ >= size) return false;
+        const char* base = text_.data();
+        size_t at = pos_;
+        while (at < size && base[at] != '\n') ++at;
+        line.begin = pos_;
+        if (at == size) {
+            line.text = text_.substr(pos_);
+            line.end = size;
+            line.crlf = false;
+        } else {
+            line.crlf = at > pos_ && base[at - 1] == '\r';
+            line.text = text_.substr(pos_, at - pos_ - (line.crlf ? 1 : 0));
+            line.end = at + 1;
+        }
+        pos_ = line.end;
+        return true;
+    }
 
 private:
     std::string_view text_;
@@ -53,11 +72,15 @@ private:
 class TextWriter {
 public:
     TextWriter(File& file, std::string_view source) : file_(file), source_(source) {}
-    void keepLine(const Line& line);
+    void keepLine(const Line& line) {
+        if (line.crlf && runEnd_ > runBegin_ && runEnd_ == line.begin) runEnd_ = line.end;
+        else keepLineSlow(line);
+    }
     void writeLine(std::string_view text);
     void flush();
 
 private:
+    void keepLineSlow(const Line& line);
     void flushRun();
     void flushBuffer();
     File& file_;

@@ -1,10 +1,29 @@
-#include <QApplication>
-#include <QMessageBox>
+// terraquill: the desktop program. It reads no command-line arguments.
+#include "app/help_form.h"
+#include "app/main_form.h"
+#include "app/progress_form.h"
 
-// Start-up shell; the main window arrives with the application issue.
+#include <QApplication>
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("CustomTerraquill");
-    QMessageBox::information(nullptr, "CustomTerraquill", "The main window is not built yet.");
-    return 0;
+    // The program ends when the main window closes, whatever else is still open.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // The five windows, in this order; only the main window is shown.
+    tq::TMainForm mainForm;
+    // The diff (TTQDiffForm), fill/clear (TTQFillClearForm) and map-editor
+    // (TTQMapEditForm) windows are created here, between the main and the progress
+    // window, and handed over with mainForm.setOtherWindows({diff, fillClear, mapEdit}).
+    tq::TProgressForm progressForm;
+
+    QObject::connect(&mainForm, &tq::TMainForm::closed, &app, &QApplication::quit, Qt::QueuedConnection);
+    mainForm.show();
+    const int status = app.exec();
+
+    // Help windows have no owner; close what is still open.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (qobject_cast<tq::THelpForm*>(window)) delete window;
+    return status;
 }

@@ -19,9 +19,10 @@ public:
         return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     }
     QString saveFileName(QWidget* parent, const QString& title, const QString& filter,
-                         const QString& defaultSuffix, const QString& startPath) override {
+                         const QString& defaultSuffix, const QString& startPath, bool confirmOverwrite) override {
         QFileDialog dialog(parent, title, startPath, filter);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, !confirmOverwrite);
         dialog.setDefaultSuffix(defaultSuffix);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
         return dialog.selectedFiles().first();

@@ -16,8 +16,10 @@ public:
     // Yes/No box; true for Yes.
     virtual bool question(QWidget* parent, const QString& title, const QString& text) = 0;
     // Empty text when cancelled. filter uses Qt's form: "TQ-Diff file (Version 2) (*.tq2)".
+    // confirmOverwrite false: the caller asks its own question about an existing file.
     virtual QString saveFileName(QWidget* parent, const QString& title, const QString& filter,
-                                 const QString& defaultSuffix, const QString& startPath) = 0;
+                                 const QString& defaultSuffix, const QString& startPath,
+                                 bool confirmOverwrite = true) = 0;
     virtual QString openFileName(QWidget* parent, const QString& title, const QString& filter,
                                  const QString& startPath) = 0;
 };

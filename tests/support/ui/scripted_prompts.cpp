@@ -8,13 +8,13 @@ ScriptedPrompts::ScriptedPrompts() { setPrompts(this); }
 ScriptedPrompts::~ScriptedPrompts() { setPrompts(nullptr); }
 
 void ScriptedPrompts::error(QWidget*, const QString& title, const QString& text) {
-    shown.push_back({"error", title, text});
+    shown.push_back({"error", title, text, {}, {}, true});
 }
 void ScriptedPrompts::information(QWidget*, const QString& title, const QString& text) {
-    shown.push_back({"information", title, text});
+    shown.push_back({"information", title, text, {}, {}, true});
 }
 bool ScriptedPrompts::question(QWidget*, const QString& title, const QString& text) {
-    shown.push_back({"question", title, text});
+    shown.push_back({"question", title, text, {}, {}, true});
     if (answers.empty()) {
         ADD_FAILURE() << "unexpected question: " << text.toStdString();
         return false;
@@ -23,9 +23,9 @@ bool ScriptedPrompts::question(QWidget*, const QString& title, const QString& te
     answers.pop_front();
     return answer;
 }
-QString ScriptedPrompts::saveFileName(QWidget*, const QString& title, const QString&, const QString&,
-                                      const QString&) {
-    shown.push_back({"save", title, {}});
+QString ScriptedPrompts::saveFileName(QWidget*, const QString& title, const QString& filter, const QString& suffix,
+                                      const QString&, bool confirmOverwrite) {
+    shown.push_back({"save", title, {}, filter, suffix, confirmOverwrite});
     if (fileAnswers.empty()) {
         ADD_FAILURE() << "unexpected save dialog: " << title.toStdString();
         return {};
@@ -34,8 +34,8 @@ QString ScriptedPrompts::saveFileName(QWidget*, const QString& title, const QStr
     fileAnswers.pop_front();
     return answer;
 }
-QString ScriptedPrompts::openFileName(QWidget*, const QString& title, const QString&, const QString&) {
-    shown.push_back({"open", title, {}});
+QString ScriptedPrompts::openFileName(QWidget*, const QString& title, const QString& filter, const QString&) {
+    shown.push_back({"open", title, {}, filter, {}, true});
     if (fileAnswers.empty()) {
         ADD_FAILURE() << "unexpected open dialog: " << title.toStdString();
         return {};

@@ -16,6 +16,9 @@ public:
         QString kind;  // "error", "information", "question", "save", "open"
         QString title;
         QString text;
+        QString filter;         // file dialogs
+        QString defaultSuffix;  // save dialogs
+        bool confirmOverwrite = true;
     };
     ScriptedPrompts();
     ~ScriptedPrompts() override;
@@ -28,7 +31,7 @@ public:
     void information(QWidget*, const QString& title, const QString& text) override;
     bool question(QWidget*, const QString& title, const QString& text) override;
     QString saveFileName(QWidget*, const QString& title, const QString& filter, const QString& suffix,
-                         const QString& start) override;
+                         const QString& start, bool confirmOverwrite = true) override;
     QString openFileName(QWidget*, const QString& title, const QString& filter, const QString& start) override;
 
     // Texts of the error boxes shown so far.

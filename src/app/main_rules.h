@@ -1,0 +1,175 @@
+#pragma once
+// The main window's decisions, kept apart from the widgets so they are tested without
+// a display: how a path field is judged, what UpdateButtons enables, which guidance
+// step Simple mode shows, how the block fields are brought into range.
+// Header-only and Qt-free: the plain test binary links neither Qt nor the windows.
+#include "core/error.h"
+#include "core/file_system.h"
+#include "core/int_parse.h"
+#include "core/world.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tq {
+
+// A path field's colour is its state. Plain: no change handler has judged it yet,
+// which counts as neither valid nor invalid.
+enum class FieldColour { Plain, Green, Red };
+
+// The file-name part of a path: after the last separator (and drive colon on Windows).
+inline std::string_view pathFileName(std::string_view path) {
+#ifdef _WIN32
+    const size_t cut = path.find_last_of("\\/:");
+#else
+    const size_t cut = path.find_last_of('/');
+#endif
+    return cut == std::string_view::npos ? path : path.substr(cut + 1);
+}
+
+inline std::string asciiLower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return out;
+}
+
+// Green when a file of that path exists and its name, lower-cased, is expectedLowerName
+// ("staidx0.mul"); an empty expectedLowerName accepts any existing file.
+inline FieldColour judgePathField(const std::string& path, std::string_view expectedLowerName) {
+    if (!fileExists(path)) return FieldColour::Red;
+    if (!expectedLowerName.empty() && asciiLower(pathFileName(path)) != expectedLowerName) return FieldColour::Red;
+    return FieldColour::Green;
+}
+
+inline constexpr uint8_t NormalMode = 0;
+inline constexpr uint8_t SimpleMode = 1;
+
+// What UpdateButtons looks at.
+struct MainWindowState {
+    FieldColour staIdx = FieldColour::Plain;
+    FieldColour statics = FieldColour::Plain;
+    FieldColour worldSave = FieldColour::Plain;
+    bool indexLoaded = false;
+    bool frozen = false;
+    uint8_t mode = NormalMode;  // any value but 1 behaves as Normal mode
+    // After a completed freeze the rule and "Write PAT" stay fixed for the run.
+    bool freezeChoicesLocked = false;
+    // The diff, fill/clear and map-editor windows, when the program has them.
+    bool diffWindow = true;
+    bool fillClearWindow = true;
+    bool mapEditWindow = true;
+};
+
+// What UpdateButtons sets.
+struct MainButtonStates {
+    enum class Save { Nothing, StaticsPaths, AllPaths };
+    // StaticsPaths: store both statics paths and an empty world-save path;
+    // AllPaths: store all three.
+    Save save = Save::Nothing;
+    bool getStaticIndex = false;
+    bool blockFields = false;  // XBlockEdit, XBlockUpDown, YBlockEdit, YBlockUpDown
+    bool getStaticBlock = false;
+    bool melt = false;
+    bool freeze = false;
+    bool selectItems = false;  // SelectItemsRadioGroup
+    bool writePat = false;     // WritePATCheckBox
+    bool fillClear = false;
+    bool tqDiff = false;
+    bool mapEdit = false;
+    friend bool operator==(const MainButtonStates&, const MainButtonStates&) = default;
+};
+
+inline MainButtonStates decideMainButtons(const MainWindowState& s) {
+    MainButtonStates b;
+    const bool staticsGreen = s.staIdx == FieldColour::Green && s.statics == FieldColour::Green;
+    const bool allGreen = staticsGreen && s.worldSave == FieldColour::Green;
+
+    // 1. Both statics paths valid: store them and offer the windows that work on them.
+    b.save = allGreen ? MainButtonStates::Save::AllPaths
+                      : staticsGreen ? MainButtonStates::Save::StaticsPaths : MainButtonStates::Save::Nothing;
+    b.tqDiff = staticsGreen && s.diffWindow;
+    b.fillClear = staticsGreen && s.fillClearWindow;
+
+    // 2./3. All three valid: load the index first, then the block operations.
+    b.getStaticIndex = allGreen && !s.indexLoaded;
+    const bool blockOps = allGreen && s.indexLoaded;
+    b.blockFields = b.getStaticBlock = b.melt = b.freeze = blockOps;
+
+    b.selectItems = b.writePat = !s.freezeChoicesLocked;
+    b.mapEdit = s.mapEditWindow;
+
+    // 4. Simple mode: a player only loads the index and freezes, once.
+    if (s.mode == SimpleMode) {
+        b.blockFields = b.getStaticBlock = b.melt = false;
+        if (s.frozen) b.freeze = false;
+        b.selectItems = b.writePat = false;
+        b.fillClear = false;
+        b.mapEdit = false;
+    }
+    return b;
+}
+
+inline std::string mainCaption(uint8_t mode) {
+    if (mode == NormalMode) return "Terraquill 6.2 (Normal mode)";
+    if (mode == SimpleMode) return "Terraquill 6.2 (Simple mode)";
+    return "CustomTerraquill (Version 6X)";
+}
+
+// Simple mode's guidance: the first step whose condition holds. A plain (not yet
+// judged) field does not count as red.
+inline int guidanceStep(const MainWindowState& s) {
+    if (s.staIdx == FieldColour::Red) return 0;
+    if (s.statics == FieldColour::Red) return 1;
+    if (s.worldSave == FieldColour::Red) return 2;
+    if (!s.indexLoaded) return 3;
+    if (s.frozen) return 5;
+    return 4;
+}
+
+inline const std::vector<std::string>& guidanceLines(int step) {
+    static const std::array<std::vector<std::string>, 6> steps = {{
+        {"Please enter the path of your Staidx0.mul file in", "the left box. It will turn green when Terraquill",
+         "found the file."},
+        {"Please enter the path of your Statics0.mul file in", "the middle box. It will turn green when Terraquill",
+         "found the file."},
+        {"Please enter the path of the file you got from", "the server operator in the right box. It will",
+         "turn green when Terraquill found the file."},
+        {"Click on the \"GetStaticIndex\"-button to the right.", "This can take up to 30 seconds! Please wait until",
+         "Terraquill has finished."},
+        {"Click on the \"Freeze\"-button to the right.", "This can take up to some minutes! Please wait until",
+         "Terraquill has finished."},
+        {"Finished! You can now close Terraquill and connect to", "the server. Enjoy!"},
+    }};
+    return steps.at(size_t(step));
+}
+
+// Leaving a block field: a number above max becomes max, below 0 becomes 0; a number
+// in range stays as typed (nullopt). Not a number: the parser's ConvertError.
+inline std::optional<std::string> clampedBlockFieldText(const std::string& text, int max) {
+    const int32_t value = parseInt(text);
+    if (value > max) return std::to_string(max);
+    if (value < 0) return std::string("0");
+    return std::nullopt;
+}
+
+// The block fields as GetStaticBlock and Melt read them: numbers inside the world,
+// never an index outside StaticIndex.
+struct BlockCoords {
+    int x = 0;
+    int y = 0;
+};
+inline BlockCoords readBlockFields(const std::string& xText, const std::string& yText) {
+    const int32_t x = parseInt(xText);
+    const int32_t y = parseInt(yText);
+    if (!validBlock(x, y))
+        throw Error("Block " + std::to_string(x) + ", " + std::to_string(y) +
+                    " is outside the world: X must be 0..767 and Y 0..511.");
+    return {x, y};
+}
+
+} // namespace tq

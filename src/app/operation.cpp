@@ -1,0 +1,47 @@
+#include "app/operation.h"
+
+#include "app/progress_form.h"
+#include "core/error.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEventLoop>
+
+namespace tq {
+
+AppEvents& appEvents() {
+    static AppEvents* events = new AppEvents;  // lives as long as the program
+    return *events;
+}
+
+namespace {
+bool busy = false;
+}
+
+BusyScope::BusyScope() {
+    if (busy) throw Error("Another operation is still running. Please wait until it has finished.");
+    busy = true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+BusyScope::~BusyScope() {
+    QApplication::restoreOverrideCursor();
+    busy = false;
+}
+
+bool BusyScope::active() { return busy; }
+
+void pumpEvents() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+
+void UpdateProgress(int percent) {
+    if (TProgressForm* form = TProgressForm::instance()) form->SetPosition(percent);
+}
+
+Progress windowProgress() {
+    Progress progress;
+    progress.position = UpdateProgress;
+    progress.pump = pumpEvents;
+    return progress;
+}
+
+} // namespace tq

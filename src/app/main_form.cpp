@@ -132,6 +132,11 @@ void TMainForm::buildControls() {
     ButtonPanel = new QWidget(client);
     ButtonPanel->setObjectName("ButtonPanel");
     ButtonPanel->setFixedWidth(85);
+    // 85 pixels hold "GetStaticIndex" only in a small, narrow face.
+    QFont panelFont = ButtonPanel->font();
+    panelFont.setPointSizeF(std::min(panelFont.pointSizeF(), 8.0));
+    panelFont.setStretch(QFont::SemiCondensed);
+    ButtonPanel->setFont(panelFont);
     auto* buttons = new QVBoxLayout(ButtonPanel);
     buttons->setContentsMargins(3, 3, 3, 3);
     buttons->setSpacing(2);

@@ -1,0 +1,35 @@
+#include "mapedit/map_edit_paths.h"
+
+#include "core/file_system.h"
+
+namespace tq {
+
+namespace {
+std::string lowerAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return s;
+}
+
+std::string baseName(const std::string& path) {
+    const auto sep = path.find_last_of("/\\");
+    return sep == std::string::npos ? path : path.substr(sep + 1);
+}
+} // namespace
+
+bool isValidMapPath(const std::string& path) {
+    return lowerAscii(baseName(path)) == "map0.mul" && fileExists(path);
+}
+
+bool isValidClientFolder(const std::string& folder) {
+#ifdef _WIN32
+    const char* sep = "\\";
+#else
+    const char* sep = "/";
+#endif
+    for (const char* name : ClientPictureFiles)
+        if (!fileExists(folder + sep + name)) return false;
+    return true;
+}
+
+} // namespace tq

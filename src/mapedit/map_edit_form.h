@@ -1,0 +1,135 @@
+#pragma once
+#include "mapedit/map_edit_history.h"
+#include "mapedit/map_painting.h"
+#include "mapedit/map_render_view.h"
+#include "mapedit/tile_pictures_view.h"
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QButtonGroup;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+
+namespace tq {
+
+class DrawGridView;
+class File;
+
+// The map editor: the map as a zoomable grid of tile pictures painted straight into
+// map0.mul, the tile list, and the region copy. Modeless; the main window shows it.
+class TTQMapEditForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TTQMapEditForm(QWidget* parent = nullptr);
+    ~TTQMapEditForm() override;
+
+    // Where tile pictures come from: full size, 32-bit. The default reads the client
+    // folder's texture and art files; tests and tools may put another in.
+    using TilePictureLoader = std::function<QImage(const std::string& clientFolder, uint16_t id)>;
+    void setTilePictureLoader(TilePictureLoader loader);
+
+    bool CheckMapEditPaths();
+    void UpdateMapEditStatus();
+    QString statusText(int panel) const;
+    int cellSize() const { return cellSize_; }
+    const MapEditHistory& history() const { return history_; }
+    const TilePictureCache& pictures() const { return pictures_; }
+
+    // The handlers, public so that the main window and tests can reach them by name.
+    void FormShow();
+    void MapEditChange();
+    void UOPathEditChange();
+    void BitBtn1Click();
+    void BitBtn2Click();
+    void GridBoxClick();
+    void ShowAltitudeRadioGroupClick();
+    void CoordGoBtnClick();
+    void Button3Click();
+    void APPENDClick();
+    void ZValueEditChange();
+    void TextureDrawGridClick(int row);
+    void MainDrawGridSelectCell(int col, int row);
+    void MainDrawGridKeyDown(QKeyEvent* event);
+    void MainDrawGridMouseMove(const QPoint& pos);
+    void eXit1Click();
+    void Undo();
+    void Redo();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void LoadMapEditPaths(QString& mapPath, QString& clientFolder);
+    void SaveMapEditPaths(const QString& mapPath, const QString& clientFolder);
+    void openMapFile(const std::string& path);
+    File& mapFile();
+    PaintSettings paintSettings() const;
+    int zValue() const;
+    void paintMapCells(QPainter& p, int c0, int r0, int c1, int r1);
+    void paintTileRows(QPainter& p, int r0, int r1);
+    void PaintMapCell(int x, int y);
+    QImage loadTilePicture(uint16_t id);
+    // Errors of drawing and of the status line: shown once, after the paint is over, and
+    // not again until the paths change, so a broken file cannot loop on repaint.
+    void reportPassiveError();
+
+    // Controls, named as the user and the tests know them.
+    QLineEdit* BrushSizeEdt;
+    QSpinBox* BrushSizeMover;
+    QPushButton* BitBtn1;
+    QPushButton* BitBtn2;
+    QPushButton* MapEditCloseBtn;
+    QGroupBox* GridBox;
+    QButtonGroup* gridButtons;
+    QGroupBox* ShowAltitudeRadioGroup;
+    QButtonGroup* showAltitudeButtons;
+    QLineEdit* XJumpEdit;
+    QLineEdit* YJumpEdit;
+    QPushButton* CoordGoBtn;
+    DrawGridView* MainDrawGrid;
+    DrawGridView* TextureDrawGrid;
+    QGroupBox* AltitudeRadioGroup;
+    QButtonGroup* altitudeButtons;
+    QLineEdit* ZValueEdit;
+    QSpinBox* XValueUpDown;
+    QComboBox* SelectDrawingModeComboBox;
+    QWidget* FileNamePanel;
+    QLineEdit* MapEdit;
+    QLineEdit* UOPathEdit;
+    QPushButton* Button3;
+    QWidget* advancedRows;
+    QLineEdit* MapEditSource;
+    QLineEdit* MapEditDestination;
+    QLineEdit *SFX, *SFY, *STX, *STY, *DFX, *DFY, *DTX, *DTY;
+    QPushButton* APPEND;
+    QLabel* statusPanels[2];
+
+    std::unique_ptr<File> map_;
+    std::string mapOpenError_;
+    std::string historyPath_;
+    bool mapChanged_ = false;
+    bool clientFolderChanged_ = false;
+    int pointerX_ = 0, pointerY_ = 0;
+    bool skipNextSelect_ = false;
+    bool paintingSuspended_ = false;
+    uint16_t selectedTile_ = 0;
+    int cellSize_ = 45;
+    bool centred_ = false;
+    bool passiveErrorShown_ = false;
+
+    MapEditHistory history_;
+    TilePictureCache pictures_;
+    MapRenderer renderer_;
+    TilePictureLoader tileLoader_;
+};
+
+} // namespace tq

@@ -9,6 +9,8 @@
 #include "mapedit/draw_grid_view.h"
 #include "mapedit/map_edit_paths.h"
 #include "mapedit/map_edit_status.h"
+#include "mapedit/region_copy.h"
+#include "mapedit/tile_image.h"
 
 #include <QAction>
 #include <QApplication>
@@ -354,8 +356,12 @@ void TTQMapEditForm::setTilePictureLoader(TilePictureLoader loader) {
 }
 
 QImage TTQMapEditForm::loadTilePicture(uint16_t id) {
-    if (!tileLoader_) return {};
-    return tileLoader_(str(UOPathEdit->text()), id);
+    const std::string folder = str(UOPathEdit->text());
+    if (tileLoader_) return tileLoader_(folder, id);
+    // One loader per client folder keeps the picture files open between tiles.
+    if (!clientPictures_ || clientPictures_->clientFolder() != folder)
+        clientPictures_ = std::make_unique<TileImageLoader>(folder);
+    return tileImageToQImage(clientPictures_->tile(id));
 }
 
 // ---- settings and the open map file ------------------------------------------------
@@ -427,6 +433,7 @@ void TTQMapEditForm::UOPathEditChange() {
     clientFolderChanged_ = true;
     setValidColour(UOPathEdit, isValidClientFolder(str(UOPathEdit->text())));
     pictures_.clear();
+    clientPictures_.reset();
     passiveErrorShown_ = false;
     CheckMapEditPaths();
     MainDrawGrid->invalidateGrid();
@@ -730,7 +737,48 @@ void TTQMapEditForm::APPENDClick() {
     }
     APPEND->setText("Working ....");
     APPEND->repaint();
-    // TODO(region copy): wired to the core's copy once it lands.
+    MapRegionTexts texts;
+    texts.SFX = str(SFX->text()), texts.SFY = str(SFY->text()), texts.STX = str(STX->text()), texts.STY = str(STY->text());
+    texts.DFX = str(DFX->text()), texts.DFY = str(DFY->text()), texts.DTX = str(DTX->text()), texts.DTY = str(DTY->text());
+    const MapRegion g = parseMapRegion(texts);
+    // Width first, then height; either mismatch gives the one message.
+    if (int64_t(g.STX) - g.SFX != int64_t(g.DTX) - g.DFX || int64_t(g.STY) - g.SFY != int64_t(g.DTY) - g.DFY) {
+        prompts().information(this, AppTitle, BoundariesWrongMessage);
+        APPEND->setText("Ready to Copy");
+        return;
+    }
+    const std::string source = str(MapEditSource->text()), destination = str(MapEditDestination->text());
+    // Keep the destination's cells for undo. A rectangle outside the map or a file that
+    // cannot be read is left to the copy, which refuses it before writing anything.
+    const CellRect rect{g.DFX, g.DFY, g.DTX, g.DTY};
+    std::vector<uint8_t> before;
+    bool haveBefore = false;
+    if (!rect.empty() && rect.insideMap() && CellRect{g.SFX, g.SFY, g.STX, g.STY}.insideMap()) {
+        try {
+            auto file = openFile(destination, OpenMode::Read);
+            ReadMapCellBytes(*file, rect, before);
+            haveBefore = true;
+        } catch (const Error&) {
+        }
+    }
+    try {
+        CopyMapRegion(source, destination, g);
+    } catch (...) {
+        // A copy that failed while writing may have changed part of the rectangle: make
+        // that undoable too.
+        if (haveBefore) {
+            try {
+                std::vector<uint8_t> now;
+                auto file = openFile(destination, OpenMode::Read);
+                ReadMapCellBytes(*file, rect, now);
+                if (now != before) history_.recordRegion(destination, rect, std::move(before));
+            } catch (...) {
+            }
+        }
+        MainDrawGrid->invalidateGrid();
+        throw;
+    }
+    if (haveBefore) history_.recordRegion(destination, rect, std::move(before));
     APPEND->setText("Ready to Copy");
     MainDrawGrid->invalidateGrid();
 }

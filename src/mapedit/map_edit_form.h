@@ -21,6 +21,7 @@ namespace tq {
 
 class DrawGridView;
 class File;
+class TileImageLoader;
 
 // The map editor: the map as a zoomable grid of tile pictures painted straight into
 // map0.mul, the tile list, and the region copy. Modeless; the main window shows it.
@@ -130,6 +131,7 @@ private:
     TilePictureCache pictures_;
     MapRenderer renderer_;
     TilePictureLoader tileLoader_;
+    std::unique_ptr<TileImageLoader> clientPictures_;
 };
 
 } // namespace tq

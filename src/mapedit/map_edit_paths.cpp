@@ -1,6 +1,7 @@
 #include "mapedit/map_edit_paths.h"
 
 #include "core/file_system.h"
+#include "mapedit/client_files.h"
 
 namespace tq {
 
@@ -21,15 +22,6 @@ bool isValidMapPath(const std::string& path) {
     return lowerAscii(baseName(path)) == "map0.mul" && fileExists(path);
 }
 
-bool isValidClientFolder(const std::string& folder) {
-#ifdef _WIN32
-    const char* sep = "\\";
-#else
-    const char* sep = "/";
-#endif
-    for (const char* name : ClientPictureFiles)
-        if (!fileExists(folder + sep + name)) return false;
-    return true;
-}
+bool isValidClientFolder(const std::string& folder) { return clientFilesPresent(folder); }
 
 } // namespace tq

@@ -1,5 +1,7 @@
 #include "mapedit/tile_pictures_view.h"
 
+#include "mapedit/tile_image.h"
+
 namespace tq {
 
 namespace {
@@ -16,6 +18,19 @@ void TilePictureCache::clear() {
     pictures_.clear();
     bytes_ = 0;
     loads_ = 0;
+}
+
+QImage tileImageToQImage(const TileImage& tile) {
+    QImage image(tile.Width, tile.Height, QImage::Format_RGB32);
+    auto widen = [](int v) { return (2 * v * 255 + 31) / 62; };
+    for (int y = 0; y < tile.Height; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < tile.Width; ++x) {
+            const uint16_t v = tile.pixel(x, y);
+            row[x] = qRgb(widen((v >> 10) & 31), widen((v >> 5) & 31), widen(v & 31));
+        }
+    }
+    return image;
 }
 
 QImage scaleNearest(const QImage& picture, int size) {

@@ -32,6 +32,11 @@ private:
     int loads_ = 0;
 };
 
+struct TileImage;
+// A client picture (15-bit colour) as a 32-bit image, each 5-bit channel widened to 8
+// bits rounded (31 becomes 255), as terraquill-cli tile-image writes it.
+QImage tileImageToQImage(const TileImage& tile);
+
 // Scales a picture to size x size by repeating or dropping whole pixels.
 QImage scaleNearest(const QImage& picture, int size);
 

@@ -1,6 +1,8 @@
 // The map editor's window: paths and settings, status texts, drawing, zoom, navigation.
 #include "map_edit_fixture.h"
 
+#include "core/bytes.h"
+
 #include <QSpinBox>
 #include <QStatusBar>
 
@@ -256,6 +258,40 @@ TEST_F(MapEditFormTest, AFileErrorWhileDrawingIsShownOnce) {
     mode(2);
     clickCell(1, 1);
     EXPECT_EQ(scripted.errors().size(), 1);
+}
+
+// A client folder whose only picture is a 64 x 64 texture for tile 5 in one colour.
+void makeClient(const std::string& folder, uint16_t colour) {
+    std::filesystem::create_directories(folder);
+    std::string index(4096 * 12, '\0');
+    le::put32(reinterpret_cast<uint8_t*>(index.data()) + 5 * 12 + 4, 8192);
+    writeBytes(folder + "/texidx.mul", index);
+    std::string texture(8192, '\0');
+    for (size_t i = 0; i < texture.size(); i += 2) le::put16(reinterpret_cast<uint8_t*>(texture.data()) + i, colour);
+    writeBytes(folder + "/texmaps.mul", texture);
+    writeBytes(folder + "/artidx.mul", std::string(4096 * 12, '\0'));
+    writeBytes(folder + "/art.mul", "");
+}
+
+TEST_F(MapEditFormTest, DrawsTheClientsPicturesFromACache) {
+    const std::string redClient = (dir.path() / "red").string(), blueClient = (dir.path() / "blue").string();
+    makeClient(redClient, 0x7C00);
+    makeClient(blueClient, 0x001F);
+    putCell(mapPath, 1, 0, 5, 0);
+    open(mapPath, redClient, false);
+    QImage img = grabMap();
+    EXPECT_EQ(pixelOf(img, 1, 0, 20, 20), QColor(255, 0, 0));
+    EXPECT_EQ(pixelOf(img, 0, 0, 20, 20), QColor(Qt::black));  // no texture, no art
+    EXPECT_EQ(tiles()->viewport()->grab().toImage().pixelColor(30, 65 * 5 + 30), QColor(255, 0, 0));
+    // Repaints reuse the pictures; the cells are read again every time.
+    const int loads = form->pictures().loads();
+    putCell(mapPath, 2, 0, 5, 0);
+    img = grabMap();
+    EXPECT_EQ(pixelOf(img, 2, 0, 20, 20), QColor(255, 0, 0));
+    EXPECT_EQ(form->pictures().loads(), loads);
+    // Another client folder: the cache starts again.
+    type("UOPathEdit", QString::fromStdString(blueClient));
+    EXPECT_EQ(pixelOf(grabMap(), 1, 0, 20, 20), QColor(0, 0, 255));
 }
 
 } // namespace

@@ -164,6 +164,8 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
+    // The window benchmark stores paths: keep them away from the user's settings.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString((world().dir / "settings").string()));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

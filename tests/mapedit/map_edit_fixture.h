@@ -36,6 +36,8 @@ inline QImage fakeTilePicture(const std::string&, uint16_t id) {
 class MapEditFormTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // CTest runs the cases of this binary side by side: each keeps its settings in its own folder.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(dir.file("settings")));
         QSettings("Brannock", "Terraquill").clear();
         mapPath = makeSparseMap(dir);
         client = (dir.path() / "client").string();

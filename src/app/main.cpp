@@ -2,6 +2,7 @@
 #include "app/help_form.h"
 #include "app/main_form.h"
 #include "app/progress_form.h"
+#include "mapedit/map_edit_form.h"
 
 #include <QApplication>
 
@@ -13,10 +14,13 @@ int main(int argc, char** argv) {
 
     // The five windows, in this order; only the main window is shown.
     tq::TMainForm mainForm;
-    // The diff (TTQDiffForm), fill/clear (TTQFillClearForm) and map-editor
-    // (TTQMapEditForm) windows are created here, between the main and the progress
-    // window, and handed over with mainForm.setOtherWindows({diff, fillClear, mapEdit}).
+    // The diff (TTQDiffForm) and fill/clear (TTQFillClearForm) windows are created
+    // here too, before the map editor, and handed over with setOtherWindows.
+    tq::TTQMapEditForm mapEditForm;
     tq::TProgressForm progressForm;
+    tq::TMainForm::OtherWindows others;
+    others.mapEdit = &mapEditForm;
+    mainForm.setOtherWindows(others);
 
     QObject::connect(&mainForm, &tq::TMainForm::closed, &app, &QApplication::quit, Qt::QueuedConnection);
     mainForm.show();

@@ -1,6 +1,8 @@
 #include "mapedit/map_edit_form.h"
 
+#include "app/path_field.h"
 #include "app/prompts.h"
+#include "app/settings.h"
 #include "core/error.h"
 #include "core/file_system.h"
 #include "core/int_parse.h"
@@ -29,7 +31,6 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
-#include <QSettings>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
@@ -50,17 +51,9 @@ constexpr int PanelStart = 31;
 constexpr int PanelExpanded = 84;
 const char* const AppTitle = "CustomTerraquill";
 
-const QColor Green(0, 128, 0);
-const QColor Red(255, 0, 0);
-
 // Path boxes carry their validity in their background colour.
-void setValidColour(QLineEdit* box, bool valid) {
-    QPalette pal = box->palette();
-    pal.setColor(QPalette::Base, valid ? Green : Red);
-    pal.setColor(QPalette::Text, Qt::white);
-    box->setPalette(pal);
-}
-bool isGreen(const QLineEdit* box) { return box->palette().color(QPalette::Base) == Green; }
+void setValidColour(QLineEdit* box, bool valid) { setFieldColour(box, valid ? FieldColour::Green : FieldColour::Red); }
+bool isGreen(const QLineEdit* box) { return fieldColour(box) == FieldColour::Green; }
 
 std::string str(const QString& s) { return s.toStdString(); }
 
@@ -282,7 +275,7 @@ void TTQMapEditForm::buildControls() {
             boxes[i]->setFixedWidth(44);
             if (greenText) {
                 QPalette pal = boxes[i]->palette();
-                pal.setColor(QPalette::Text, Green);
+                pal.setColor(QPalette::Text, FieldGreen);
                 boxes[i]->setPalette(pal);
             }
             adv->addWidget(boxes[i], row, 3 + 2 * i);
@@ -367,23 +360,23 @@ QImage TTQMapEditForm::loadTilePicture(uint16_t id) {
 // ---- settings and the open map file ------------------------------------------------
 
 void TTQMapEditForm::LoadMapEditPaths(QString& mapPath, QString& clientFolder) {
-    QSettings store("Brannock", "Terraquill");
-    mapPath = store.value("Map0.mul").toString();
-    clientFolder = store.value("UOPath").toString();
-    XJumpEdit->setText(store.value("CoordX").toString());
-    YJumpEdit->setText(store.value("CoordY").toString());
+    mapPath = settings::readString(settings::Map);
+    clientFolder = settings::readString(settings::ClientFolder);
+    XJumpEdit->setText(settings::readString(settings::CoordX));
+    YJumpEdit->setText(settings::readString(settings::CoordY));
     openMapFile(str(mapPath));
 }
 
 void TTQMapEditForm::SaveMapEditPaths(const QString& mapPath, const QString& clientFolder) {
-    {
-        QSettings store("Brannock", "Terraquill");
-        store.setValue("Map0.mul", mapPath);
-        store.setValue("UOPath", clientFolder);
-        store.setValue("CoordX", XJumpEdit->text());
-        store.setValue("CoordY", YJumpEdit->text());
-    }
-    openMapFile(str(MapEdit->text()));
+    // The map file is reopened even when the store cannot be written.
+    struct Reopen {
+        TTQMapEditForm* form;
+        ~Reopen() { form->openMapFile(str(form->MapEdit->text())); }
+    } reopen{this};
+    settings::writeString(settings::Map, mapPath);
+    settings::writeString(settings::ClientFolder, clientFolder);
+    settings::writeString(settings::CoordX, XJumpEdit->text());
+    settings::writeString(settings::CoordY, YJumpEdit->text());
 }
 
 void TTQMapEditForm::openMapFile(const std::string& path) {

@@ -25,7 +25,7 @@ THelpForm::THelpForm() : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint |
     Memo1 = new QPlainTextEdit(Panel1);
     Memo1->setObjectName("Memo1");
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     auto* fill = new QVBoxLayout(Panel1);
     fill->setContentsMargins(0, 0, 0, 0);
     fill->addWidget(Memo1);

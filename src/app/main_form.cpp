@@ -40,9 +40,6 @@
 namespace tq {
 namespace {
 
-const QColor StatusGreen{0, 128, 0};
-const QColor StatusRed{255, 0, 0};
-
 const char* const ModeQuestion =
     "You have not yet selected a mode. If you only want to use Terraquill for patching your files, you should "
     "select \"Yes\" (Simple mode). If you want all features, select \"No\" (Normal mode). In \"Simple mode\" you "
@@ -336,6 +333,7 @@ void TMainForm::FormShow() {
 
     const MainPaths paths = LoadMainPaths();
     Mode = AskOrReadMode();
+    setRunMode(Mode);
     if (Mode == NormalMode) NormalModeRadioButton->setChecked(true);
     if (Mode == SimpleMode) SimpleModeRadioButton->setChecked(true);
     if (Mode != NormalMode && Mode != SimpleMode) {
@@ -450,8 +448,8 @@ void TMainForm::setStatus(const QString& text, const QColor& background) {
     lblStatus->repaint();
 }
 
-void TMainForm::setReady() { setStatus("READY", StatusGreen); }
-void TMainForm::setBusy() { setStatus("BUSY", StatusRed); }
+void TMainForm::setReady() { setStatus("READY", StatusReadyColour); }
+void TMainForm::setBusy() { setStatus("BUSY", StatusBusyColour); }
 
 void TMainForm::log(const QString& line) {
     LogListBox->addItem(line);

@@ -16,7 +16,11 @@ AppEvents& appEvents() {
 
 namespace {
 bool busy = false;
-}
+uint8_t mode = 0;
+} // namespace
+
+uint8_t runMode() { return mode; }
+void setRunMode(uint8_t value) { mode = value; }
 
 BusyScope::BusyScope() {
     if (busy) throw Error("Another operation is still running. Please wait until it has finished.");

@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
+
 namespace tq {
 
 // The program-wide notifier. Windows emit; the main window listens.
@@ -23,6 +25,19 @@ signals:
     void statusRequested(const QString& text, const QColor& background);
 };
 AppEvents& appEvents();
+
+// lblStatus's two states; fill/clear and the diff's generate step show them too.
+inline const QColor StatusReadyColour{0, 128, 0};
+inline const QColor StatusBusyColour{255, 0, 0};
+inline void setMainStatus(const QString& text, const QColor& background) {
+    emit appEvents().statusRequested(text, background);
+}
+
+// The mode of this run, read once when the main window first shows: 0 Normal,
+// 1 Simple (the diff window then offers only applying); any other value behaves as
+// Normal. A click on the mode buttons changes the stored value, not this one.
+uint8_t runMode();
+void setRunMode(uint8_t mode);
 
 // Held for the length of one operation. Only one runs at a time in the whole program:
 // a second BusyScope throws. While one is held the mouse shows the busy cursor.

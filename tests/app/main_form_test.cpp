@@ -142,8 +142,9 @@ TEST_F(MainFormTest, ModeRadioButtonsStoreTheModeForTheNextStartOnly) {
     EXPECT_EQ(prompts.shown[0].kind, "information");
     EXPECT_EQ(prompts.shown[0].title, "Simple mode selected");
     EXPECT_EQ(prompts.shown[0].text, "The new mode will be active the next time you start Terraquill.");
-    // Still Normal mode's window.
+    // Still Normal mode's window, for every window of this run.
     EXPECT_EQ(form->mode(), 0);
+    EXPECT_EQ(runMode(), 0);
     EXPECT_EQ(form->windowTitle(), "Terraquill 6.2 (Normal mode)");
     EXPECT_TRUE(enabled("MeltBlockButton"));
     EXPECT_TRUE(enabled("SelectItemsRadioGroup"));
@@ -278,6 +279,13 @@ TEST_F(MainFormTest, IndexWrittenByAnotherWindowMustBeLoadedAgain) {
               "staidx0.mul was changed by another window. Click GetStaticIndex to load the index again.");
     loadIndex();
     EXPECT_TRUE(enabled("FreezeWorldButton"));
+
+    // Fill/clear shows its own status texts in lblStatus.
+    setMainStatus("BUSY", StatusBusyColour);
+    EXPECT_EQ(status(), "BUSY");
+    EXPECT_EQ(statusColour(), QColor(255, 0, 0));
+    setMainStatus("Ready", QColor(0, 100, 0));
+    EXPECT_EQ(status(), "Ready");
 }
 
 TEST_F(MainFormTest, NoSecondOperationStartsWhileOneRuns) {

@@ -90,6 +90,19 @@ TEST_F(MapEditFormTest, CellsShowTheirTilesAndAnotherWritersChanges) {
     EXPECT_EQ(pixelOf(img, 1, 1, 10, 10), tileColour(0x0456));
 }
 
+TEST_F(MapEditFormTest, EverySaveReopensTheMapFile) {
+    putCell(mapPath, 0, 0, 0x0111, 0);
+    open(mapPath, client);
+    // The file is replaced under the open window: the held handle still reads the old one.
+    const std::string replacement = makeSparseMap(dir, "new.mul");
+    putCell(replacement, 0, 0, 0x0222, 0);
+    std::filesystem::rename(replacement, mapPath);
+    EXPECT_EQ(pixelOf(grabMap(), 0, 0, 5, 5), tileColour(0x0111));
+    // One keystroke in the copy tool's source box saves the settings and reopens the map.
+    type("MapEditSource", "x");
+    EXPECT_EQ(pixelOf(grabMap(), 0, 0, 5, 5), tileColour(0x0222));
+}
+
 TEST_F(MapEditFormTest, ZoomStepsAndLimits) {
     open(mapPath, client);
     for (int i = 0; i < 3; ++i) click("BitBtn1");

@@ -1,5 +1,6 @@
 #include "mapedit/map_edit_form.h"
 
+#include "app/operation.h"
 #include "app/path_field.h"
 #include "app/prompts.h"
 #include "app/settings.h"
@@ -728,6 +729,7 @@ void TTQMapEditForm::APPENDClick() {
         prompts().information(this, AppTitle, "File paths are incorrect.");
         return;
     }
+    const BusyScope busy;  // one operation at a time in the whole program
     APPEND->setText("Working ....");
     APPEND->repaint();
     MapRegionTexts texts;

@@ -107,7 +107,9 @@ void AppendStatics(TStaticBlock& destination, const TStaticBlock& source) {
 void WriteBlockStatics(File& statics, TStaticIndexRec& entry, const TStaticBlock& block) {
     if (block.Count > StaticBlockCapacity) throw Error(tooManyStaticsMessage(block.Count));
     const uint64_t end = statics.size();
-    if (end > 0x7FFFFFFFull) throw Error("statics0.mul has grown past 2 GB and cannot take more records");
+    // Start and Length are signed 32-bit: a run must end below 2 GB to be addressable.
+    if (end + uint64_t(block.Count) * StaticRecSize > 0x7FFFFFFFull)
+        throw Error("statics0.mul has grown past 2 GB and cannot take more records");
     uint8_t bytes[StaticBlockMaxBytes];
     for (int i = 0; i < block.Count; ++i) encodeStaticRec(block.Records[size_t(i)], bytes + i * StaticRecSize);
     statics.seek(end);

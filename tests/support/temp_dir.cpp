@@ -45,11 +45,13 @@ void writeBytes(const std::string& path, const std::string& bytes) {
 }
 
 std::string readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) throw std::runtime_error("cannot read " + path);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    std::string bytes(size_t(in.tellg()), '\0');
+    in.seekg(0);
+    in.read(bytes.data(), std::streamsize(bytes.size()));
+    if (!in) throw std::runtime_error("cannot read " + path);
+    return bytes;
 }
 
 } // namespace tq::test

@@ -19,6 +19,8 @@ std::string temporaryNameFor(const std::string& target) {
 
 AtomicFile::AtomicFile(std::string target)
     : target_(std::move(target)), tempPath_(temporaryNameFor(target_)) {
+    // Truncating in place would have needed write access to the target; so does replacing it.
+    fileSystem().checkWritable(target_);
     file_ = fileSystem().open(tempPath_, OpenMode::Create);
 }
 

@@ -45,6 +45,10 @@ public:
     virtual void remove(const std::string& path) = 0;
     // True when both names lead to one existing file (hard links, case, "..").
     virtual bool sameFile(const std::string& a, const std::string& b) = 0;
+    // Throws "File access denied" when an existing file may not be written (read-only
+    // attribute, read-only medium). A file replaced by rename is never opened for
+    // writing, so this keeps a read-only original from being replaced behind its back.
+    virtual void checkWritable(const std::string& path) { (void)path; }
 };
 
 // The file system every operation uses; the real one unless a test replaced it.
@@ -80,5 +84,8 @@ inline constexpr const char* DiskFull = "Disk full";
 
 // "I/O error %d"
 std::string ioErrorMessage(int code);
+// The message for a system error number (errno; GetLastError() on Windows) met while
+// working on `path`: the one place where system errors become the messages above.
+std::string systemErrorMessage(int code, const std::string& path);
 
 } // namespace tq

@@ -22,32 +22,39 @@ bool isDirectory(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Maps an operating-system error to the message users know.
-[[noreturn]] void throwPosixError(int err, const std::string& path) {
+} // namespace
+
+std::string systemErrorMessage(int err, const std::string& path) {
     switch (err) {
     case ENOENT: {
+        // A missing folder on the way is a bad name, not a missing file.
         std::string dir;
-        if (path.empty() || (directoryOf(path, dir) && !isDirectory(dir)))
-            throw Error(msg::InvalidFilename);
-        throw Error(msg::FileNotFound);
+        if (path.empty() || (directoryOf(path, dir) && !isDirectory(dir))) return msg::InvalidFilename;
+        return msg::FileNotFound;
     }
     case ENOTDIR:
     case ENAMETOOLONG:
-        throw Error(msg::InvalidFilename);
+        return msg::InvalidFilename;
     case EACCES:
     case EPERM:
     case EROFS:
     case ETXTBSY:
-        throw Error(msg::AccessDenied);
+        return msg::AccessDenied;
     case ENOSPC:
 #ifdef EDQUOT
     case EDQUOT:
 #endif
     case EFBIG:
-        throw Error(msg::DiskFull);
+        return msg::DiskFull;
     default:
-        throw Error(ioErrorMessage(err));
+        return ioErrorMessage(err);
     }
+}
+
+namespace {
+
+[[noreturn]] void throwPosixError(int err, const std::string& path) {
+    throw Error(systemErrorMessage(err, path));
 }
 
 class PosixFile final : public File {
@@ -155,6 +162,11 @@ public:
         struct stat sa, sb;
         if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
         return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    }
+    void checkWritable(const std::string& path) override {
+        // access() also reports immutable files and read-only mounts, for root too.
+        if (!exists(path)) return;
+        if (::access(path.c_str(), W_OK) != 0 && errno != ENOENT) throwPosixError(errno, path);
     }
 };
 

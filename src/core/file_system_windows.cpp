@@ -2,6 +2,8 @@
 #include "core/error.h"
 #include "core/file_system.h"
 
+#include <algorithm>
+
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -17,22 +19,31 @@ std::wstring widen(const std::string& utf8) {
     return wide;
 }
 
-[[noreturn]] void throwWindowsError(DWORD err) {
-    switch (err) {
-    case ERROR_FILE_NOT_FOUND: throw Error(msg::FileNotFound);
+} // namespace
+
+std::string systemErrorMessage(int code, const std::string&) {
+    switch (static_cast<DWORD>(code)) {
+    case ERROR_FILE_NOT_FOUND: return msg::FileNotFound;
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_NAME:
     case ERROR_BAD_PATHNAME:
-    case ERROR_INVALID_DRIVE: throw Error(msg::InvalidFilename);
+    case ERROR_INVALID_DRIVE:
+    case ERROR_FILENAME_EXCED_RANGE: return msg::InvalidFilename;
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-    case ERROR_WRITE_PROTECT: throw Error(msg::AccessDenied);
+    case ERROR_WRITE_PROTECT: return msg::AccessDenied;
     case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL: throw Error(msg::DiskFull);
-    case ERROR_HANDLE_EOF: throw Error(msg::ReadBeyondEnd);
-    default: throw Error(ioErrorMessage(static_cast<int>(err)));
+    case ERROR_HANDLE_DISK_FULL: return msg::DiskFull;
+    case ERROR_HANDLE_EOF: return msg::ReadBeyondEnd;
+    default: return ioErrorMessage(code);
     }
+}
+
+namespace {
+
+[[noreturn]] void throwWindowsError(DWORD err, const std::string& path = {}) {
+    throw Error(systemErrorMessage(static_cast<int>(err), path));
 }
 
 class WindowsFile final : public File {
@@ -133,6 +144,10 @@ public:
             const DWORD err = GetLastError();
             if (err != ERROR_FILE_NOT_FOUND) throwWindowsError(err);
         }
+    }
+    void checkWritable(const std::string& path) override {
+        const DWORD attr = GetFileAttributesW(widen(path).c_str());
+        if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_READONLY)) throw Error(msg::AccessDenied);
     }
     bool sameFile(const std::string& a, const std::string& b) override {
         BY_HANDLE_FILE_INFORMATION ia, ib;

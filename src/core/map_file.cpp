@@ -37,8 +37,16 @@ void ReadMapBlock(File& map, int x, int y, TMapBlock& block) {
     decodeMapBlock(bytes, block);
 }
 
+namespace {
+// In-place writers never grow the map: a short file is not a map to extend.
+void requireInside(File& map, uint64_t end) {
+    if (map.size() < end) throw Error(msg::ReadBeyondEnd);
+}
+} // namespace
+
 void WriteMapBlock(File& map, int x, int y, const TMapBlock& block) {
     if (!validBlock(x, y)) return;
+    requireInside(map, mapBlockOffset(x, y) + MapBlockSize);
     uint8_t bytes[MapBlockSize];
     encodeMapBlock(block, bytes);
     map.seek(mapBlockOffset(x, y));
@@ -56,13 +64,12 @@ void ReadMapBlock(const std::string& fileName, int x, int y, TMapBlock& block) {
 void WriteMapBlock(const std::string& fileName, int x, int y, const TMapBlock& block) {
     if (!validBlock(x, y)) return;
     auto file = openFile(fileName, OpenMode::ReadWrite);
-    // Never write past the file's end: a short file is not a map to grow.
-    if (file->size() < mapBlockOffset(x, y) + MapBlockSize) throw Error(msg::ReadBeyondEnd);
     WriteMapBlock(*file, x, y, block);
     file->close();
 }
 
 TMapCell ReadMapCell(File& map, int x, int y) {
+    if (!validCell(x, y)) return TMapCell{};
     uint8_t bytes[MapCellSize];
     map.seek(mapCellOffset(x, y));
     map.read(bytes, sizeof bytes);
@@ -72,6 +79,8 @@ TMapCell ReadMapCell(File& map, int x, int y) {
 }
 
 void WriteMapCell(File& map, int x, int y, const TMapCell& cell) {
+    if (!validCell(x, y)) return;
+    requireInside(map, mapCellOffset(x, y) + MapCellSize);
     uint8_t bytes[MapCellSize];
     encodeMapCell(cell, bytes);
     map.seek(mapCellOffset(x, y));

@@ -37,7 +37,9 @@ void WriteMapBlock(const std::string& fileName, int x, int y, const TMapBlock& b
 void ReadMapBlock(File& map, int x, int y, TMapBlock& block);
 void WriteMapBlock(File& map, int x, int y, const TMapBlock& block);
 
-// Single cells at mapCellOffset(x, y), 3 bytes at a time.
+// Single cells at mapCellOffset(x, y), 3 bytes at a time. Like the block functions, a
+// cell outside 0..6143 / 0..4095 reads as zero and is not written; no writer ever
+// writes past the end of the file ("Read beyond end of file").
 TMapCell ReadMapCell(File& map, int x, int y);
 void WriteMapCell(File& map, int x, int y, const TMapCell& cell);
 

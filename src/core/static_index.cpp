@@ -5,6 +5,8 @@
 #include "core/error.h"
 #include "core/file_system.h"
 
+#include <bit>
+#include <cstddef>
 #include <vector>
 
 namespace tq {
@@ -44,33 +46,61 @@ std::string tooManyStaticsMessage(int64_t records) {
            std::to_string(records) + " asked for)";
 }
 
+namespace {
+// Where the host's layout of the index buffer is the file's (little-endian, three packed
+// 32-bit fields, rows without padding), the index is read and written in place: one
+// system call each way, no copy. Anywhere else the field codecs do the work.
+constexpr bool IndexLayoutIsFileLayout =
+    std::endian::native == std::endian::little && sizeof(TStaticIndexRec) == StaticIndexRecSize &&
+    offsetof(TStaticIndexRec, Start) == 0 && offsetof(TStaticIndexRec, Length) == 4 &&
+    offsetof(TStaticIndexRec, Extra) == 8 && sizeof(StaticIndexBuffer) == StaticIndexFileSize;
+} // namespace
+
 void LoadStaticIndex(const std::string& path, StaticIndexBuffer& index, const Progress& progress) {
     progress.report(0);
     auto file = openFile(path, OpenMode::Read);
-    // One read of the whole index; the 768 progress steps only walk the decoded columns.
-    std::vector<uint8_t> bytes(StaticIndexFileSize);
-    file->read(bytes.data(), bytes.size());
-    file->close();
-    for (int x = 0; x < BlocksX; ++x) {
-        const uint8_t* column = bytes.data() + size_t(x) * StaticIndexColumnBytes;
-        for (int y = 0; y < BlocksY; ++y) decodeIndexRec(column + y * StaticIndexRecSize, index.at(x, y));
-        progress.report(x * 100 / BlocksX);
-        progress.pumpEvents();
+    // A short index is refused before the buffer is touched.
+    if (file->size() < StaticIndexFileSize) throw Error(msg::ReadBeyondEnd);
+    if constexpr (IndexLayoutIsFileLayout) {
+        file->read(index.entries.data(), StaticIndexFileSize);
+        file->close();
+        for (int x = 0; x < BlocksX; ++x) {
+            progress.report(x * 100 / BlocksX);
+            progress.pumpEvents();
+        }
+    } else {
+        std::vector<uint8_t> bytes(StaticIndexFileSize);
+        file->read(bytes.data(), bytes.size());
+        file->close();
+        for (int x = 0; x < BlocksX; ++x) {
+            const uint8_t* column = bytes.data() + size_t(x) * StaticIndexColumnBytes;
+            for (int y = 0; y < BlocksY; ++y) decodeIndexRec(column + y * StaticIndexRecSize, index.at(x, y));
+            progress.report(x * 100 / BlocksX);
+            progress.pumpEvents();
+        }
     }
     progress.report(100);
 }
 
 void SaveStaticIndex(const std::string& path, const StaticIndexBuffer& index, const Progress& progress) {
-    std::vector<uint8_t> bytes(StaticIndexFileSize);
-    for (int x = 0; x < BlocksX; ++x) {
-        uint8_t* column = bytes.data() + size_t(x) * StaticIndexColumnBytes;
-        for (int y = 0; y < BlocksY; ++y) encodeIndexRec(index.at(x, y), column + y * StaticIndexRecSize);
-        progress.report(90 + x * 10 / BlocksX);
-        progress.pumpEvents();
-    }
     // Written under a temporary name and renamed: a failure leaves the old index whole.
     AtomicFile out(path);
-    out.file().write(bytes.data(), bytes.size());
+    if constexpr (IndexLayoutIsFileLayout) {
+        for (int x = 0; x < BlocksX; ++x) {
+            progress.report(90 + x * 10 / BlocksX);
+            progress.pumpEvents();
+        }
+        out.file().write(index.entries.data(), StaticIndexFileSize);
+    } else {
+        std::vector<uint8_t> bytes(StaticIndexFileSize);
+        for (int x = 0; x < BlocksX; ++x) {
+            uint8_t* column = bytes.data() + size_t(x) * StaticIndexColumnBytes;
+            for (int y = 0; y < BlocksY; ++y) encodeIndexRec(index.at(x, y), column + y * StaticIndexRecSize);
+            progress.report(90 + x * 10 / BlocksX);
+            progress.pumpEvents();
+        }
+        out.file().write(bytes.data(), bytes.size());
+    }
     out.commit();
 }
 
@@ -107,7 +137,9 @@ void AppendStatics(TStaticBlock& destination, const TStaticBlock& source) {
 void WriteBlockStatics(File& statics, TStaticIndexRec& entry, const TStaticBlock& block) {
     if (block.Count > StaticBlockCapacity) throw Error(tooManyStaticsMessage(block.Count));
     const uint64_t end = statics.size();
-    if (end > 0x7FFFFFFFull) throw Error("statics0.mul has grown past 2 GB and cannot take more records");
+    // Start and Length are signed 32-bit: a run must end below 2 GB to be addressable.
+    if (end + uint64_t(block.Count) * StaticRecSize > 0x7FFFFFFFull)
+        throw Error("statics0.mul has grown past 2 GB and cannot take more records");
     uint8_t bytes[StaticBlockMaxBytes];
     for (int i = 0; i < block.Count; ++i) encodeStaticRec(block.Records[size_t(i)], bytes + i * StaticRecSize);
     statics.seek(end);

@@ -39,6 +39,7 @@ public:
     void rename(const std::string& from, const std::string& to) override;
     void remove(const std::string& path) override { base_.remove(path); }
     bool sameFile(const std::string& a, const std::string& b) override { return base_.sameFile(a, b); }
+    void checkWritable(const std::string& path) override { base_.checkWritable(path); }
 
     // Called by the files it hands out.
     void beforeWrite();

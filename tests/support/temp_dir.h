@@ -1,6 +1,7 @@
 #pragma once
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace tq::test {
 
@@ -13,6 +14,8 @@ public:
     TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& path() const { return path_; }
     std::string file(const std::string& name) const { return (path_ / name).string(); }
+    // Names of everything in the folder, sorted (to see that no temporary file is left).
+    std::vector<std::string> entries() const;
 
 private:
     std::filesystem::path path_;

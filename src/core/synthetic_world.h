@@ -1,0 +1,39 @@
+#pragma once
+#include "core/progress.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tq {
+
+// What makeSyntheticWorld wrote, for the command line's summary and for tests.
+struct SyntheticWorldSummary {
+    std::vector<std::string> files;  // names written into the folder, in writing order
+    int64_t staticBlocks = 0;        // index entries with records
+    int64_t staticRecords = 0;       // records those entries point at
+    int64_t emptyRuns = 0;           // entries with a Start and Length 0
+    int64_t worldItems = 0;          // "SECTION WORLDITEM" sections
+    int64_t type255Items = 0;        // TYPE 255 (chosen by the "type 255" rule)
+    int64_t type255InContainers = 0; // of those, inside a container (not chosen by "auto")
+    int64_t autoItems = 0;           // TYPE 0, NAME "#", listed id, on the ground
+    int64_t containedItems = 0;      // CONT other than -1
+    int64_t characters = 0;
+    int64_t guilds = 0;
+    std::vector<uint16_t> landTiles; // every land tile id the map uses, ascending
+};
+
+inline constexpr int DefaultSyntheticItems = 2000;
+
+// Writes a complete, deterministic world into the existing folder `dir`: map0.mul
+// (full size), staidx0.mul, statics0.mul, items.wsc with `items` world items,
+// AutoSelect.txt listing the ids its "auto" items use, and texidx.mul, texmaps.mul,
+// artidx.mul, art.mul with a picture for every land tile of the map. The same seed
+// gives the same bytes. Draws from the shared generator, which it seeds with `seed`.
+SyntheticWorldSummary makeSyntheticWorld(const std::string& dir, int64_t items = DefaultSyntheticItems,
+                                         uint32_t seed = 1, const Progress& progress = {});
+
+// The ids that the "auto" items of a synthetic world use (and its AutoSelect.txt lists).
+const std::vector<uint16_t>& syntheticAutoSelectIds();
+
+} // namespace tq

@@ -1,0 +1,56 @@
+#pragma once
+// The diff window's decisions, apart from its widgets: which settings value belongs to
+// which path field, what the window enables for a given set of field colours, the rule
+// that keeps one part checked, and the explanation text it lists.
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tq {
+
+// The six path fields in their tab order: the original files, then the modified ones.
+enum class DiffField { OStaIdx, OStatics, OMap, MStaIdx, MStatics, MMap };
+inline constexpr int DiffFieldCount = 6;
+
+struct DiffFieldInfo {
+    const char* control;        // the QLineEdit's object name
+    const char* settingName;    // its value in the settings store
+    const char* expectedName;   // the file name, lower-cased, that makes the field valid
+    bool userEditable;          // MStaIdxEdit/MStaticsEdit come from the main window only
+};
+const DiffFieldInfo& diffFieldInfo(DiffField field);
+const std::array<DiffFieldInfo, DiffFieldCount>& diffFields();
+
+// What CheckDiffPaths does for the colours of the six fields (true = green).
+struct DiffControlStates {
+    bool savePaths = false;  // write all six texts to the settings store
+    bool staticsCheckBox = false;
+    bool mapCheckBox = false;
+    bool generate = false;
+    bool apply = false;
+    friend bool operator==(const DiffControlStates&, const DiffControlStates&) = default;
+};
+// Every action needs all six files: a red field disables them again, so nothing is
+// generated from, or applied to, a file that is not the one it claims to be. Simple
+// mode offers only applying.
+DiffControlStates decideDiffControls(const std::array<bool, DiffFieldCount>& green, bool simpleMode);
+
+// The two "which part" check boxes after one of them was clicked: unchecking the last
+// checked one checks the other, so at least one part is always chosen.
+struct PartChoice {
+    bool statics = true;
+    bool map = true;
+    friend bool operator==(const PartChoice&, const PartChoice&) = default;
+};
+PartChoice keepOnePartChecked(PartChoice now, bool staticsClicked);
+
+// The explanation list, one item per line, leading blanks included.
+const std::vector<std::string>& diffExplanationLines();
+
+// A package is always written under a name ending in ".tq2" (DiffPackageName). When that
+// is not the name chosen in the save dialog, the dialog's overwrite question was about
+// another file; the window asks this one (title "TQ-Diff") before replacing packagePath.
+std::string diffOverwriteQuestion(std::string_view packagePath);
+
+} // namespace tq

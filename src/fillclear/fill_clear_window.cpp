@@ -1,0 +1,40 @@
+#include "fillclear/fill_clear_window.h"
+
+#include "core/int_parse.h"
+
+namespace tq {
+
+namespace {
+const std::array<FillClearFieldInfo, FillClearFieldCount> Fields = {{
+    // The two statics paths come only from the settings store (main and diff windows).
+    {"MStaIdxEdit", "StaIdx0.mul", "staidx0.mul", false},
+    {"MStaticsEdit", "Statics0.mul", "statics0.mul", false},
+    {"MMapEdit", "Map0.mul", "map0.mul", true},
+}};
+} // namespace
+
+const std::array<FillClearFieldInfo, FillClearFieldCount>& fillClearFields() { return Fields; }
+
+FillClearGoState decideFillClearGo(const std::array<bool, FillClearFieldCount>& green) {
+    const bool all = green[0] && green[1] && green[2];
+    return {all, all};
+}
+
+FillClearPassControls decideFillClearPasses(FillClearPasses now, bool staticsClicked) {
+    if (!now.statics && !now.map) {
+        if (staticsClicked)
+            now.map = true;
+        else
+            now.statics = true;
+    }
+    return {now, now.statics, now.map};
+}
+
+std::optional<std::string> clampedAltitudeText(const std::string& text) {
+    const int32_t value = parseInt(text);
+    if (value > FillAltitudeMax) return std::to_string(FillAltitudeMax);
+    if (value < FillAltitudeMin) return std::to_string(FillAltitudeMin);
+    return std::nullopt;
+}
+
+} // namespace tq

@@ -12,6 +12,9 @@ public:
     void error(QWidget* parent, const QString& title, const QString& text) override {
         QMessageBox::critical(parent, title, text);
     }
+    void errorCancel(QWidget* parent, const QString& title, const QString& text) override {
+        QMessageBox::critical(parent, title, text, QMessageBox::Cancel);
+    }
     void information(QWidget* parent, const QString& title, const QString& text) override {
         QMessageBox::information(parent, title, text);
     }

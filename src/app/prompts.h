@@ -12,6 +12,9 @@ class Prompts {
 public:
     virtual ~Prompts() = default;
     virtual void error(QWidget* parent, const QString& title, const QString& text) = 0;
+    // An error box whose single button is "Cancel": the refusal of something the user
+    // picked, which is then not done.
+    virtual void errorCancel(QWidget* parent, const QString& title, const QString& text) = 0;
     virtual void information(QWidget* parent, const QString& title, const QString& text) = 0;
     // Yes/No box; true for Yes.
     virtual bool question(QWidget* parent, const QString& title, const QString& text) = 0;

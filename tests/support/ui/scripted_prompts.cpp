@@ -10,6 +10,9 @@ ScriptedPrompts::~ScriptedPrompts() { setPrompts(nullptr); }
 void ScriptedPrompts::error(QWidget*, const QString& title, const QString& text) {
     shown.push_back({"error", title, text, {}, {}, true});
 }
+void ScriptedPrompts::errorCancel(QWidget*, const QString& title, const QString& text) {
+    shown.push_back({"errorCancel", title, text, {}, {}, true});
+}
 void ScriptedPrompts::information(QWidget*, const QString& title, const QString& text) {
     shown.push_back({"information", title, text, {}, {}, true});
 }

@@ -13,7 +13,7 @@ namespace tq::test {
 class ScriptedPrompts : public Prompts {
 public:
     struct Shown {
-        QString kind;  // "error", "information", "question", "save", "open"
+        QString kind;  // "error", "errorCancel", "information", "question", "save", "open"
         QString title;
         QString text;
         QString filter;         // file dialogs
@@ -28,6 +28,7 @@ public:
     std::vector<Shown> shown;
 
     void error(QWidget*, const QString& title, const QString& text) override;
+    void errorCancel(QWidget*, const QString& title, const QString& text) override;
     void information(QWidget*, const QString& title, const QString& text) override;
     bool question(QWidget*, const QString& title, const QString& text) override;
     QString saveFileName(QWidget*, const QString& title, const QString& filter, const QString& suffix,

@@ -1,5 +1,9 @@
 #include "diff/diff_window.h"
 
+#include "core/error.h"
+#include "core/file_system.h"
+#include "diff/diff_package.h"
+
 namespace tq {
 
 namespace {
@@ -81,6 +85,19 @@ const std::vector<std::string>& diffExplanationLines() {
 
 std::string diffOverwriteQuestion(std::string_view packagePath) {
     return std::string(packagePath) + " already exists.\nDo you want to replace it?";
+}
+
+bool diffPackageRewritesIndex(const std::string& packagePath) {
+    try {
+        auto file = openFile(packagePath, OpenMode::Read);
+        uint8_t bytes[DiffHeaderSize];
+        file->read(bytes, sizeof bytes);
+        TDiffHeader header;
+        decodeDiffHeader(bytes, header);
+        return header.StaticsIndexPos != -1;
+    } catch (const Error&) {
+        return true;
+    }
 }
 
 } // namespace tq

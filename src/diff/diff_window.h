@@ -53,4 +53,9 @@ const std::vector<std::string>& diffExplanationLines();
 // another file; the window asks this one (title "TQ-Diff") before replacing packagePath.
 std::string diffOverwriteQuestion(std::string_view packagePath);
 
+// Whether applying this package rewrites staidx0.mul (it has a statics part). A package
+// whose header cannot be read counts as one that does: the caller only uses the answer
+// to tell the main window that its loaded index may be stale.
+bool diffPackageRewritesIndex(const std::string& packagePath);
+
 } // namespace tq

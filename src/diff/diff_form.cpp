@@ -1,0 +1,369 @@
+#include "diff/diff_form.h"
+
+#include "app/handlers.h"
+#include "app/main_rules.h"
+#include "app/operation.h"
+#include "app/path_field.h"
+#include "app/progress_form.h"
+#include "app/prompts.h"
+#include "app/settings.h"
+#include "core/file_system.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace tq {
+
+namespace {
+const QColor StatusGreen{0, 128, 0};
+const QColor StatusRed{255, 0, 0};
+const char* const FileFilter = "TQ-Diff file (Version 2) (*.tq2)";
+// Qt appends this to a name typed without an extension: a package must end in ".tq2"
+// to be applied again.
+const char* const DefaultSuffix = "tq2";
+
+std::string str(const QString& text) { return text.toStdString(); }
+QString qstr(const std::string& text) { return QString::fromStdString(text); }
+
+// Shown while a generate or apply run is going; hidden however the run ends.
+class ProgressShowing {
+public:
+    ProgressShowing() : form_(TProgressForm::instance()) {
+        if (!form_) return;
+        form_->show();
+        form_->raise();
+        pumpEvents();
+    }
+    ~ProgressShowing() {
+        if (form_) form_->hide();
+    }
+    ProgressShowing(const ProgressShowing&) = delete;
+    ProgressShowing& operator=(const ProgressShowing&) = delete;
+
+    static Progress progress() {
+        Progress p = windowProgress();
+        p.message = [](const std::string& text) {
+            if (TProgressForm* form = TProgressForm::instance()) form->SetMessage(qstr(text));
+        };
+        return p;
+    }
+
+private:
+    TProgressForm* form_;
+};
+} // namespace
+
+TTQDiffForm::TTQDiffForm(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint) {
+    setObjectName("TQDiffForm");
+    setWindowTitle("TQ-Diff");
+    QFont face("MS Sans Serif", 8);
+    face.setStyleHint(QFont::SansSerif);
+    setFont(face);
+    buildControls();
+    setFixedSize(507, 361);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+TTQDiffForm::~TTQDiffForm() = default;
+
+void TTQDiffForm::buildControls() {
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    ClientArea = new QWidget(this);
+    ClientArea->setObjectName("ClientArea");
+    outer->addWidget(ClientArea);
+    auto* root = new QVBoxLayout(ClientArea);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+
+    // Top: which parts, the two actions, the close button.
+    ConfigurationPanel = new QWidget(ClientArea);
+    ConfigurationPanel->setObjectName("ConfigurationPanel");
+    ConfigurationPanel->setFixedHeight(49);
+    auto* top = new QHBoxLayout(ConfigurationPanel);
+    top->setContentsMargins(4, 0, 4, 2);
+    top->setSpacing(6);
+
+    GenerateSelectGroupBox = new QGroupBox("Generate diff for", ConfigurationPanel);
+    GenerateSelectGroupBox->setObjectName("GenerateSelectGroupBox");
+    auto* parts = new QVBoxLayout(GenerateSelectGroupBox);
+    parts->setContentsMargins(6, 0, 6, 1);
+    parts->setSpacing(0);
+    StaticsCheckBox = new QCheckBox("StaIdx0.mul + Statics0.mul", GenerateSelectGroupBox);
+    StaticsCheckBox->setObjectName("StaticsCheckBox");
+    StaticsCheckBox->setChecked(true);
+    MapCheckBox = new QCheckBox("Map0.mul", GenerateSelectGroupBox);
+    MapCheckBox->setObjectName("MapCheckBox");
+    MapCheckBox->setChecked(true);
+    parts->addWidget(StaticsCheckBox);
+    parts->addWidget(MapCheckBox);
+    top->addWidget(GenerateSelectGroupBox);
+
+    ButtonGroupBox = new QGroupBox("Select an action", ConfigurationPanel);
+    ButtonGroupBox->setObjectName("ButtonGroupBox");
+    auto* actions = new QHBoxLayout(ButtonGroupBox);
+    actions->setContentsMargins(6, 2, 6, 4);
+    GenerateButton = new QPushButton("Generate Diff", ButtonGroupBox);
+    GenerateButton->setObjectName("GenerateButton");
+    GenerateButton->setEnabled(false);
+    ApplyButton = new QPushButton("Apply Diff", ButtonGroupBox);
+    ApplyButton->setObjectName("ApplyButton");
+    ApplyButton->setEnabled(false);
+    actions->addWidget(GenerateButton);
+    actions->addWidget(ApplyButton);
+    top->addWidget(ButtonGroupBox, 1);
+
+    CloseBtn = new QToolButton(ConfigurationPanel);
+    CloseBtn->setObjectName("CloseBtn");
+    CloseBtn->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    CloseBtn->setIconSize(QSize(24, 24));
+    CloseBtn->setFixedSize(36, 36);
+    CloseBtn->setToolTip("Close");
+    top->addWidget(CloseBtn, 0, Qt::AlignVCenter);
+    root->addWidget(ConfigurationPanel);
+
+    // Middle: the explanation.
+    TQDiffListBox = new QListWidget(ClientArea);
+    TQDiffListBox->setObjectName("TQDiffListBox");
+    for (const std::string& line : diffExplanationLines()) TQDiffListBox->addItem(qstr(line));
+    root->addWidget(TQDiffListBox, 1);
+
+    // Bottom: two rows of three paths.
+    FileNamePanel = new QWidget(ClientArea);
+    FileNamePanel->setObjectName("FileNamePanel");
+    FileNamePanel->setFixedHeight(77);
+    auto* grid = new QGridLayout(FileNamePanel);
+    grid->setContentsMargins(4, 2, 4, 4);
+    grid->setHorizontalSpacing(4);
+    grid->setVerticalSpacing(2);
+    auto label = [&](QLabel*& member, const char* name, const char* caption, int row, int column) {
+        member = new QLabel(caption, FileNamePanel);
+        member->setObjectName(name);
+        grid->addWidget(member, row, column);
+    };
+    label(StaIdxLabel, "StaIdxLabel", "StaIdx0.mul", 0, 1);
+    label(StaticsLabel, "StaticsLabel", "Statics0.mul", 0, 2);
+    label(MapLabel, "MapLabel", "Map0.mul", 0, 3);
+    label(OriginalLabel, "OriginalLabel", "Original files", 1, 0);
+    label(ModifiedLabel, "ModifiedLabel", "Modified files", 2, 0);
+    QLineEdit** members[DiffFieldCount] = {&OStaIdxEdit, &OStaticsEdit, &OMapEdit,
+                                           &MStaIdxEdit, &MStaticsEdit, &MMapEdit};
+    for (int i = 0; i < DiffFieldCount; ++i) {
+        const DiffFieldInfo& info = diffFields()[size_t(i)];
+        auto* field = new QLineEdit(FileNamePanel);
+        field->setObjectName(info.control);
+        // The modified index and statics are the main window's working files.
+        field->setEnabled(info.userEditable);
+        grid->addWidget(field, 1 + i / 3, 1 + i % 3);
+        *members[i] = field;
+        edits_[size_t(i)] = field;
+    }
+    for (int column = 1; column <= 3; ++column) grid->setColumnStretch(column, 1);
+    root->addWidget(FileNamePanel);
+    setTabOrder(OStaIdxEdit, OStaticsEdit);
+    setTabOrder(OStaticsEdit, OMapEdit);
+    setTabOrder(OMapEdit, MStaIdxEdit);
+    setTabOrder(MStaIdxEdit, MStaticsEdit);
+    setTabOrder(MStaticsEdit, MMapEdit);
+
+    connectHandler(OStaIdxEdit, &QLineEdit::textChanged, this, &TTQDiffForm::OStaIdxEditChange);
+    connectHandler(OStaticsEdit, &QLineEdit::textChanged, this, &TTQDiffForm::OStaticsEditChange);
+    connectHandler(OMapEdit, &QLineEdit::textChanged, this, &TTQDiffForm::OMapEditChange);
+    connectHandler(MStaIdxEdit, &QLineEdit::textChanged, this, &TTQDiffForm::MStaIdxEditChange);
+    connectHandler(MStaticsEdit, &QLineEdit::textChanged, this, &TTQDiffForm::MStaticsEditChange);
+    connectHandler(MMapEdit, &QLineEdit::textChanged, this, &TTQDiffForm::MMapEditChange);
+    connectHandler(StaticsCheckBox, &QCheckBox::clicked, this, &TTQDiffForm::StaticsCheckBoxClick);
+    connectHandler(MapCheckBox, &QCheckBox::clicked, this, &TTQDiffForm::MapCheckBoxClick);
+    connectHandler(GenerateButton, &QPushButton::clicked, this, &TTQDiffForm::GenerateButtonClick);
+    connectHandler(ApplyButton, &QPushButton::clicked, this, &TTQDiffForm::ApplyButtonClick);
+    connectHandler(CloseBtn, &QToolButton::clicked, this, &TTQDiffForm::CloseBtnClick);
+}
+
+// --- settings -------------------------------------------------------------------
+
+TTQDiffForm::DiffPathTexts TTQDiffForm::LoadDiffPaths() {
+    DiffPathTexts texts;
+    for (int i = 0; i < DiffFieldCount; ++i) texts[size_t(i)] = settings::readString(diffFields()[size_t(i)].settingName);
+    return texts;
+}
+
+void TTQDiffForm::SaveDiffPaths(const DiffPathTexts& texts) {
+    for (int i = 0; i < DiffFieldCount; ++i) settings::writeString(diffFields()[size_t(i)].settingName, texts[size_t(i)]);
+}
+
+// --- paths ----------------------------------------------------------------------
+
+void TTQDiffForm::FormShow() {
+    const DiffPathTexts texts = LoadDiffPaths();
+    for (int i = 0; i < DiffFieldCount; ++i) {
+        // A changed text runs the field's change handler.
+        edits_[size_t(i)]->setText(texts[size_t(i)]);
+    }
+    // An unchanged text fires nothing, yet its file may have gone or come since the
+    // last showing: judge every field again so the colours and the actions are true now.
+    for (int i = 0; i < DiffFieldCount; ++i)
+        checkPathField(edits_[size_t(i)], diffFields()[size_t(i)].expectedName);
+    CheckDiffPaths();
+}
+
+void TTQDiffForm::fieldChange(DiffField field) {
+    checkPathField(edit(field), diffFieldInfo(field).expectedName);
+    CheckDiffPaths();
+}
+
+void TTQDiffForm::OStaIdxEditChange() { fieldChange(DiffField::OStaIdx); }
+void TTQDiffForm::OStaticsEditChange() { fieldChange(DiffField::OStatics); }
+void TTQDiffForm::OMapEditChange() { fieldChange(DiffField::OMap); }
+void TTQDiffForm::MStaIdxEditChange() { fieldChange(DiffField::MStaIdx); }
+void TTQDiffForm::MStaticsEditChange() { fieldChange(DiffField::MStatics); }
+void TTQDiffForm::MMapEditChange() { fieldChange(DiffField::MMap); }
+
+void TTQDiffForm::CheckDiffPaths() {
+    std::array<bool, DiffFieldCount> green{};
+    DiffPathTexts texts;
+    for (int i = 0; i < DiffFieldCount; ++i) {
+        green[size_t(i)] = fieldColour(edits_[size_t(i)]) == FieldColour::Green;
+        texts[size_t(i)] = edits_[size_t(i)]->text();
+    }
+    const bool simple = modeSource_ && modeSource_() == SimpleMode;
+    const DiffControlStates states = decideDiffControls(green, simple);
+    StaticsCheckBox->setEnabled(states.staticsCheckBox);
+    MapCheckBox->setEnabled(states.mapCheckBox);
+    GenerateButton->setEnabled(states.generate);
+    ApplyButton->setEnabled(states.apply);
+    if (states.savePaths) SaveDiffPaths(texts);
+}
+
+void TTQDiffForm::checkBoxClick(bool staticsClicked) {
+    const PartChoice now =
+        keepOnePartChecked({StaticsCheckBox->isChecked(), MapCheckBox->isChecked()}, staticsClicked);
+    StaticsCheckBox->setChecked(now.statics);
+    MapCheckBox->setChecked(now.map);
+}
+
+void TTQDiffForm::StaticsCheckBoxClick() { checkBoxClick(true); }
+void TTQDiffForm::MapCheckBoxClick() { checkBoxClick(false); }
+
+// --- actions ----------------------------------------------------------------------
+
+DiffPaths TTQDiffForm::paths() const {
+    return {str(OStaIdxEdit->text()), str(OStaticsEdit->text()), str(OMapEdit->text()),
+            str(MStaIdxEdit->text()), str(MStaticsEdit->text()), str(MMapEdit->text())};
+}
+
+// Packages usually live beside the modified world.
+QString TTQDiffForm::startFolder() const { return QFileInfo(MMapEdit->text()).absolutePath(); }
+
+// One generate or apply run: the window takes no input until it is over, and however
+// it ends the window is usable again, the actions follow the paths, and the status
+// label (when the run set it) leaves "BUSY".
+template <typename F>
+void TTQDiffForm::runAction(bool setsStatus, F body) {
+    BusyScope busy;
+    running_ = true;
+    if (setsStatus) emit appEvents().statusRequested("BUSY", StatusRed);
+    ClientArea->setEnabled(false);
+    auto restore = [&] {
+        ClientArea->setEnabled(true);
+        running_ = false;
+        CheckDiffPaths();
+        if (setsStatus) emit appEvents().statusRequested("READY", StatusGreen);
+    };
+    try {
+        body();
+    } catch (...) {
+        // CheckDiffPaths may itself fail (settings store); the run's error is the one to show.
+        try {
+            restore();
+        } catch (...) {
+        }
+        throw;
+    }
+    restore();
+}
+
+void TTQDiffForm::GenerateButtonClick() {
+    runAction(true, [this] {
+        const QString chosen = prompts().saveFileName(this, "Generate Diff", FileFilter, DefaultSuffix,
+                                                      startFolder(), false);
+        if (chosen.isEmpty()) return;
+        const std::string package = DiffPackageName(str(chosen));
+        if (fileExists(package) && !prompts().question(this, "TQ-Diff", qstr(diffOverwriteQuestion(package))))
+            return;
+        ProgressShowing showing;
+        const GenerateDiffResult result = GenerateDiff(paths(), package,
+                                                       {StaticsCheckBox->isChecked(), MapCheckBox->isChecked()},
+                                                       ProgressShowing::progress());
+        // Shown while the progress window is still up.
+        prompts().information(this, CrcValueCaption, qstr(result.crcText));
+    });
+}
+
+void TTQDiffForm::ApplyButtonClick() {
+    runAction(false, [this] {
+        const QString chosen = prompts().openFileName(this, "Apply Diff", FileFilter, startFolder());
+        if (chosen.isEmpty()) return;
+        if (!IsDiffPackageName(str(chosen))) {
+            prompts().errorCancel(this, "Error", WrongPackageExtensionMessage);
+            return;
+        }
+        const DiffPaths files = paths();
+        const bool rewritesIndex = diffPackageRewritesIndex(str(chosen));
+        // The main window's loaded index no longer matches the file once the new one is in
+        // place, which may be before a later step fails.
+        auto tellIndexWritten = [&] {
+            if (rewritesIndex) emit appEvents().staticIndexWritten(qstr(files.modStaIdx));
+        };
+        ProgressShowing showing;
+        try {
+            ApplyDiff(files, str(chosen), ProgressShowing::progress());
+        } catch (const DiffCrcError& e) {
+            // Nothing has been written.
+            prompts().information(this, CrcErrorCaption, qstr(e.what()));
+            return;
+        } catch (...) {
+            tellIndexWritten();
+            throw;
+        }
+        tellIndexWritten();
+    });
+}
+
+void TTQDiffForm::CloseBtnClick() { close(); }
+
+// --- window -------------------------------------------------------------------------
+
+void TTQDiffForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    guarded(this, [this] { FormShow(); });
+}
+
+void TTQDiffForm::closeEvent(QCloseEvent* event) {
+    if (running_) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void TTQDiffForm::reject() {
+    if (!running_) QDialog::reject();
+}
+
+} // namespace tq

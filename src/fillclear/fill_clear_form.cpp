@@ -1,0 +1,378 @@
+#include "fillclear/fill_clear_form.h"
+
+#include "app/handlers.h"
+#include "app/operation.h"
+#include "app/path_field.h"
+#include "app/progress_form.h"
+#include "app/prompts.h"
+#include "app/settings.h"
+#include "app/up_down.h"
+#include "core/named_tiles.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace tq {
+
+namespace {
+std::string str(const QString& text) { return text.toStdString(); }
+
+QColor colourOf(const StatusLook& look) { return QColor(look.red, look.green, look.blue); }
+
+void requestStatus(const StatusLook& look) {
+    emit appEvents().statusRequested(QString::fromLatin1(look.text), colourOf(look));
+}
+
+// Shown while a run is going; hidden however the run ends.
+class ProgressShowing {
+public:
+    ProgressShowing() : form_(TProgressForm::instance()) {
+        if (!form_) return;
+        form_->show();
+        form_->raise();
+        pumpEvents();
+    }
+    ~ProgressShowing() {
+        if (form_) form_->hide();
+    }
+    ProgressShowing(const ProgressShowing&) = delete;
+    ProgressShowing& operator=(const ProgressShowing&) = delete;
+
+private:
+    TProgressForm* form_;
+};
+} // namespace
+
+TTQFillClearForm::TTQFillClearForm(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint) {
+    setObjectName("TQFillClearForm");
+    setWindowTitle("Fill/Clear");
+    QFont face = font();
+    face.setPointSizeF(std::min(face.pointSizeF(), 8.0));
+    setFont(face);
+    buildControls();
+    setFixedSize(385, 257);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    FormCreate();
+}
+
+TTQFillClearForm::~TTQFillClearForm() = default;
+
+void TTQFillClearForm::buildControls() {
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    ClientArea = new QWidget(this);
+    ClientArea->setObjectName("ClientArea");
+    outer->addWidget(ClientArea);
+    auto* root = new QVBoxLayout(ClientArea);
+    root->setContentsMargins(3, 0, 3, 2);
+    root->setSpacing(1);
+
+    auto makeLabel = [](QLabel*& member, const char* name, const char* caption, QWidget* parent) {
+        member = new QLabel(caption, parent);
+        member->setObjectName(name);
+        return member;
+    };
+    auto makeEdit = [](QLineEdit*& member, const char* name, const char* text, QWidget* parent) {
+        member = new QLineEdit(text, parent);
+        member->setObjectName(name);
+        return member;
+    };
+
+    // 1. The passes, "Go!" and the close button.
+    TopPanel = new QWidget(ClientArea);
+    TopPanel->setObjectName("TopPanel");
+    auto* top = new QHBoxLayout(TopPanel);
+    top->setContentsMargins(0, 0, 0, 0);
+    ClearSelectGroupBox = new QGroupBox("Clear files", TopPanel);
+    ClearSelectGroupBox->setObjectName("ClearSelectGroupBox");
+    auto* boxes = new QHBoxLayout(ClearSelectGroupBox);
+    boxes->setContentsMargins(6, 0, 6, 2);
+    StaticsCheckBox = new QCheckBox("StaIdx0.mul + Statics0.mul", ClearSelectGroupBox);
+    StaticsCheckBox->setObjectName("StaticsCheckBox");
+    StaticsCheckBox->setChecked(true);
+    MapCheckBox = new QCheckBox("Map0.mul", ClearSelectGroupBox);
+    MapCheckBox->setObjectName("MapCheckBox");
+    MapCheckBox->setChecked(true);
+    boxes->addWidget(StaticsCheckBox);
+    boxes->addWidget(MapCheckBox);
+    top->addWidget(ClearSelectGroupBox, 1);
+    GoButton = new QPushButton("Go!", TopPanel);
+    GoButton->setObjectName("GoButton");
+    GoButton->setEnabled(false);
+    GoButton->setFixedWidth(60);
+    top->addWidget(GoButton, 0, Qt::AlignBottom);
+    BitBtn1 = new QToolButton(TopPanel);
+    BitBtn1->setObjectName("BitBtn1");
+    BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    BitBtn1->setToolTip("Close");
+    top->addWidget(BitBtn1, 0, Qt::AlignBottom);
+    root->addWidget(TopPanel);
+
+    // 2. The rectangle, laid out like a compass.
+    FillClearAreaGroupBox = new QGroupBox("Fill/Clear area", ClientArea);
+    FillClearAreaGroupBox->setObjectName("FillClearAreaGroupBox");
+    auto* area = new QGridLayout(FillClearAreaGroupBox);
+    area->setContentsMargins(6, 0, 6, 2);
+    area->setHorizontalSpacing(4);
+    area->setVerticalSpacing(1);
+    QWidget* a = FillClearAreaGroupBox;
+    area->addWidget(makeLabel(ClearAreaNoteLabel, "ClearAreaNoteLabel", "Enter cell numbers here!", a), 0, 0, 1, 2);
+    auto border = [&](QLabel*& label, const char* labelName, const char* caption, QLineEdit*& edit,
+                      const char* editName, const char* text, int row, int column) {
+        makeLabel(label, labelName, caption, a)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        makeEdit(edit, editName, text, a)->setFixedWidth(52);
+        area->addWidget(label, row, column);
+        area->addWidget(edit, row, column + 1);
+    };
+    border(ClearAreaTopLabel, "ClearAreaTopLabel", "Top border", ClearAreaTopEdit, "ClearAreaTopEdit", "", 0, 2);
+    border(ClearAreaLeftLabel, "ClearAreaLeftLabel", "Left border", ClearAreaLeftEdit, "ClearAreaLeftEdit", "", 1, 0);
+    border(ClearAreaRightLabel, "ClearAreaRightLabel", "Right border", ClearAreaRightEdit, "ClearAreaRightEdit", "", 1,
+           4);
+    border(ClearAreaBottomLabel, "ClearAreaBottomLabel", "Bottom border", ClearAreaBottomEdit, "ClearAreaBottomEdit",
+           "", 2, 2);
+    area->setColumnStretch(0, 1);
+    area->setColumnStretch(4, 1);
+    root->addWidget(FillClearAreaGroupBox);
+
+    // 3. What the cells get.
+    ReplaceGroupBox = new QGroupBox("Replace with", ClientArea);
+    ReplaceGroupBox->setObjectName("ReplaceGroupBox");
+    auto* replace = new QGridLayout(ReplaceGroupBox);
+    replace->setContentsMargins(6, 0, 6, 2);
+    replace->setHorizontalSpacing(8);
+    replace->setVerticalSpacing(1);
+    QWidget* r = ReplaceGroupBox;
+    replace->addWidget(
+        makeLabel(StaticsClearInfoLabel, "StaticsClearInfoLabel", "All static items in this area are cleared!", r), 0,
+        0, 1, 2);
+    replace->addWidget(makeLabel(FillTileLabel, "FillTileLabel", "Select tile-group or enter tile-id", r), 1, 0);
+    FillTileComboBox = new QComboBox(r);
+    FillTileComboBox->setObjectName("FillTileComboBox");
+    FillTileComboBox->setEditable(true);
+    FillTileComboBox->setInsertPolicy(QComboBox::NoInsert);
+    FillTileComboBox->setMaxVisibleItems(16);
+    replace->addWidget(FillTileComboBox, 2, 0);
+    replace->addWidget(makeLabel(FillAltitudeLabel, "FillAltitudeLabel", "Select an altitude for the tiles", r), 1, 1);
+    auto* altitude = new QHBoxLayout;
+    altitude->setSpacing(0);
+    makeEdit(FillAltitudeEdit, "FillAltitudeEdit", "0", r);
+    FillAltitudeEdit->installEventFilter(this);
+    FillAltitudeUpDown = new TUpDown(FillAltitudeEdit, FillAltitudeMin, FillAltitudeMax, r);
+    FillAltitudeUpDown->setObjectName("FillAltitudeUpDown");
+    FillAltitudeUpDown->setFixedHeight(FillAltitudeEdit->sizeHint().height());
+    altitude->addWidget(FillAltitudeEdit, 1);
+    altitude->addWidget(FillAltitudeUpDown);
+    replace->addLayout(altitude, 2, 1);
+    replace->setColumnStretch(0, 1);
+    replace->setColumnStretch(1, 1);
+    root->addWidget(ReplaceGroupBox);
+
+    // 4. The three files.
+    FileNamePanel = new QWidget(ClientArea);
+    FileNamePanel->setObjectName("FileNamePanel");
+    auto* files = new QGridLayout(FileNamePanel);
+    files->setContentsMargins(0, 0, 0, 0);
+    files->setHorizontalSpacing(4);
+    files->setVerticalSpacing(0);
+    QLabel** labels[FillClearFieldCount] = {&StaIdxLabel, &StaticsLabel, &MapLabel};
+    const char* labelNames[FillClearFieldCount] = {"StaIdxLabel", "StaticsLabel", "MapLabel"};
+    const char* captions[FillClearFieldCount] = {"StaIdx0.mul", "Statics0.mul", "Map0.mul"};
+    QLineEdit** members[FillClearFieldCount] = {&MStaIdxEdit, &MStaticsEdit, &MMapEdit};
+    for (int i = 0; i < FillClearFieldCount; ++i) {
+        const FillClearFieldInfo& info = fillClearFields()[size_t(i)];
+        files->addWidget(makeLabel(*labels[i], labelNames[i], captions[i], FileNamePanel), 0, i);
+        QLineEdit* field = makeEdit(*members[i], info.control, "", FileNamePanel);
+        // The statics paths come from the main and diff windows only.
+        field->setEnabled(info.userEditable);
+        files->addWidget(field, 1, i);
+        files->setColumnStretch(i, 1);
+        edits_[size_t(i)] = field;
+    }
+    root->addWidget(FileNamePanel);
+    root->addStretch(1);
+
+    setTabOrder(ClearAreaTopEdit, ClearAreaLeftEdit);
+    setTabOrder(ClearAreaLeftEdit, ClearAreaRightEdit);
+    setTabOrder(ClearAreaRightEdit, ClearAreaBottomEdit);
+
+    connectHandler(MStaIdxEdit, &QLineEdit::textChanged, this, &TTQFillClearForm::MStaIdxEditChange);
+    connectHandler(MStaticsEdit, &QLineEdit::textChanged, this, &TTQFillClearForm::MStaticsEditChange);
+    connectHandler(MMapEdit, &QLineEdit::textChanged, this, &TTQFillClearForm::MMapEditChange);
+    connectHandler(StaticsCheckBox, &QCheckBox::toggled, this, &TTQFillClearForm::StaticsCheckBoxClick);
+    connectHandler(MapCheckBox, &QCheckBox::toggled, this, &TTQFillClearForm::MapCheckBoxClick);
+    connectHandler(GoButton, &QPushButton::clicked, this, &TTQFillClearForm::GoButtonClick);
+    connectHandler(BitBtn1, &QToolButton::clicked, this, &TTQFillClearForm::BitBtn1Click);
+}
+
+// --- settings -------------------------------------------------------------------
+
+TTQFillClearForm::FillClearPaths TTQFillClearForm::LoadFillClearPaths() {
+    return {settings::readString(settings::StaIdx), settings::readString(settings::Statics),
+            settings::readString(settings::Map)};
+}
+
+void TTQFillClearForm::SaveFillClearPaths(const QString& staIdx, const QString& statics, const QString& map) {
+    settings::writeString(settings::StaIdx, staIdx);
+    settings::writeString(settings::Statics, statics);
+    settings::writeString(settings::Map, map);
+}
+
+// --- creation and showing -----------------------------------------------------------
+
+void TTQFillClearForm::FormCreate() {
+    // The whole world.
+    ClearAreaTopEdit->setText("0");
+    ClearAreaLeftEdit->setText("0");
+    ClearAreaRightEdit->setText("6143");
+    ClearAreaBottomEdit->setText("4095");
+    for (const TNamedTile& tile : NamedTiles) FillTileComboBox->addItem(QString::fromLatin1(tile.Name));
+    FillTileComboBox->setCurrentIndex(-1);
+    FillTileComboBox->setEditText(QString());
+}
+
+void TTQFillClearForm::FormShow() {
+    const FillClearPaths paths = LoadFillClearPaths();
+    MStaIdxEdit->setText(paths.staIdx);
+    MStaticsEdit->setText(paths.statics);
+    MMapEdit->setText(paths.map);
+    // An unchanged text fires no change handler, yet its file may have gone or come since
+    // the last showing (or the field was never judged): judge all three again.
+    for (int i = 0; i < FillClearFieldCount; ++i)
+        checkPathField(edits_[size_t(i)], fillClearFields()[size_t(i)].expectedName);
+    CheckFillClearPaths();
+}
+
+// --- paths ----------------------------------------------------------------------
+
+void TTQFillClearForm::fieldChange(int field) {
+    checkPathField(edits_[size_t(field)], fillClearFields()[size_t(field)].expectedName);
+    CheckFillClearPaths();
+}
+
+void TTQFillClearForm::MStaIdxEditChange() { fieldChange(0); }
+void TTQFillClearForm::MStaticsEditChange() { fieldChange(1); }
+void TTQFillClearForm::MMapEditChange() { fieldChange(2); }
+
+void TTQFillClearForm::CheckFillClearPaths() {
+    std::array<bool, FillClearFieldCount> green{};
+    for (int i = 0; i < FillClearFieldCount; ++i)
+        green[size_t(i)] = fieldColour(edits_[size_t(i)]) == FieldColour::Green;
+    const FillClearGoState state = decideFillClearGo(green);
+    if (state.savePaths) SaveFillClearPaths(MStaIdxEdit->text(), MStaticsEdit->text(), MMapEdit->text());
+    GoButton->setEnabled(state.go);
+}
+
+// --- passes, tile and altitude ------------------------------------------------------
+
+void TTQFillClearForm::passChange(bool staticsClicked) {
+    const FillClearPassControls c =
+        decideFillClearPasses({StaticsCheckBox->isChecked(), MapCheckBox->isChecked()}, staticsClicked);
+    StaticsCheckBox->setChecked(c.passes.statics);
+    MapCheckBox->setChecked(c.passes.map);
+    StaticsClearInfoLabel->setEnabled(c.staticsClearInfo);
+    for (QWidget* w : std::initializer_list<QWidget*>{FillTileLabel, FillTileComboBox, FillAltitudeLabel,
+                                                      FillAltitudeEdit})
+        w->setEnabled(c.tileAndAltitude);
+}
+
+void TTQFillClearForm::MapCheckBoxClick() { passChange(false); }
+void TTQFillClearForm::StaticsCheckBoxClick() { passChange(true); }
+
+void TTQFillClearForm::FillAltitudeEditExit() {
+    if (const auto replacement = clampedAltitudeText(str(FillAltitudeEdit->text())))
+        FillAltitudeEdit->setText(QString::fromStdString(*replacement));
+}
+
+bool TTQFillClearForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == FillAltitudeEdit && event->type() == QEvent::FocusOut) {
+        // Only when the focus moves to another control, not when the window loses it.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            guarded(this, [this] { FillAltitudeEditExit(); });
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+FillClearInput TTQFillClearForm::input() const {
+    FillClearInput in;
+    in.Top = str(ClearAreaTopEdit->text());
+    in.Left = str(ClearAreaLeftEdit->text());
+    in.Right = str(ClearAreaRightEdit->text());
+    in.Bottom = str(ClearAreaBottomEdit->text());
+    in.ClearStatics = StaticsCheckBox->isChecked();
+    in.FillMap = MapCheckBox->isChecked();
+    in.StaIdxPath = str(MStaIdxEdit->text());
+    in.StaticsPath = str(MStaticsEdit->text());
+    in.MapPath = str(MMapEdit->text());
+    in.Tile = str(FillTileComboBox->currentText());
+    in.Altitude = str(FillAltitudeEdit->text());
+    return in;
+}
+
+// --- the run ------------------------------------------------------------------------
+
+void TTQFillClearForm::GoButtonClick() {
+    // The altitude is kept in range whether or not the field was left before the click.
+    if (MapCheckBox->isChecked()) FillAltitudeEditExit();
+    // The run works on these values; the window takes no input until it is over.
+    const FillClearInput in = input();
+    BusyScope busy;
+    running_ = true;
+    ClientArea->setEnabled(false);
+    auto restore = [this, &in] {
+        ClientArea->setEnabled(true);
+        running_ = false;
+        requestStatus(FillClearDoneStatus);
+        // Cleared statics mean a new staidx0.mul: the main window's loaded index is stale
+        // (also after a failure part-way, when some entries may already be written).
+        if (in.ClearStatics) emit appEvents().staticIndexWritten(QString::fromStdString(in.StaIdxPath));
+    };
+    try {
+        ProgressShowing showing;
+        requestStatus(FillClearBusyStatus);
+        FillClear(in, windowProgress());
+    } catch (...) {
+        restore();
+        throw;
+    }
+    restore();
+}
+
+void TTQFillClearForm::BitBtn1Click() { close(); }
+
+// --- window -------------------------------------------------------------------------
+
+void TTQFillClearForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    guarded(this, [this] { FormShow(); });
+}
+
+void TTQFillClearForm::closeEvent(QCloseEvent* event) {
+    if (running_) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void TTQFillClearForm::reject() {
+    if (!running_) QDialog::reject();
+}
+
+} // namespace tq

@@ -2,6 +2,8 @@
 #include "app/help_form.h"
 #include "app/main_form.h"
 #include "app/progress_form.h"
+#include "diff/diff_form.h"
+#include "fillclear/fill_clear_form.h"
 #include "mapedit/map_edit_form.h"
 
 #include <QApplication>
@@ -14,13 +16,12 @@ int main(int argc, char** argv) {
 
     // The five windows, in this order; only the main window is shown.
     tq::TMainForm mainForm;
-    // The diff (TTQDiffForm) and fill/clear (TTQFillClearForm) windows are created
-    // here too, before the map editor, and handed over with setOtherWindows.
+    tq::TTQDiffForm diffForm(&mainForm);
+    diffForm.setModeSource([&mainForm] { return mainForm.mode(); });
+    tq::TTQFillClearForm fillClearForm(&mainForm);
     tq::TTQMapEditForm mapEditForm;
     tq::TProgressForm progressForm;
-    tq::TMainForm::OtherWindows others;
-    others.mapEdit = &mapEditForm;
-    mainForm.setOtherWindows(others);
+    mainForm.setOtherWindows({&diffForm, &fillClearForm, &mapEditForm});
 
     QObject::connect(&mainForm, &tq::TMainForm::closed, &app, &QApplication::quit, Qt::QueuedConnection);
     mainForm.show();

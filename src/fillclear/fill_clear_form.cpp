@@ -61,8 +61,10 @@ TTQFillClearForm::TTQFillClearForm(QWidget* parent)
                           Qt::WindowCloseButtonHint) {
     setObjectName("TQFillClearForm");
     setWindowTitle("Fill/Clear");
+    // 385 x 257 holds the four bands only in a small, narrow face.
     QFont face = font();
     face.setPointSizeF(std::min(face.pointSizeF(), 8.0));
+    face.setStretch(QFont::SemiCondensed);
     setFont(face);
     buildControls();
     setFixedSize(385, 257);
@@ -127,27 +129,31 @@ void TTQFillClearForm::buildControls() {
     // 2. The rectangle, laid out like a compass.
     FillClearAreaGroupBox = new QGroupBox("Fill/Clear area", ClientArea);
     FillClearAreaGroupBox->setObjectName("FillClearAreaGroupBox");
+    // Three columns; each border sits with its label in the cell of its compass point.
     auto* area = new QGridLayout(FillClearAreaGroupBox);
-    area->setContentsMargins(6, 0, 6, 2);
+    area->setContentsMargins(4, 0, 4, 2);
     area->setHorizontalSpacing(4);
     area->setVerticalSpacing(1);
     QWidget* a = FillClearAreaGroupBox;
-    area->addWidget(makeLabel(ClearAreaNoteLabel, "ClearAreaNoteLabel", "Enter cell numbers here!", a), 0, 0, 1, 2);
+    area->addWidget(makeLabel(ClearAreaNoteLabel, "ClearAreaNoteLabel", "Enter cell numbers here!", a), 0, 0);
     auto border = [&](QLabel*& label, const char* labelName, const char* caption, QLineEdit*& edit,
-                      const char* editName, const char* text, int row, int column) {
+                      const char* editName, int row, int column, Qt::Alignment alignment) {
+        auto* pair = new QHBoxLayout;
+        pair->setSpacing(3);
         makeLabel(label, labelName, caption, a)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        makeEdit(edit, editName, text, a)->setFixedWidth(52);
-        area->addWidget(label, row, column);
-        area->addWidget(edit, row, column + 1);
+        makeEdit(edit, editName, "", a)->setFixedWidth(46);
+        pair->addWidget(label);
+        pair->addWidget(edit);
+        area->addLayout(pair, row, column, alignment);
     };
-    border(ClearAreaTopLabel, "ClearAreaTopLabel", "Top border", ClearAreaTopEdit, "ClearAreaTopEdit", "", 0, 2);
-    border(ClearAreaLeftLabel, "ClearAreaLeftLabel", "Left border", ClearAreaLeftEdit, "ClearAreaLeftEdit", "", 1, 0);
-    border(ClearAreaRightLabel, "ClearAreaRightLabel", "Right border", ClearAreaRightEdit, "ClearAreaRightEdit", "", 1,
-           4);
-    border(ClearAreaBottomLabel, "ClearAreaBottomLabel", "Bottom border", ClearAreaBottomEdit, "ClearAreaBottomEdit",
-           "", 2, 2);
-    area->setColumnStretch(0, 1);
-    area->setColumnStretch(4, 1);
+    border(ClearAreaTopLabel, "ClearAreaTopLabel", "Top border", ClearAreaTopEdit, "ClearAreaTopEdit", 0, 1,
+           Qt::AlignHCenter);
+    border(ClearAreaLeftLabel, "ClearAreaLeftLabel", "Left border", ClearAreaLeftEdit, "ClearAreaLeftEdit", 1, 0,
+           Qt::AlignLeft);
+    border(ClearAreaRightLabel, "ClearAreaRightLabel", "Right border", ClearAreaRightEdit, "ClearAreaRightEdit", 1, 2,
+           Qt::AlignRight);
+    border(ClearAreaBottomLabel, "ClearAreaBottomLabel", "Bottom border", ClearAreaBottomEdit, "ClearAreaBottomEdit", 2,
+           1, Qt::AlignHCenter);
     root->addWidget(FillClearAreaGroupBox);
 
     // 3. What the cells get.

@@ -16,6 +16,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QTimer>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -428,6 +430,19 @@ TEST_F(DiffFormTest, MainWindowAsksForTheIndexAgainAfterApplying) {
     mainForm.findChild<QPushButton*>("GetStaticIndexButton")->click();
     ASSERT_TRUE(mainForm.indexLoaded()) << prompts.errors().join("; ").toStdString();
 
+    // "TQ-Diff" shows this window modally; the player closes it again.
+    form.hide();
+    mainForm.setOtherWindows({&form, nullptr, nullptr});
+    bool shownModally = false;
+    QTimer::singleShot(0, &form, [&] {
+        shownModally = form.isVisible() && form.isModal();
+        child<QToolButton>("CloseBtn")->click();
+    });
+    mainForm.findChild<QPushButton*>("TQDiffButton")->click();
+    EXPECT_TRUE(shownModally);
+    EXPECT_FALSE(form.isVisible());
+
+    form.show();
     setPaths(playerPaths());
     apply(package);
     ASSERT_TRUE(prompts.errors().isEmpty()) << prompts.errors().join("; ").toStdString();

@@ -23,6 +23,8 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -340,6 +342,17 @@ TEST_F(FillClearFormTest, MainWindowAsksForTheIndexAgainAfterClearing) {
     mainForm.show();
     mainForm.findChild<QPushButton*>("GetStaticIndexButton")->click();
     ASSERT_TRUE(mainForm.indexLoaded()) << prompts.errors().join("; ").toStdString();
+
+    // "Fill/Clear" shows this window modally; the user closes it again.
+    mainForm.setOtherWindows({nullptr, &form, nullptr});
+    bool shownModally = false;
+    QTimer::singleShot(0, &form, [&] {
+        shownModally = form.isVisible() && form.isModal();
+        child<QToolButton>("BitBtn1")->click();
+    });
+    mainForm.findChild<QPushButton*>("FillClearButton")->click();
+    EXPECT_TRUE(shownModally);
+    EXPECT_FALSE(form.isVisible());
 
     form.show();
     setArea("0", "16", "23", "7");

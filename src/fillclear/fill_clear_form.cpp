@@ -338,6 +338,9 @@ void TTQFillClearForm::GoButtonClick() {
     if (MapCheckBox->isChecked()) FillAltitudeEditExit();
     // The run works on these values; the window takes no input until it is over.
     const FillClearInput in = input();
+    // A mistyped border, altitude or tile is reported before the run starts, so it neither
+    // shows BUSY nor makes the main window load its index again.
+    checkFillClearTexts(in);
     BusyScope busy;
     running_ = true;
     ClientArea->setEnabled(false);

@@ -1,6 +1,9 @@
 #include "fillclear/fill_clear_window.h"
 
 #include "core/int_parse.h"
+#include "core/named_tiles.h"
+#include "core/spaced_hex.h"
+#include "fillclear/fill_clear.h"
 
 namespace tq {
 
@@ -35,6 +38,13 @@ std::optional<std::string> clampedAltitudeText(const std::string& text) {
     if (value > FillAltitudeMax) return std::to_string(FillAltitudeMax);
     if (value < FillAltitudeMin) return std::to_string(FillAltitudeMin);
     return std::nullopt;
+}
+
+void checkFillClearTexts(const FillClearInput& input) {
+    parseFillClearArea(input.Top, input.Left, input.Right, input.Bottom);
+    if (!input.FillMap) return;
+    parseInt(input.Altitude);
+    if (FindNamedTile(input.Tile) < 0) SpacedHexToInt(input.Tile, 2);
 }
 
 } // namespace tq

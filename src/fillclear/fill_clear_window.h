@@ -9,6 +9,8 @@
 
 namespace tq {
 
+struct FillClearInput;
+
 enum class FillClearField { MStaIdx, MStatics, MMap };
 inline constexpr int FillClearFieldCount = 3;
 
@@ -48,6 +50,11 @@ inline constexpr int FillAltitudeMax = 127;
 // Leaving the altitude field: a number above the range becomes "127", below it "-128";
 // a number in range stays as typed (nullopt). Not a number: ConvertError, text kept.
 std::optional<std::string> clampedAltitudeText(const std::string& text);
+
+// The texts of a run checked the way the run checks them (borders; altitude and tile
+// only when the map is filled), throwing the run's own messages. A run whose texts pass
+// can only fail on its files.
+void checkFillClearTexts(const FillClearInput& input);
 
 // The main window's status label while fill/clear runs, and after it.
 struct StatusLook {

@@ -282,26 +282,40 @@ TEST_F(FillClearFormTest, GoKeepsTheAltitudeInRangeEvenIfTheFieldWasNotLeft) {
     EXPECT_EQ(cell(0, 0), (TMapCell{0x00A8, 127}));
 }
 
-TEST_F(FillClearFormTest, AfterAFailedRunTheWindowIsUsableAndTheStatusReady) {
+TEST_F(FillClearFormTest, MistypedTextsStopBeforeTheRun) {
     makeWorld();
     storePaths();
     form.show();
     const std::string before = readBytes(map) + readBytes(staidx);
+    bool indexWritten = false;
+    QObject::connect(&appEvents(), &AppEvents::staticIndexWritten, &form, [&] { indexWritten = true; });
 
     setArea("0", "10", "2O", "7");  // a letter O
     go();
-    EXPECT_EQ(prompts.errors(), QStringList{"'2O' is not a valid integer value"});
-    expectIdleAndReady();
-    EXPECT_TRUE(enabled("GoButton"));
-
-    // A tile text that is neither a group nor a tile id.
     setArea("0", "10", "20", "7");
     tile()->setEditText("lava?");
     go();
-    ASSERT_EQ(prompts.errors().size(), 2);
-    EXPECT_EQ(prompts.errors().back(), "Input not SpacedHex");
-    expectIdleAndReady();
+    EXPECT_EQ(prompts.errors(), (QStringList{"'2O' is not a valid integer value", "Input not SpacedHex"}));
+    EXPECT_TRUE(statuses.isEmpty());
+    EXPECT_EQ(barMoves, 0);
+    EXPECT_FALSE(indexWritten);  // the main window keeps its loaded index
+    EXPECT_TRUE(enabled("GoButton"));
     EXPECT_EQ(readBytes(map) + readBytes(staidx), before);
+}
+
+TEST_F(FillClearFormTest, AfterAFailedRunTheWindowIsUsableAndTheStatusReady) {
+    makeWorld();
+    storePaths();
+    form.show();
+    // The map ends before the rectangle's last block column.
+    setArea("0", "0", "63", "7");
+    tile()->setEditText("00 A8");
+    go();
+    ASSERT_EQ(prompts.errors().size(), 1);
+    EXPECT_EQ(prompts.errors().front(), "Read beyond end of file");
+    EXPECT_EQ(statuses.front(), "BUSY");
+    expectIdleAndReady();
+    EXPECT_TRUE(enabled("GoButton"));
 }
 
 TEST_F(FillClearFormTest, ShowingAgainKeepsTheValuesAndReloadsOnlyThePaths) {

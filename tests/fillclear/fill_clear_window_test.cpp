@@ -1,4 +1,5 @@
 #include "core/error.h"
+#include "fillclear/fill_clear.h"
 #include "fillclear/fill_clear_window.h"
 
 #include <gtest/gtest.h>
@@ -52,6 +53,44 @@ TEST(FillClearWindowRules, GoNeedsAllThreePaths) {
     EXPECT_EQ(decideFillClearGo({true, true, false}), FillClearGoState{});
     EXPECT_EQ(decideFillClearGo({false, true, true}), FillClearGoState{});
     EXPECT_EQ(decideFillClearGo({true, false, true}), FillClearGoState{});
+}
+
+TEST(FillClearWindowRules, TextsCheckedAsTheRunChecksThem) {
+    struct Case {
+        const char* top;
+        const char* altitude;
+        const char* tile;
+        bool fillMap;
+        const char* error;  // nullptr: accepted
+    };
+    const Case cases[] = {
+        {"0", "0", "00 A8", true, nullptr},
+        {"0", "-5", "random WATER", true, nullptr},
+        {"0", "x", "lava?", false, nullptr},  // tile and altitude unused without the map pass
+        {"1O", "0", "00 A8", true, "'1O' is not a valid integer value"},
+        {"1O", "0", "00 A8", false, "'1O' is not a valid integer value"},
+        {"0", "up", "00 A8", true, "'up' is not a valid integer value"},
+        {"0", "0", "lava?", true, "Input not SpacedHex"},
+        {"0", "0", "", true, "Input not SpacedHex"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.top) + " / " + c.altitude + " / " + c.tile);
+        FillClearInput in;
+        in.Top = c.top;
+        in.Altitude = c.altitude;
+        in.Tile = c.tile;
+        in.FillMap = c.fillMap;
+        if (!c.error) {
+            EXPECT_NO_THROW(checkFillClearTexts(in));
+            continue;
+        }
+        try {
+            checkFillClearTexts(in);
+            ADD_FAILURE() << "accepted";
+        } catch (const Error& e) {
+            EXPECT_STREQ(e.what(), c.error);
+        }
+    }
 }
 
 } // namespace

@@ -17,7 +17,6 @@ int main(int argc, char** argv) {
     // The five windows, in this order; only the main window is shown.
     tq::TMainForm mainForm;
     tq::TTQDiffForm diffForm(&mainForm);
-    diffForm.setModeSource([&mainForm] { return mainForm.mode(); });
     tq::TTQFillClearForm fillClearForm(&mainForm);
     tq::TTQMapEditForm mapEditForm;
     tq::TProgressForm progressForm;

@@ -28,8 +28,6 @@
 namespace tq {
 
 namespace {
-const QColor StatusGreen{0, 128, 0};
-const QColor StatusRed{255, 0, 0};
 const char* const FileFilter = "TQ-Diff file (Version 2) (*.tq2)";
 // Qt appends this to a name typed without an extension: a package must end in ".tq2"
 // to be applied again.
@@ -241,7 +239,8 @@ void TTQDiffForm::CheckDiffPaths() {
         green[size_t(i)] = fieldColour(edits_[size_t(i)]) == FieldColour::Green;
         texts[size_t(i)] = edits_[size_t(i)]->text();
     }
-    const bool simple = modeSource_ && modeSource_() == SimpleMode;
+    // Simple mode (of this run, as the main window read it at start) only applies.
+    const bool simple = runMode() == SimpleMode;
     const DiffControlStates states = decideDiffControls(green, simple);
     StaticsCheckBox->setEnabled(states.staticsCheckBox);
     MapCheckBox->setEnabled(states.mapCheckBox);
@@ -277,13 +276,13 @@ template <typename F>
 void TTQDiffForm::runAction(bool setsStatus, F body) {
     BusyScope busy;
     running_ = true;
-    if (setsStatus) emit appEvents().statusRequested("BUSY", StatusRed);
+    if (setsStatus) setMainStatus("BUSY", StatusBusyColour);
     ClientArea->setEnabled(false);
     auto restore = [&] {
         ClientArea->setEnabled(true);
         running_ = false;
         CheckDiffPaths();
-        if (setsStatus) emit appEvents().statusRequested("READY", StatusGreen);
+        if (setsStatus) setMainStatus("READY", StatusReadyColour);
     };
     try {
         body();

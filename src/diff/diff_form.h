@@ -6,8 +6,6 @@
 #include <QString>
 
 #include <array>
-#include <cstdint>
-#include <functional>
 
 class QCheckBox;
 class QGroupBox;
@@ -28,10 +26,6 @@ class TTQDiffForm : public QDialog {
 public:
     explicit TTQDiffForm(QWidget* parent = nullptr);
     ~TTQDiffForm() override;
-
-    // The running program's mode (read by the main window when it starts; Simple mode
-    // offers only applying). Normal mode until a source is set.
-    void setModeSource(std::function<uint8_t()> source) { modeSource_ = std::move(source); }
 
     // Settings store operations, the six texts in field order (DiffField).
     using DiffPathTexts = std::array<QString, DiffFieldCount>;
@@ -70,7 +64,6 @@ private:
     template <typename F>
     void runAction(bool setsStatus, F body);
 
-    std::function<uint8_t()> modeSource_;
     bool running_ = false;
 
     // Controls.

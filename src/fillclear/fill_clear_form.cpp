@@ -30,11 +30,6 @@ namespace tq {
 namespace {
 std::string str(const QString& text) { return text.toStdString(); }
 
-QColor colourOf(const StatusLook& look) { return QColor(look.red, look.green, look.blue); }
-
-void requestStatus(const StatusLook& look) {
-    emit appEvents().statusRequested(QString::fromLatin1(look.text), colourOf(look));
-}
 
 // Shown while a run is going; hidden however the run ends.
 class ProgressShowing {
@@ -347,14 +342,14 @@ void TTQFillClearForm::GoButtonClick() {
     auto restore = [this, &in] {
         ClientArea->setEnabled(true);
         running_ = false;
-        requestStatus(FillClearDoneStatus);
+        setMainStatus(FillClearDoneText, StatusReadyColour);
         // Cleared statics mean a new staidx0.mul: the main window's loaded index is stale
         // (also after a failure part-way, when some entries may already be written).
         if (in.ClearStatics) emit appEvents().staticIndexWritten(QString::fromStdString(in.StaIdxPath));
     };
     try {
         ProgressShowing showing;
-        requestStatus(FillClearBusyStatus);
+        setMainStatus(FillClearBusyText, StatusBusyColour);
         FillClear(in, windowProgress());
     } catch (...) {
         restore();

@@ -3,7 +3,6 @@
 // settings values, what the window enables, the rule that keeps one pass chosen, the
 // altitude field's range, and the texts it puts into the main window's status label.
 #include <array>
-#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -56,12 +55,8 @@ std::optional<std::string> clampedAltitudeText(const std::string& text);
 // can only fail on its files.
 void checkFillClearTexts(const FillClearInput& input);
 
-// The main window's status label while fill/clear runs, and after it.
-struct StatusLook {
-    const char* text;
-    uint8_t red, green, blue;
-};
-inline constexpr StatusLook FillClearBusyStatus{"BUSY", 255, 0, 0};
-inline constexpr StatusLook FillClearDoneStatus{"Ready", 0, 128, 0};
+// The main window's status label while fill/clear runs (on red), and after it (on green).
+inline constexpr const char* FillClearBusyText = "BUSY";
+inline constexpr const char* FillClearDoneText = "Ready";
 
 } // namespace tq

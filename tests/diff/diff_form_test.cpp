@@ -175,9 +175,10 @@ TEST_F(DiffFormTest, OnePartStaysChecked) {
 TEST_F(DiffFormTest, SimpleModeOffersOnlyApplying) {
     Scenario s;
     makeWorlds(s);
-    form.setModeSource([] { return SimpleMode; });
+    setRunMode(SimpleMode);
     form.show();
     setPaths(world.paths);
+    setRunMode(NormalMode);
     EXPECT_TRUE(enabled("ApplyButton"));
     for (const char* name : {"GenerateButton", "StaticsCheckBox", "MapCheckBox"}) EXPECT_FALSE(enabled(name)) << name;
 }

@@ -109,7 +109,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         TQ_FUZZ_REQUIRE(want && v == *want);
     } catch (const ConvertError& e) {
         TQ_FUZZ_REQUIRE(!want);
-        TQ_FUZZ_REQUIRE(e.what() == "'" + text + "' is not a valid integer value");
+        // The text as the message shows it: NUL as "?", at most 100 characters.
+        std::string shown = text.size() > 100 ? text.substr(0, 97) + "..." : text;
+        for (char& c : shown)
+            if (c == '\0') c = '?';
+        TQ_FUZZ_REQUIRE(std::string(e.what()) == "'" + shown + "' is not a valid integer value");
     }
 
     // Spaced hex: the width from byte 0, and formatting read back (pairs reversed).

@@ -5,7 +5,14 @@
 namespace tq {
 
 std::string notAnIntegerMessage(std::string_view text) {
-    return "'" + std::string(text) + "' is not a valid integer value";
+    // The text may come from a hand-edited file: a NUL would cut the message short where it
+    // is shown, and a line of a megabyte would make an error box no one can read.
+    constexpr size_t Longest = 100;
+    std::string shown(text.substr(0, text.size() > Longest ? Longest - 3 : text.size()));
+    if (text.size() > Longest) shown += "...";
+    for (char& c : shown)
+        if (c == '\0') c = '?';
+    return "'" + shown + "' is not a valid integer value";
 }
 
 bool tryParseInt(std::string_view text, int32_t& value) {

@@ -14,6 +14,8 @@ int32_t parseInt(std::string_view text);
 // The same, without throwing.
 bool tryParseInt(std::string_view text, int32_t& value);
 
+// "'<text>' is not a valid integer value"; a text longer than 100 characters is shown by its
+// first 97 and "...", and a NUL byte as "?".
 std::string notAnIntegerMessage(std::string_view text);
 
 } // namespace tq

@@ -87,7 +87,8 @@ public:
 // input files are opened and the modified map's size is checked, and with a statics part
 // the original index's checksum is compared (DiffCrcError). The new statics0.mul and
 // staidx0.mul are built under temporary names and renamed over the old ones at the end of
-// the statics part (statics first, then the index); the map is then written in place,
+// the statics part (the index first, then the statics; should the second rename fail, the
+// old index is put back, so a failure leaves the old pair or the new); the map is then written in place,
 // block column by block column, so applying the same package again after a failure
 // completes it.
 //

@@ -1,0 +1,75 @@
+#!/usr/bin/env python3
+"""Writes the small seed corpora of fuzz/corpus/ (run once; the files are kept in git)."""
+import os
+import struct
+
+root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
+
+
+def save(harness, name, data):
+    d = os.path.join(root, harness)
+    os.makedirs(d, exist_ok=True)
+    with open(os.path.join(d, name), "wb") as f:
+        f.write(data if isinstance(data, bytes) else data.encode("latin-1"))
+
+
+def item(section, ident, x, y, typ, cont=-1, name="#", z=0, color=0, extra="", nl="\r\n"):
+    lines = ["SECTION WORLDITEM %d" % section, "{", "SERIAL %d" % (1000 + section), "NAME %s" % name,
+             "ID %d" % ident, "X %d" % x, "Y %d" % y, "Z %d" % z, "COLOR %d" % color, "CONT %d" % cont,
+             "TYPE %d" % typ]
+    body = nl.join(lines) + nl + extra + "}" + nl + nl
+    return body
+
+
+# world_save_fuzz: byte 0 odd -> rule "auto", even -> "type 255".
+ws = "world_save_fuzz"
+save(ws, "type255_blocks", "\r\n" + item(1, 100, 3, 4, 255) + item(2, 101, 9, 9, 255) + item(3, 5, 20, 43, 255, z=-5, color=33)
+     + item(4, 7, 1, 1, 0) + "SECTION CHARACTER 1\r\n{\r\nX 5\r\nTYPE 255\r\n}\r\nEOF\r\n")
+save(ws, "auto_rule", "SECTION WORLDITEM 10\r\n{\r\nNAME #\r\nID 3821\r\nX 8\r\nY 8\r\nCONT -1\r\nTYPE 0\r\n}\r\n"
+     + item(11, 5, 6143, 4095, 0) + item(12, 256, 16, 16, 255, cont=1234) + item(13, 9, 0, 0, 0, name="#2") + "EOF\r\n")
+save(ws, "lower_case_lf", "\n" + "section worlditem 7\n{\nid 300\nx 12\ny 13\nz 200\ncolor 65535\ntype 255\n}\n"
+     + "  TYPE 255\nsection worlditem 70000\n{\nX 1\nY 1\nTYPE 255\n}\nsection worlditem 4464\n{\nX 9\nY 1\nTYPE 255\n}\nEOF\nafter\n")
+save(ws, "outside_world", "\r\n" + item(1, 1, 6200, 5, 255) + "EOF\r\n")
+save(ws, "bad_color", "\r\n" + item(1, 1, 1, 1, 255).replace("COLOR 0", "COLOR x") + "EOF\r\n")
+save(ws, "hex_and_big", "\r\n" + item(1, 1, 1, 1, 255).replace("ID 1\r\n", "ID $FFFF\r\n") + "SERIAL 2147483647\r\nSECTION WORLDITEM 2147483647\r\n{\r\nTYPE 255\r\n}\r\n")
+save(ws, "block_full", "\r\n" + item(1, 1, 16, 40, 255) + item(2, 2, 17, 41, 255) + item(3, 3, 18, 42, 255))
+save(ws, "unclosed", "\r\n" + "SECTION WORLDITEM 4464\r\n{\r\nX 1\r\nTYPE 255\r\n" + item(70000, 2, 2, 2, 255) + "}\r\n")
+
+# text_numbers_fuzz: byte 0 picks the spaced-hex width too.
+tn = "text_numbers_fuzz"
+for i, t in enumerate(["123", "-2147483648", "2147483648", "$FFFFFFFF", " +$1a", "\t-0", "12x", "",
+                       "0E ED", "0e ed\r\n00 05  tree\r\n# 0E ED\r\n\r\n01 00", "0D C2 9C 5A", " 0 E E D ",
+                       "0E\tED", "-$80000000", "99999999999"]):
+    save(tn, "t%02d" % i, t)
+
+# tile_image_fuzz: four 16-bit lengths, four ids, then texidx, texmaps, artidx, art.
+ti = "tile_image_fuzz"
+def index(entries):
+    return b"".join(struct.pack("<iii", o, l, 0) for o, l in entries)
+texidx = index([(0, 8192), (0, 32768), (0, 8190), (-1, 8192), (100, 8192)])
+texmaps = bytes((i * 7) % 256 for i in range(8192))
+artidx = index([(0, 2048), (0, 2048), (-1, 2048), (0, 2047), (5000, 2048), (0, 2048), (0, 2048), (0, 2048), (0, 2048)])
+art = bytes((i * 13) % 256 for i in range(2048))
+head = struct.pack("<HHHH", len(texidx), len(texmaps), len(artidx), len(art)) + struct.pack("<HHHH", 0, 1, 7, 4096)
+save(ti, "both", head + texidx + texmaps + artidx + art)
+save(ti, "art_only", struct.pack("<HHHH", 0, 0, len(artidx), len(art)) + struct.pack("<HHHH", 0, 3, 8, 2) + artidx + art)
+
+# diff_apply_fuzz: see the recipe in diff_apply_fuzz.cpp.
+da = "diff_apply_fuzz"
+def recipe(flags, header=(2, 0, 0, 0, 0, 0, 0, 0), statics=(), maps=(), cut=0, payload=b""):
+    out = bytes([flags]) + struct.pack("<8i", *header)
+    out += bytes([len(statics)]) + b"".join(struct.pack("<Iii", b, p, l) for b, p, l in statics)
+    out += bytes([len(maps)]) + b"".join(struct.pack("<Ii", b, p) for b, p in maps)
+    return out + struct.pack("<H", cut) + payload
+recs = bytes(range(14))
+block = bytes((i * 3) % 256 for i in range(196))
+save(da, "both_parts", recipe(7, statics=[(0, 1024, 14), (1, -1, 0), (513, 1024, 7)], maps=[(1, 1038), (393215, 1038)], payload=recs + block))
+save(da, "statics_only", recipe(5, statics=[(2 * 512 + 5, 1024, 14), (767 * 512 + 511, 1024, 0)], payload=recs))
+save(da, "map_only", recipe(2, maps=[(0, 1024)], payload=block))
+save(da, "wrong_crc", recipe(1, statics=[(0, 1024, 7)], payload=recs))
+save(da, "length_20", recipe(5, statics=[(0, 1024, 20)], payload=recs + recs))
+save(da, "past_the_end", recipe(7, statics=[(0, 1030, 14)], maps=[(5, 1100)], payload=recs))
+save(da, "too_many_records", recipe(5, statics=[(0, 1024, 2049 * 7)], payload=recs))
+save(da, "cut_short", recipe(0x17, statics=[(0, 1024, 14)], cut=100, payload=recs))
+save(da, "raw_positions", recipe(0x0F, header=(2, 1024, 0, 0, 0, 0, 1024 + 3145728, 0)))
+save(da, "version_3", recipe(0x27, header=(3, 0, 0, 0, 0, 0, 0, 0)))

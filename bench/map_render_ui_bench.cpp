@@ -3,12 +3,14 @@
 // cold, and a 3-cell brush stroke across 100 cells.
 #include "core/file_system.h"
 #include "core/map_file.h"
+#include "core/synthetic_world.h"
 #include "core/world.h"
 #include "mapedit/draw_grid_view.h"
 #include "mapedit/map_edit_form.h"
 #include "mapedit/map_edit_history.h"
 #include "mapedit/map_painting.h"
 #include "mapedit/map_render_view.h"
+#include "mapedit/tile_image.h"
 #include "mapedit/tile_pictures_view.h"
 
 #include <QApplication>
@@ -21,36 +23,22 @@
 #include <QStandardPaths>
 #include <benchmark/benchmark.h>
 #include <filesystem>
-#include <random>
 
 namespace {
 
 using namespace tq;
 
-// A full-size map with tiles spread over a few hundred ids, made once per run.
+// The demo world of `terraquill-cli mkworld`: a full-size map with varied land tiles and
+// client picture files for every tile it uses. Made once per run.
 struct World {
     std::filesystem::path dir;
     std::string map;
     World() {
         dir = std::filesystem::temp_directory_path() / "tq-map-render-bench";
+        std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
+        makeSyntheticWorld(dir.string(), 10);
         map = (dir / "map0.mul").string();
-        if (fileExists(map) && fileSystem().fileSize(map) == MapFileSize) return;
-        auto f = openFile(map, OpenMode::Create);
-        std::mt19937 rng(42);
-        std::vector<uint8_t> column(MapColumnBytes);
-        for (int bx = 0; bx < BlocksX; ++bx) {
-            for (size_t i = 0; i < column.size(); ++i) column[i] = uint8_t(rng());
-            for (int by = 0; by < BlocksY; ++by)
-                for (int c = 0; c < CellsPerBlock; ++c) {
-                    uint8_t* cell = column.data() + by * MapBlockSize + MapBlockHeaderSize + c * MapCellSize;
-                    const uint16_t tile = uint16_t(rng() % 400);
-                    cell[0] = uint8_t(tile);
-                    cell[1] = uint8_t(tile >> 8);
-                }
-            f->write(column.data(), column.size());
-        }
-        f->close();
     }
 };
 
@@ -59,25 +47,19 @@ World& world() {
     return w;
 }
 
-// A 64 x 64 picture per tile, converted from 15-bit colour as the real loader's are.
-QImage texturePicture(uint16_t id) {
-    QImage img(64, 64, QImage::Format_RGB32);
-    for (int y = 0; y < 64; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
-        for (int x = 0; x < 64; ++x) {
-            const uint16_t v = uint16_t(id * 97 + x * 3 + y * 5) & 0x7FFF;
-            auto widen = [](int c) { return (c * 255 + 15) / 31; };
-            row[x] = qRgb(widen((v >> 10) & 31), widen((v >> 5) & 31), widen(v & 31));
-        }
-    }
-    return img;
-}
+// The pictures as the window loads them: the core loader over the client files, then
+// widened to 32-bit colour.
+struct ClientPictures {
+    TileImageLoader loader{world().dir.string()};
+    QImage operator()(uint16_t id) { return tileImageToQImage(loader.tile(id)); }
+};
 
 void renderView(benchmark::State& state, bool warm) {
     const int zoom = int(state.range(0));
     auto map = openFile(world().map, OpenMode::ReadWrite);
+    auto client = std::make_unique<ClientPictures>();
     TilePictureCache pictures;
-    pictures.setLoader(&texturePicture);
+    pictures.setLoader([&](uint16_t id) { return (*client)(id); });
     MapRenderer renderer;
     MapRenderOptions options;
     options.cellSize = zoom;
@@ -89,8 +71,10 @@ void renderView(benchmark::State& state, bool warm) {
     }
     for (auto _ : state) {
         if (!warm) {
+            // Cold: no pictures kept, and the client files opened afresh on first use.
             state.PauseTiming();
             pictures.clear();
+            client = std::make_unique<ClientPictures>();
             state.ResumeTiming();
         }
         QPainter p(&target);
@@ -128,13 +112,8 @@ BENCHMARK(BM_BrushStrokeCore)->Unit(benchmark::kMillisecond);
 // with the repaint of the view at the end.
 void BM_BrushStrokeWindow(benchmark::State& state) {
     QSettings("Brannock", "Terraquill").setValue("Map0.mul", QString::fromStdString(world().map));
-    const auto client = world().dir / "client";
-    std::filesystem::create_directories(client);
-    for (const char* name : {"texidx.mul", "texmaps.mul", "artidx.mul", "art.mul"})
-        if (!fileExists((client / name).string())) openFile((client / name).string(), OpenMode::Create)->close();
-    QSettings("Brannock", "Terraquill").setValue("UOPath", QString::fromStdString(client.string()));
+    QSettings("Brannock", "Terraquill").setValue("UOPath", QString::fromStdString(world().dir.string()));
     TTQMapEditForm form;
-    form.setTilePictureLoader([](const std::string&, uint16_t id) { return texturePicture(id); });
     form.resize(1920, 1080);
     form.show();
     for (int i = 0; i < 19; ++i) form.BitBtn2Click();  // 45 -> 5 px cells

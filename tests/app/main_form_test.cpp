@@ -296,12 +296,16 @@ TEST_F(MainFormTest, NoSecondOperationStartsWhileOneRuns) {
     // A timer is not user input: it fires while the load pumps events, and clicks the
     // same button again.
     int clicks = 0;
+    bool closed = true;
     QTimer::singleShot(0, form.get(), [&] {
         ++clicks;
         button("GetStaticIndexButton")->click();
+        closed = form->close();  // nor does the program end mid-operation
     });
     button("GetStaticIndexButton")->click();
     EXPECT_EQ(clicks, 1);
+    EXPECT_FALSE(closed);
+    EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(prompts.errors(),
               QStringList{"Another operation is still running. Please wait until it has finished."});
     EXPECT_TRUE(form->indexLoaded());

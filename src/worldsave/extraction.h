@@ -12,25 +12,34 @@
 namespace tq::detail {
 
 inline constexpr uint32_t NoTarget = 0xFFFFFFFFu;
-// A block as one number in x-major order, for any 16-bit block coordinates.
-inline uint32_t blockKey(uint32_t bx, uint32_t by) { return (bx << 16) | by; }
-inline int keyX(uint32_t key) { return int(key >> 16); }
-inline int keyY(uint32_t key) { return int(key & 0xFFFF); }
 
 struct ExtractedRecord {
-    uint32_t block = 0;
+    uint32_t pass = 0;  // the block's place in the order of the per-block passes
     TStaticRec rec;
 };
 
-// The scan of SelectWorldItems; pumps events every so many lines.
+// Where the world-item headers are, noted by the scan so that the extraction need not
+// read every line again: only the items it takes.
+struct SectionStart {
+    size_t offset = 0;  // of the header line
+    uint16_t key = 0;   // section number modulo 65536
+};
+struct TextMap {
+    std::vector<SectionStart> sections;
+    bool allCrlf = true;  // every line ends in CRLF: kept stretches can be copied as they are
+};
+
+// The scan of SelectWorldItems; pumps events every so many lines. Fills `map` if given.
 void selectItems(std::string_view text, SelectionTable& table, int rule, const AutoSelectIds& autoIds,
-                 const LogSink& log, const Progress& progress);
+                 const LogSink& log, const Progress& progress, TextMap* map = nullptr);
 
 // Takes out, in one pass, every item whose section number n has targets[n] != NoTarget,
-// with exactly the result of one extraction pass per target block in x-major order: the
-// kept lines go to `out`, the taken items to `records` in file order (tagged with their
-// block). targets holds 65536 entries.
+// with exactly the result of one extraction pass per block, run in the order of their
+// numbers: targets[n] is the number of the pass (block) that takes item n, smaller first.
+// The kept lines go to `out`, the taken items to `records` in file order, tagged with
+// their pass. targets holds 65536 entries.
+// With the map of the same text, only the taken items' lines are read.
 void extractItems(std::string_view text, const std::vector<uint32_t>& targets, wstext::TextWriter& out,
-                  std::vector<ExtractedRecord>& records, const Progress& progress);
+                  std::vector<ExtractedRecord>& records, const Progress& progress, const TextMap* map = nullptr);
 
 } // namespace tq::detail

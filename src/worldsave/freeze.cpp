@@ -67,23 +67,31 @@ void FreezeWorld(const FreezeOptions& options, StaticIndexBuffer& index, const P
     progress.report(0);
     const std::string worldSave = readWholeFile(options.worldSavePath);
     auto table = newSelectionTable();
-    detail::selectItems(worldSave, *table, options.rule, autoIds, log, progress);
+    detail::TextMap map;
+    detail::selectItems(worldSave, *table, options.rule, autoIds, log, progress, &map);
 
-    std::vector<uint32_t> targets(65536, detail::NoTarget);
+    // The marked blocks in x-major order; an item's pass is its block's place in that order.
     std::vector<uint32_t> markedKeys;
     for (size_t n = 0; n < 65536; ++n) {
         const TSelectionEntry& e = (*table)[n];
         if (e.Selected != 1) continue;
         if (!validBlock(e.BlockX, e.BlockY))
             throw Error("Invalid item in patch file! (Item#: " + std::to_string(n) + ")");
-        targets[n] = detail::blockKey(e.BlockX, e.BlockY);
-        markedKeys.push_back(targets[n]);
+        markedKeys.push_back(uint32_t(blockNumber(e.BlockX, e.BlockY)));
     }
     std::sort(markedKeys.begin(), markedKeys.end());
     markedKeys.erase(std::unique(markedKeys.begin(), markedKeys.end()), markedKeys.end());
+    std::vector<uint32_t> targets(65536, detail::NoTarget);
+    for (size_t n = 0; n < 65536; ++n) {
+        const TSelectionEntry& e = (*table)[n];
+        if (e.Selected != 1) continue;
+        const uint32_t key = uint32_t(blockNumber(e.BlockX, e.BlockY));
+        targets[n] = uint32_t(std::lower_bound(markedKeys.begin(), markedKeys.end(), key) - markedKeys.begin());
+    }
 
     std::vector<MarkedBlock> blocks;
     std::vector<detail::ExtractedRecord> records;
+    std::vector<TStaticRec> newRecords;  // by block, in block order
     std::unique_ptr<File> statics;
     std::optional<AtomicFile> newWorldSave;
     std::optional<AtomicFile> newPat;
@@ -97,18 +105,25 @@ void FreezeWorld(const FreezeOptions& options, StaticIndexBuffer& index, const P
         newWorldSave.emplace(options.worldSavePath);
         {
             wstext::TextWriter writer(newWorldSave->file(), worldSave);
-            detail::extractItems(worldSave, targets, writer, records, progress);
+            detail::extractItems(worldSave, targets, writer, records, progress, &map);
         }
-        // One block's items stay in file order.
-        std::stable_sort(records.begin(), records.end(),
-                         [](const auto& a, const auto& b) { return a.block < b.block; });
+        // Grouped by block, in block order; one block's items stay in file order.
+        std::vector<size_t> firstOf(markedKeys.size() + 1, 0);
+        for (const auto& r : records) ++firstOf[r.pass + 1];
+        for (size_t i = 1; i < firstOf.size(); ++i) firstOf[i] += firstOf[i - 1];
+        {
+            std::vector<TStaticRec> grouped(records.size());
+            std::vector<size_t> next(firstOf.begin(), firstOf.end() - 1);
+            for (const auto& r : records) grouped[next[r.pass]++] = r.rec;
+            newRecords.swap(grouped);
+            records.clear();
+            records.shrink_to_fit();
+        }
 
         uint64_t end = staticsEnd;
-        size_t r = 0;
-        for (uint32_t key : markedKeys) {
-            MarkedBlock b{detail::keyX(key), detail::keyY(key), r, 0};
-            while (r < records.size() && records[r].block == key) ++r;
-            b.count = r - b.first;
+        for (size_t i = 0; i < markedKeys.size(); ++i) {
+            MarkedBlock b{int(markedKeys[i]) / BlocksY, int(markedKeys[i]) % BlocksY, firstOf[i],
+                          firstOf[i + 1] - firstOf[i]};
             const TStaticIndexRec& entry = index.at(b.x, b.y);
             int64_t old = 0;
             if (entry.Start != -1) {
@@ -128,18 +143,18 @@ void FreezeWorld(const FreezeOptions& options, StaticIndexBuffer& index, const P
         }
 
         detail::PatchNumbers numbers;
-        if (options.writePat && !records.empty()) {
+        if (options.writePat && !newRecords.empty()) {
             const bool exists = fileExists(options.patPath);
             const std::string oldPat = exists ? readWholeFile(options.patPath) : std::string();
             const detail::AppendPlan plan = detail::planAppend(exists, oldPat);
             numbers = plan.numbers;
-            detail::checkNumbersLeft(numbers, records.size());
+            detail::checkNumbersLeft(numbers, newRecords.size());
             newPat.emplace(options.patPath);
             wstext::TextWriter writer(newPat->file(), oldPat);
             detail::writeLinesBeforeEof(oldPat, plan, newPat->file(), writer);
             for (const MarkedBlock& b : blocks)
                 for (size_t i = b.first; i < b.first + b.count; ++i)
-                    detail::writeItemSection(writer, numbers, records[i].rec, b.x, b.y);
+                    detail::writeItemSection(writer, numbers, newRecords[i], b.x, b.y);
             detail::writeEofTrailer(writer);
             writer.flush();
             newPat->prepare();
@@ -174,7 +189,7 @@ void FreezeWorld(const FreezeOptions& options, StaticIndexBuffer& index, const P
             say("Appending to Statics... " + blockText(b.x, b.y));
             TStaticIndexRec entry = index.at(b.x, b.y);
             ReadBlockStatics(*statics, entry, run);
-            for (size_t i = b.first; i < b.first + b.count; ++i) run.Records[run.Count++] = records[i].rec;
+            for (size_t i = b.first; i < b.first + b.count; ++i) run.Records[run.Count++] = newRecords[i];
             entry.Start = int32_t(written + buffer.size());
             entry.Length = int32_t(run.Count) * StaticRecSize;
             const size_t at = buffer.size();

@@ -5,11 +5,20 @@
 #include "core/file_system.h"
 #include "worldsave/patch_text.h"
 
+#include <charconv>
 #include <climits>
+#include <cstring>
 
 namespace tq {
 
 namespace detail {
+
+namespace {
+bool isEofLine(std::string_view line) {
+    const std::string_view t = wstext::trimBlanks(line);
+    return t.size() == 3 && wstext::startsWithNoCase(t, "EOF");
+}
+} // namespace
 
 AppendPlan planAppend(bool exists, std::string_view text) {
     AppendPlan plan;
@@ -20,16 +29,21 @@ AppendPlan planAppend(bool exists, std::string_view text) {
     bool eofSeen = false;
     while (reader.next(line)) {
         const std::string_view s = line.text;
+        if (s.empty()) {
+            if (!eofSeen && !line.crlf) plan.keptIsCrlf = false;
+            continue;
+        }
+        const char first = wstext::upperAscii(s[0]);
         if (!eofSeen) {
-            const std::string_view t = wstext::trimBlanks(s);
-            if (t.size() == 3 && wstext::startsWithNoCase(t, "EOF")) {
+            // Only a line starting with E or a blank can be the "EOF" line.
+            if ((first == 'E' || static_cast<unsigned char>(first) <= 32) && isEofLine(s)) {
                 eofSeen = true;
                 plan.keptBytes = line.begin;
             } else if (!line.crlf) {
                 plan.keptIsCrlf = false;
             }
         }
-        if (s.empty() || wstext::upperAscii(s[0]) != 'S') continue;
+        if (first != 'S') continue;
         if (wstext::startsWithNoCase(s, "SECTION WORLDITEM ")) {
             const int32_t n = wstext::parseValue(s.substr(17));
             if (n > plan.numbers.section) plan.numbers.section = n;
@@ -65,19 +79,30 @@ void writeLinesBeforeEof(std::string_view text, const AppendPlan& plan, File& fi
 void writeItemSection(wstext::TextWriter& out, PatchNumbers& numbers, const TStaticRec& rec, int bx, int by) {
     ++numbers.section;
     ++numbers.serial;
-    out.writeLine("SECTION WORLDITEM " + std::to_string(numbers.section));
-    out.writeLine("{");
-    out.writeLine("SERIAL " + std::to_string(numbers.serial));
-    out.writeLine("NAME #");
-    out.writeLine("ID " + std::to_string(rec.ItemId));
-    out.writeLine("X " + std::to_string(int64_t(bx) * 8 + rec.X));
-    out.writeLine("Y " + std::to_string(int64_t(by) * 8 + rec.Y));
-    out.writeLine("Z " + std::to_string(int(rec.Z)));
-    out.writeLine("COLOR " + std::to_string(rec.Color));
-    out.writeLine("CONT -1");
-    out.writeLine("TYPE 255");
-    out.writeLine("}");
-    out.writeLine("");
+    // Formatted in one buffer: a freeze may write hundreds of thousands of these.
+    char text[320];
+    char* p = text;
+    auto put = [&p](std::string_view s) {
+        std::memcpy(p, s.data(), s.size());
+        p += s.size();
+    };
+    auto number = [&p](int64_t v) { p = std::to_chars(p, p + 24, v).ptr; };
+    put("SECTION WORLDITEM ");
+    number(numbers.section);
+    put("\r\n{\r\nSERIAL ");
+    number(numbers.serial);
+    put("\r\nNAME #\r\nID ");
+    number(rec.ItemId);
+    put("\r\nX ");
+    number(int64_t(bx) * 8 + rec.X);
+    put("\r\nY ");
+    number(int64_t(by) * 8 + rec.Y);
+    put("\r\nZ ");
+    number(rec.Z);
+    put("\r\nCOLOR ");
+    number(rec.Color);
+    put("\r\nCONT -1\r\nTYPE 255\r\n}\r\n\r\n");
+    out.writeRaw(std::string_view(text, size_t(p - text)));
 }
 
 void writeEofTrailer(wstext::TextWriter& out) {

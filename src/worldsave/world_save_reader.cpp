@@ -5,7 +5,7 @@
 #include "core/file_system.h"
 #include "worldsave/extraction.h"
 
-#include <map>
+#include <vector>
 
 namespace tq {
 
@@ -30,8 +30,9 @@ std::unique_ptr<SelectionTable> newSelectionTable() { return std::make_unique<Se
 namespace detail {
 
 void selectItems(std::string_view text, SelectionTable& table, int rule, const AutoSelectIds& autoIds,
-                 const LogSink& log, const Progress& progress) {
+                 const LogSink& log, const Progress& progress, TextMap* map) {
     table.clear();
+    if (map) *map = TextMap{};
     uint16_t section = NoSection;
     uint16_t id = 0, x = 0, y = 0, type = 0;
     int32_t container = 0;
@@ -43,6 +44,7 @@ void selectItems(std::string_view text, SelectionTable& table, int rule, const A
     while (reader.next(line)) {
         if (++lines % PumpEveryLines == 0) progress.pumpEvents();
         const std::string_view s = line.text;
+        if (map && !line.crlf) map->allCrlf = false;
         if (s.empty()) continue;
         switch (wstext::upperAscii(s[0])) {
         case 'S':
@@ -50,6 +52,7 @@ void selectItems(std::string_view text, SelectionTable& table, int rule, const A
                 section = NoSection;
             } else if (startsWithNoCase(s, WorldItemHeader)) {
                 section = uint16_t(uint32_t(parseValue(s.substr(WorldItemWord))) & 0xFFFF);
+                if (map) map->sections.push_back({line.begin, section});
                 id = x = y = type = 0;
                 container = 0;
                 nameIsHash = false;
@@ -96,18 +99,97 @@ void selectItems(std::string_view text, SelectionTable& table, int rule, const A
     }
 }
 
+namespace {
+
+struct Pending {
+    uint32_t pass = 0;
+    uint16_t id = 0, x = 0, y = 0, color = 0;
+    int8_t z = 0;
+};
+
+// Every block takes its items out in its own pass over what earlier blocks left.
+// Simulated in one pass: `open` holds, earliest pass first, the passes that are inside an
+// item being taken out. A header of pass T's item restarts every earlier pass (they see
+// that header) while later passes never see it; any other line goes to the earliest open
+// pass. In a well-formed file at most one pass is open at a time.
+class Extractor {
+public:
+    Extractor(const std::vector<uint32_t>& targets, std::vector<ExtractedRecord>& records)
+        : targets_(targets), records_(records) {}
+
+    bool idle() const { return open_.empty(); }
+
+    // A header line; false when its item stays (the line is to be kept).
+    bool header(uint16_t key) {
+        const uint32_t target = targets_[key];
+        if (target == NoTarget) {
+            open_.clear();
+            return false;
+        }
+        size_t earlier = 0;
+        while (earlier < open_.size() && open_[earlier].pass < target) ++earlier;
+        open_.erase(open_.begin(), open_.begin() + std::ptrdiff_t(earlier));
+        if (!open_.empty() && open_.front().pass == target) open_.front() = Pending{target};
+        else open_.insert(open_.begin(), Pending{target});
+        return true;
+    }
+
+    // Any other line while a pass is open: it leaves the file; its tags go to the item.
+    void takenLine(std::string_view s) {
+        Pending& item = open_.front();
+        if (startsWithNoCase(s, "ID ")) item.id = uint16_t(uint32_t(parseValue(s.substr(3))));
+        else if (startsWithNoCase(s, "X ")) item.x = uint16_t(uint32_t(parseValue(s.substr(2))));
+        else if (startsWithNoCase(s, "Y ")) item.y = uint16_t(uint32_t(parseValue(s.substr(2))));
+        else if (startsWithNoCase(s, "Z ")) item.z = int8_t(uint8_t(uint32_t(parseValue(s.substr(2)))));
+        else if (startsWithNoCase(s, "COLOR ")) item.color = uint16_t(uint32_t(parseValue(s.substr(6))));
+        else if (!s.empty() && s[0] == '}') {
+            ExtractedRecord r;
+            r.pass = item.pass;
+            r.rec.ItemId = item.id;
+            r.rec.X = uint8_t(item.x % 8);
+            r.rec.Y = uint8_t(item.y % 8);
+            r.rec.Z = item.z;
+            r.rec.Color = item.color;
+            records_.push_back(r);
+            open_.erase(open_.begin());
+        }
+    }
+
+private:
+    const std::vector<uint32_t>& targets_;
+    std::vector<ExtractedRecord>& records_;
+    std::vector<Pending> open_;
+};
+
+uint16_t headerKey(std::string_view s) { return uint16_t(uint32_t(parseValue(s.substr(WorldItemWord))) & 0xFFFF); }
+
+} // namespace
+
 void extractItems(std::string_view text, const std::vector<uint32_t>& targets, wstext::TextWriter& out,
-                  std::vector<ExtractedRecord>& records, const Progress& progress) {
-    struct Pending {
-        uint16_t id = 0, x = 0, y = 0, color = 0;
-        int8_t z = 0;
-    };
-    // Every block takes its items out in its own pass over what earlier blocks left.
-    // Simulated in one pass: `open` holds the blocks whose pass is inside an item being
-    // taken out. A header of block T's item restarts every earlier pass (they see that
-    // header) while later passes never see it; any other line goes to the earliest
-    // open pass. In a well-formed file at most one pass is open at a time.
-    std::map<uint32_t, Pending> open;
+                  std::vector<ExtractedRecord>& records, const Progress& progress, const TextMap* map) {
+    Extractor extractor(targets, records);
+    if (map && map->allCrlf) {
+        // Between two headers, lines are read only while an item is being taken out; the
+        // rest of the stretch is copied as it is (it already ends its lines in CRLF).
+        const auto& sections = map->sections;
+        out.keepBytes(0, sections.empty() ? text.size() : sections.front().offset);
+        for (size_t i = 0; i < sections.size(); ++i) {
+            if (i % 4096 == 4095) progress.pumpEvents();
+            const size_t end = i + 1 < sections.size() ? sections[i + 1].offset : text.size();
+            LineReader reader(text.substr(0, end));
+            reader.seek(sections[i].offset);
+            Line line;
+            reader.next(line);
+            if (!extractor.header(sections[i].key)) {
+                out.keepBytes(sections[i].offset, end);
+                continue;
+            }
+            while (!extractor.idle() && reader.next(line)) extractor.takenLine(line.text);
+            if (extractor.idle()) out.keepBytes(line.end, end);
+        }
+        out.flush();
+        return;
+    }
 
     LineReader reader(text);
     Line line;
@@ -116,39 +198,11 @@ void extractItems(std::string_view text, const std::vector<uint32_t>& targets, w
         if (++lines % PumpEveryLines == 0) progress.pumpEvents();
         const std::string_view s = line.text;
         if (startsWithNoCase(s, WorldItemHeader)) {
-            const uint32_t n = uint32_t(parseValue(s.substr(WorldItemWord))) & 0xFFFF;
-            const uint32_t target = targets[n];
-            if (target == NoTarget) {
-                open.clear();
-                out.keepLine(line);
-            } else {
-                open.erase(open.begin(), open.lower_bound(target));
-                open[target] = Pending{};
-            }
+            if (!extractor.header(headerKey(s))) out.keepLine(line);
             continue;
         }
-        if (open.empty()) {
-            out.keepLine(line);
-            continue;
-        }
-        auto pass = open.begin();
-        Pending& item = pass->second;
-        if (startsWithNoCase(s, "ID ")) item.id = uint16_t(uint32_t(parseValue(s.substr(3))));
-        else if (startsWithNoCase(s, "X ")) item.x = uint16_t(uint32_t(parseValue(s.substr(2))));
-        else if (startsWithNoCase(s, "Y ")) item.y = uint16_t(uint32_t(parseValue(s.substr(2))));
-        else if (startsWithNoCase(s, "Z ")) item.z = int8_t(uint8_t(uint32_t(parseValue(s.substr(2)))));
-        else if (startsWithNoCase(s, "COLOR ")) item.color = uint16_t(uint32_t(parseValue(s.substr(6))));
-        else if (!s.empty() && s[0] == '}') {
-            ExtractedRecord r;
-            r.block = pass->first;
-            r.rec.ItemId = item.id;
-            r.rec.X = uint8_t(item.x % 8);
-            r.rec.Y = uint8_t(item.y % 8);
-            r.rec.Z = item.z;
-            r.rec.Color = item.color;
-            records.push_back(r);
-            open.erase(pass);
-        }
+        if (extractor.idle()) out.keepLine(line);
+        else extractor.takenLine(s);
     }
     out.flush();
 }
@@ -173,7 +227,7 @@ void ExtractBlockItems(const std::string& path, int bx, int by, const SelectionT
     for (size_t n = 0; n < 65536; ++n) {
         const TSelectionEntry& e = table[n];
         if (e.Selected == 1 && int(e.BlockX) == bx && int(e.BlockY) == by)
-            targets[n] = detail::blockKey(e.BlockX, e.BlockY);
+            targets[n] = 0;
     }
     std::vector<detail::ExtractedRecord> records;
     AtomicFile file(path);

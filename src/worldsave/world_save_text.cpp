@@ -23,7 +23,7 @@ std::string upperCopy(std::string_view text) {
     return out;
 }
 
-int32_t parseValue(std::string_view afterTag) {
+int32_t parseValueSlow(std::string_view afterTag) {
     const std::string_view value = trimBlanks(afterTag);
     int32_t result = 0;
     if (!tryParseInt(value, result)) throw ConvertError(notAnIntegerMessage(upperCopy(value)));
@@ -44,6 +44,12 @@ void TextWriter::writeLine(std::string_view text) {
     flushRun();
     buffer_.append(text);
     buffer_.append("\r\n", 2);
+    if (buffer_.size() >= BufferLimit) flushBuffer();
+}
+
+void TextWriter::writeRaw(std::string_view text) {
+    flushRun();
+    buffer_.append(text);
     if (buffer_.size() >= BufferLimit) flushBuffer();
 }
 

@@ -176,9 +176,12 @@ std::string randomWorldSave(std::mt19937& rng) {
         if (pick(2)) lines.push_back("");
     }
     if (pick(2)) lines.push_back("EOF");
+    // Half the files as the server writes them (all CRLF), half with LF lines mixed in and
+    // perhaps a last line without an ending.
+    const bool mixed = pick(2);
     std::string text;
-    for (const std::string& l : lines) text += l + (pick(4) ? "\r\n" : "\n");
-    if (pick(3) == 0 && !text.empty()) text.resize(text.size() - (text.back() == '\n' ? 1 : 0));
+    for (const std::string& l : lines) text += l + (!mixed || pick(4) ? "\r\n" : "\n");
+    if (mixed && pick(3) == 0 && !text.empty()) text.resize(text.size() - 1);
     return text;
 }
 

@@ -1,5 +1,6 @@
 #include "core/error.h"
 #include "worldsave/world_save_reader.h"
+#include "worldsave/world_save_text.h"
 #include "world_fixture.h"
 
 #include <gtest/gtest.h>
@@ -123,6 +124,35 @@ TEST(ExtractBlockItems, TakesTheBlocksItemsInFileOrderAndKeepsEveryOtherLineByte
     EXPECT_EQ(test::readBytes(path), "// saved\r\n\r\nSECTION WORLDITEM 2\r\n{\r\nNAME Sch\xf6n \xff\r\nX 1234\r\nY 567\r\n"
                                      "TYPE 0\r\n}\r\n\r\n" +
                                          worldItem(4, 300, 8, 8, 255) + "EOF\r\n");
+}
+
+} // namespace
+} // namespace tq
+
+namespace tq {
+namespace {
+
+// The inline number reader must agree with the general parser on every input.
+TEST(WorldSaveNumbers, FastPathAgreesWithTheGeneralParser) {
+    const char* cases[] = {"0",           " 42 ",        "\t-5",        "2147483647", "-2147483648", "2147483648",
+                           "-2147483649", "9999999999",  "00000000000012", "+7",      "$FF",         "$ffffffff",
+                           "-",           "",            "12a",         "1 2",        "- 5",         "1073741825\r",
+                           "99999999999999999999"};
+    for (const char* text : cases) {
+        int32_t slow = 0;
+        bool slowOk = true;
+        try {
+            slow = wstext::parseValueSlow(text);
+        } catch (const ConvertError&) {
+            slowOk = false;
+        }
+        try {
+            EXPECT_EQ(wstext::parseValue(text), slow) << text;
+            EXPECT_TRUE(slowOk) << text;
+        } catch (const ConvertError&) {
+            EXPECT_FALSE(slowOk) << text;
+        }
+    }
 }
 
 } // namespace

@@ -82,15 +82,13 @@ void LoadStaticIndex(const std::string& path, StaticIndexBuffer& index, const Pr
     progress.report(100);
 }
 
-void SaveStaticIndex(const std::string& path, const StaticIndexBuffer& index, const Progress& progress) {
-    // Written under a temporary name and renamed: a failure leaves the old index whole.
-    AtomicFile out(path);
+void WriteStaticIndex(File& out, const StaticIndexBuffer& index, const Progress& progress) {
     if constexpr (IndexLayoutIsFileLayout) {
         for (int x = 0; x < BlocksX; ++x) {
             progress.report(90 + x * 10 / BlocksX);
             progress.pumpEvents();
         }
-        out.file().write(index.entries.data(), StaticIndexFileSize);
+        out.write(index.entries.data(), StaticIndexFileSize);
     } else {
         std::vector<uint8_t> bytes(StaticIndexFileSize);
         for (int x = 0; x < BlocksX; ++x) {
@@ -99,8 +97,14 @@ void SaveStaticIndex(const std::string& path, const StaticIndexBuffer& index, co
             progress.report(90 + x * 10 / BlocksX);
             progress.pumpEvents();
         }
-        out.file().write(bytes.data(), bytes.size());
+        out.write(bytes.data(), bytes.size());
     }
+}
+
+void SaveStaticIndex(const std::string& path, const StaticIndexBuffer& index, const Progress& progress) {
+    // Written under a temporary name and renamed: a failure leaves the old index whole.
+    AtomicFile out(path);
+    WriteStaticIndex(out.file(), index, progress);
     out.commit();
 }
 

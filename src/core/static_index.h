@@ -63,6 +63,9 @@ std::string tooManyStaticsMessage(int64_t records);
 void LoadStaticIndex(const std::string& path, StaticIndexBuffer& index, const Progress& progress = {});
 // Replaces the file atomically. Progress: 90 + x*10/768 after each column (with a pump).
 void SaveStaticIndex(const std::string& path, const StaticIndexBuffer& index, const Progress& progress = {});
+// The same bytes and progress into an open file (say the temporary file of an AtomicFile a
+// caller commits together with others).
+void WriteStaticIndex(File& out, const StaticIndexBuffer& index, const Progress& progress = {});
 
 // Reads the block's run; an entry with Start -1 gives Count 0 without opening the file.
 void ReadBlockStatics(const std::string& staticsPath, const TStaticIndexRec& entry, TStaticBlock& block);

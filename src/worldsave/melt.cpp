@@ -1,5 +1,6 @@
 #include "worldsave/melt.h"
 
+#include "core/atomic_file.h"
 #include "core/error.h"
 #include "worldsave/patch_writer.h"
 
@@ -18,15 +19,22 @@ void MeltBlock(const MeltOptions& options, int bx, int by, StaticIndexBuffer& in
 
     TStaticBlock block;
     ReadBlockStatics(options.staticsPath, index.at(bx, by), block);
-    // The world-save gets the items first; only then does the index forget the statics,
-    // so a failure in between leaves them in both places, never in neither.
-    WriteWorldItems(options.worldSavePath, block, bx, by, log);
+    // Both new files are written in full under temporary names first; then the world-save
+    // takes the items, and only after it the index forgets the statics. A failure before
+    // the renames changes nothing, one between them leaves the statics in both places,
+    // never in neither, and a crash can land between them only for the moment of a rename
+    // (melting again after a crash in a longer window would have doubled the items).
+    const std::unique_ptr<AtomicFile> worldSave = PrepareWorldItems(options.worldSavePath, block, bx, by, log);
 
     const TStaticIndexRec previous = index.at(bx, by);
     index.at(bx, by) = TStaticIndexRec{-1, 0, 0};
     say("Writing StaIdx file...");
     try {
-        SaveStaticIndex(options.staidxPath, index, progress);
+        AtomicFile newIndex(options.staidxPath);
+        WriteStaticIndex(newIndex.file(), index, progress);
+        newIndex.prepare();
+        if (worldSave) worldSave->commitPrepared();
+        newIndex.commitPrepared();
     } catch (...) {
         index.at(bx, by) = previous;
         throw;

@@ -29,9 +29,10 @@ struct MeltOptions {
 //   "Writing StaIdx file..."  "Done!"  "Melting completed!"
 // Progress: 0; 90..99 while the index is saved; 100.
 //
-// Order of writes: the world-save is replaced atomically first, then the index is saved,
-// so a failure leaves the items as statics, as world items, or both. If the index cannot
-// be saved, `index` keeps the old entry. A block outside 0..767 x 0..511 is refused.
+// Order of writes: the new world-save and the new index are both written in full under
+// temporary names, then the world-save replaces the old one, then the index: a failure
+// leaves the items as statics, as world items, or (between the two renames) both. If the
+// index cannot be saved, `index` keeps the old entry. A block outside 0..767 x 0..511 is refused.
 void MeltBlock(const MeltOptions& options, int bx, int by, StaticIndexBuffer& index, const Progress& progress,
                const LogSink& log);
 

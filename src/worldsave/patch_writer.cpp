@@ -112,10 +112,11 @@ void writeEofTrailer(wstext::TextWriter& out) {
 
 } // namespace detail
 
-void WriteWorldItems(const std::string& path, const TStaticBlock& block, int bx, int by, const LogSink& log) {
+std::unique_ptr<AtomicFile> PrepareWorldItems(const std::string& path, const TStaticBlock& block, int bx, int by,
+                                              const LogSink& log) {
     if (block.Count == 0) {
         if (log) log(NothingToDoMessage);
-        return;
+        return nullptr;
     }
     if (block.Count > StaticBlockCapacity) throw Error(tooManyStaticsMessage(block.Count));
     const bool exists = fileExists(path);
@@ -125,13 +126,18 @@ void WriteWorldItems(const std::string& path, const TStaticBlock& block, int bx,
     detail::checkNumbersLeft(numbers, block.Count);
 
     // Written beside the old file and renamed over it: a failure leaves the old text whole.
-    AtomicFile out(path);
-    wstext::TextWriter writer(out.file(), existing);
-    detail::writeLinesBeforeEof(existing, plan, out.file(), writer);
+    auto out = std::make_unique<AtomicFile>(path);
+    wstext::TextWriter writer(out->file(), existing);
+    detail::writeLinesBeforeEof(existing, plan, out->file(), writer);
     for (int i = 0; i < block.Count; ++i) detail::writeItemSection(writer, numbers, block.Records[size_t(i)], bx, by);
     detail::writeEofTrailer(writer);
     writer.flush();
-    out.commit();
+    out->prepare();
+    return out;
+}
+
+void WriteWorldItems(const std::string& path, const TStaticBlock& block, int bx, int by, const LogSink& log) {
+    if (auto out = PrepareWorldItems(path, block, bx, by, log)) out->commitPrepared();
 }
 
 } // namespace tq

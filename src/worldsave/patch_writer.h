@@ -1,7 +1,9 @@
 #pragma once
+#include "core/atomic_file.h"
 #include "core/progress.h"
 #include "core/static_index.h"
 
+#include <memory>
 #include <string>
 
 namespace tq {
@@ -14,5 +16,10 @@ inline constexpr const char* NothingToDoMessage = "Nothing to do!";
 // file is replaced atomically and every line ends in CRLF. An empty block logs
 // "Nothing to do!" and leaves the file alone (a missing one is not created).
 void WriteWorldItems(const std::string& path, const TStaticBlock& block, int bx, int by, const LogSink& log);
+// WriteWorldItems up to, not including, the rename: the new text is complete on disk under a
+// temporary name, for a caller that commits it together with other files. Null (after
+// "Nothing to do!") for an empty block.
+std::unique_ptr<AtomicFile> PrepareWorldItems(const std::string& path, const TStaticBlock& block, int bx, int by,
+                                              const LogSink& log);
 
 } // namespace tq

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
+
 namespace tq {
 namespace {
 
@@ -102,8 +105,8 @@ TEST(MeltBlock, RefusesBlocksOutsideTheWorld) {
     EXPECT_EQ(readBytes(f.wsc), "");
 }
 
-// The world-save is replaced before the index is saved: whatever step fails, the
-// statics stay reachable through staidx0.mul or stand in the world-save.
+// Both new files are written before either is renamed, the world-save first: a failed
+// write changes nothing, and only a refused second rename leaves the statics in both.
 TEST(MeltBlock, FailureAtAnyStepLosesNoItem) {
     const std::vector<TStaticRec> recs = {{3821, 1, 2, 3, 4}, {77, 0, 0, 0, 0}};
     auto fixture = [&](ClientFiles& f) {
@@ -132,6 +135,11 @@ TEST(MeltBlock, FailureAtAnyStepLosesNoItem) {
             const bool inWorldSave = readBytes(f.wsc).find("ID 3821\r\n") != std::string::npos;
             const bool inStatics = f.blockOnDisk(2, 3) == recs;
             EXPECT_TRUE(inWorldSave || inStatics) << kind << " " << step;
+            if (kind == 0 || step == 1) {
+                EXPECT_FALSE(inWorldSave) << "a failure before the renames changed the world-save: " << kind << " " << step;
+                const auto left = std::distance(std::filesystem::directory_iterator(f.dir.path()), {});
+                EXPECT_EQ(left, 3) << "a temporary file was left: " << kind << " " << step;
+            }
             auto disk = newStaticIndex();
             LoadStaticIndex(f.staidx, *disk);
             EXPECT_EQ(disk->at(2, 3), f.index->at(2, 3)) << "the window's index differs from the file";

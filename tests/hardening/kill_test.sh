@@ -1,0 +1,243 @@
+#!/usr/bin/env bash
+# Kills terraquill-cli with SIGKILL at random moments of a freeze with a patch file, a
+# melt, a diff apply and a fill, on generated worlds. After each kill: the index is whole
+# and fits its statics, the texts read and are their old or new selves, nothing frozen or
+# melted is in neither file, the map keeps its size. Then the operation runs again to the
+# end and must give what an uninterrupted run gives.
+#   bash kill_test.sh <terraquill-cli> <build-dir>
+# TQ_KILLS: kills per operation (30); TQ_KILL_SEED: seeds the moments (9), so a failing
+# sequence of moments can be replayed (the timing itself still varies a little);
+# TQ_KILL_VERBOSE: print the state each kill left; TQ_KILL_OPS: the operations to test
+# ("freeze melt apply fill").
+set -euo pipefail
+cli=$1
+tool="$(dirname "$cli")/kill_check_tool"
+kills=${TQ_KILLS:-30}
+RANDOM=${TQ_KILL_SEED:-9}
+work=$(mktemp -d "${TMPDIR:-/tmp}/tq-kill.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+fail() {
+  echo "FAIL ($op, kill $i, after ${delay}us): $*" >&2
+  exit 1
+}
+check() { "$tool" "$@" || fail "kill_check_tool $1"; }
+same() { cmp -s "$1" "$2"; }
+now_us() { echo $(( $(date +%s%N) / 1000 )); }
+
+# Times one run of a command in microseconds.
+time_us() {
+  local t0; t0=$(now_us)
+  "$@" >/dev/null
+  echo $(( $(now_us) - t0 ))
+}
+
+# Starts the command (a program, not a shell function, so the kill reaches it), kills it
+# after a random moment between `from` and `to` (us), and sets `ended` to "killed" or
+# "finished".
+run_and_kill() {
+  local from=$1 to=$2; shift 2
+  delay=$(( from + (RANDOM * 32768 + RANDOM) % (to - from + 1) ))
+  "$@" >/dev/null 2>"$work/stderr" &
+  local pid=$! status=0
+  sleep "$(printf '%d.%06d' $((delay / 1000000)) $((delay % 1000000)))"
+  kill -9 "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || status=$?
+  case $status in
+    0) ended=finished ;;
+    137) ended=killed ;;
+    *) fail "the operation failed: $(cat "$work/stderr")" ;;
+  esac
+}
+
+# How long the program takes just to start: kills before that teach nothing.
+startup=$(time_us "$cli" --help)
+
+# The states the kills left, counted per operation.
+declare -A count state
+tally() {
+  count[$1]=$(( ${count[$1]:-0} + 1 ))
+  [ -z "${TQ_KILL_VERBOSE:-}" ] || echo "$op kill $i after ${delay}us ($ended): $1"
+}
+report() {
+  local line="$op: $kills kills ("
+  for k in "$@"; do line+="${k//_/ } ${count[$k]:-0}, "; done
+  echo "${line}uninterrupted run ${took}us)"
+  count=()
+}
+wants() { [[ " ${TQ_KILL_OPS:-freeze melt apply fill} " == *" $1 "* ]]; }
+leftovers() { find "$@" -name '*.tqtmp-*' | wc -l; }
+
+# One generated world serves every operation; each run works on copies of the files it
+# changes.
+"$cli" mkworld "$work/world" --items 20000 --seed 11 >/dev/null
+world=$work/world
+# copies DIR FILE... : a fresh folder DIR with copies of the world's files.
+copies() {
+  local dir=$1; shift
+  rm -rf "$dir" && mkdir -p "$dir"
+  for f in "$@"; do cp "$world/$f" "$dir/"; done
+}
+
+# ---- freeze with a patch file ---------------------------------------------------------
+if wants freeze; then
+op=freeze
+i=0 delay=0
+copies "$work/base" staidx0.mul statics0.mul items.wsc
+printf 'SECTION WORLDITEM 40\r\n{\r\nSERIAL 1073741900\r\nTYPE 0\r\n}\r\nEOF\r\n' >"$work/base/out.pat"
+# Each operation as a command line on the files of a folder.
+freeze() { cmd=("$cli" freeze --staidx "$1/staidx0.mul" --statics "$1/statics0.mul" --wsc "$1/items.wsc" --pat "$1/out.pat"); }
+cp -r "$work/base" "$work/good"
+freeze "$work/good"
+took=$(time_us "${cmd[@]}")
+for ((i = 1; i <= kills; i++)); do
+  rm -rf "$work/w" && cp -r "$work/base" "$work/w"
+  freeze "$work/w"
+  run_and_kill $((startup / 2)) "$took" "${cmd[@]}"
+  w=$work/w
+  check check-index "$w/staidx0.mul" "$w/statics0.mul"
+  check check-text "$w/items.wsc"
+  check check-text "$w/out.pat"
+  same "$w/items.wsc" "$work/base/items.wsc" && wsc=old || { same "$w/items.wsc" "$work/good/items.wsc" && wsc=new || fail "world-save neither old nor new"; }
+  same "$w/out.pat" "$work/base/out.pat" && pat=old || { same "$w/out.pat" "$work/good/out.pat" && pat=new || fail "patch file neither old nor new"; }
+  same "$w/staidx0.mul" "$work/base/staidx0.mul" && idx=old || { same "$w/staidx0.mul" "$work/good/staidx0.mul" && idx=new || fail "index neither old nor new"; }
+  [ "$idx/$wsc" = old/new ] && fail "frozen items are in neither the statics nor the world-save"
+  [ $idx = new ] && check same-statics "$w/staidx0.mul" "$w/statics0.mul" "$work/good/staidx0.mul" "$work/good/statics0.mul"
+  if [ "$idx/$wsc" = new/old ]; then
+    tally both  # items in the statics and still in the world-save: freezing again would double them
+    continue
+  fi
+  if [ "$wsc/$pat" = new/old ]; then
+    tally patch_behind  # killed between the last two renames: the items are frozen, the patch file lacks them
+    continue
+  fi
+  if [ $wsc = old ]; then
+    [ "$(stat -c %s "$w/statics0.mul")" = "$(stat -c %s "$work/base/statics0.mul")" ] && tally before || tally midway
+    "${cmd[@]}" >/dev/null || fail "freezing again failed"
+  else
+    tally after
+  fi
+  same "$w/items.wsc" "$work/good/items.wsc" || fail "after freezing again the world-save differs"
+  same "$w/out.pat" "$work/good/out.pat" || fail "after freezing again the patch file differs"
+  check same-statics "$w/staidx0.mul" "$w/statics0.mul" "$work/good/staidx0.mul" "$work/good/statics0.mul"
+done
+report before midway both after patch_behind
+fi
+
+# ---- melt -----------------------------------------------------------------------------
+if wants melt; then
+op=melt
+copies "$work/mbase" staidx0.mul statics0.mul items.wsc
+read -r mx my < <("$tool" statics-block "$work/mbase/staidx0.mul")
+rm -rf "$work/good" && cp -r "$work/mbase" "$work/good"
+melt() { cmd=("$cli" melt --staidx "$1/staidx0.mul" --statics "$1/statics0.mul" --wsc "$1/items.wsc" "$mx" "$my"); }
+melt "$work/good"
+took=$(time_us "${cmd[@]}")
+for ((i = 1; i <= kills; i++)); do
+  rm -rf "$work/w" && cp -r "$work/mbase" "$work/w"
+  melt "$work/w"
+  run_and_kill $((startup / 2)) "$took" "${cmd[@]}"
+  w=$work/w
+  check check-index "$w/staidx0.mul" "$w/statics0.mul"
+  check check-text "$w/items.wsc"
+  same "$w/statics0.mul" "$work/mbase/statics0.mul" || fail "melt wrote statics0.mul"
+  same "$w/items.wsc" "$work/mbase/items.wsc" && wsc=old || { same "$w/items.wsc" "$work/good/items.wsc" && wsc=new || fail "world-save neither old nor new"; }
+  same "$w/staidx0.mul" "$work/mbase/staidx0.mul" && idx=old || { same "$w/staidx0.mul" "$work/good/staidx0.mul" && idx=new || fail "index neither old nor new"; }
+  [ "$idx/$wsc" = new/old ] && fail "the melted statics are in neither the index nor the world-save"
+  case $idx/$wsc in
+    old/new) tally both; continue ;;  # melting again would double them
+    old/old) tally before; "${cmd[@]}" >/dev/null || fail "melting again failed" ;;
+    new/new) tally after ;;
+  esac
+  same "$w/items.wsc" "$work/good/items.wsc" || fail "after melting again the world-save differs"
+  same "$w/staidx0.mul" "$work/good/staidx0.mul" || fail "after melting again the index differs"
+done
+report before both after
+fi
+
+# ---- diff apply -----------------------------------------------------------------------
+if wants apply; then
+op=apply
+# The operator's modified world: the generated one with a rectangle filled and its items
+# frozen; the package between the two.
+d=$work/dw
+copies "$d/orig" staidx0.mul statics0.mul map0.mul
+copies "$d/mod" staidx0.mul statics0.mul map0.mul items.wsc
+"$cli" fill --staidx "$d/mod/staidx0.mul" --statics "$d/mod/statics0.mul" --map "$d/mod/map0.mul" \
+  --left 800 --top 600 --right 1400 --bottom 1000 --tile "Random desert" --alt 5 --seed 3 >/dev/null
+"$cli" freeze --staidx "$d/mod/staidx0.mul" --statics "$d/mod/statics0.mul" --wsc "$d/mod/items.wsc" >/dev/null
+"$cli" diff generate --orig-staidx "$d/orig/staidx0.mul" --orig-statics "$d/orig/statics0.mul" \
+  --orig-map "$d/orig/map0.mul" --mod-staidx "$d/mod/staidx0.mul" --mod-statics "$d/mod/statics0.mul" \
+  --mod-map "$d/mod/map0.mul" --out "$work/patch.tq2" >/dev/null
+player() {
+  rm -rf "$1" && mkdir -p "$1"
+  cp "$d/orig/staidx0.mul" "$d/orig/statics0.mul" "$d/orig/map0.mul" "$1/"
+}
+apply() {
+  cmd=("$cli" diff apply --orig-staidx "$d/orig/staidx0.mul" --orig-statics "$d/orig/statics0.mul"
+    --orig-map "$d/orig/map0.mul" --mod-staidx "$1/staidx0.mul" --mod-statics "$1/statics0.mul"
+    --mod-map "$1/map0.mul" "$work/patch.tq2")
+}
+player "$work/good"
+apply "$work/good"
+took=$(time_us "${cmd[@]}")
+i=0
+same "$work/good/map0.mul" "$d/mod/map0.mul" || fail "an uninterrupted apply does not give the modified map"
+for ((i = 1; i <= kills; i++)); do
+  player "$work/w"
+  apply "$work/w"
+  run_and_kill $((startup / 2)) "$took" "${cmd[@]}"
+  w=$work/w
+  check map-old-or-new "$w/map0.mul" "$d/orig/map0.mul" "$work/good/map0.mul"
+  for f in staidx0.mul statics0.mul map0.mul; do
+    same "$w/$f" "$d/orig/$f" && state[$f]=old || { same "$w/$f" "$work/good/$f" && state[$f]=new || state[$f]=neither; }
+  done
+  case ${state[staidx0.mul]}/${state[statics0.mul]}/${state[map0.mul]} in
+    old/old/old) tally before ;;
+    new/new/new) tally after ;;
+    new/new/*) tally map_midway ;;
+    # Killed between the two renames: the new index beside the old statics. Two files cannot
+    # be replaced in one step; applying again from the separate originals mends it (below).
+    new/old/old) tally index_ahead ;;
+    *) fail "the statics and the index are not a pair (index, statics, map: ${state[staidx0.mul]}, ${state[statics0.mul]}, ${state[map0.mul]})" ;;
+  esac
+  [ "${state[staidx0.mul]}/${state[statics0.mul]}" = new/old ] || check check-index "$w/staidx0.mul" "$w/statics0.mul"
+  left=$(leftovers "$w")
+  "${cmd[@]}" >/dev/null 2>"$work/stderr" || fail "applying again failed: $(cat "$work/stderr")"
+  for f in staidx0.mul statics0.mul map0.mul; do
+    same "$w/$f" "$work/good/$f" || fail "after applying again $f differs"
+  done
+  [ "$left" -gt 0 ] && tally temporary_files_left
+done
+report before index_ahead map_midway after temporary_files_left
+fi
+
+# ---- fill -----------------------------------------------------------------------------
+if wants fill; then
+op=fill
+copies "$work/fbase" staidx0.mul statics0.mul map0.mul
+fill() {
+  cmd=("$cli" fill --staidx "$1/staidx0.mul" --statics "$1/statics0.mul" --map "$1/map0.mul"
+    --left 5 --top 3 --right 3001 --bottom 4090 --tile "Random grass" --alt 12 --seed 7)
+}
+rm -rf "$work/good" && cp -r "$work/fbase" "$work/good"
+fill "$work/good"
+took=$(time_us "${cmd[@]}")
+for ((i = 1; i <= kills; i++)); do
+  rm -rf "$work/w" && cp -r "$work/fbase" "$work/w"
+  fill "$work/w"
+  run_and_kill $((startup / 2)) "$took" "${cmd[@]}"
+  w=$work/w
+  check check-index "$w/staidx0.mul" "$w/statics0.mul"
+  check map-old-or-new "$w/map0.mul" "$work/fbase/map0.mul" "$work/good/map0.mul"
+  check blocks-old-or-new "$w/staidx0.mul" "$w/statics0.mul" "$work/fbase/staidx0.mul" "$work/fbase/statics0.mul" \
+    "$work/good/staidx0.mul" "$work/good/statics0.mul"
+  if same "$w/staidx0.mul" "$work/fbase/staidx0.mul" && same "$w/map0.mul" "$work/fbase/map0.mul"; then tally before
+  elif same "$w/map0.mul" "$work/good/map0.mul"; then tally after
+  else tally midway; fi
+  "${cmd[@]}" >/dev/null || fail "filling again failed"
+  same "$w/map0.mul" "$work/good/map0.mul" || fail "after filling again the map differs"
+  check same-statics "$w/staidx0.mul" "$w/statics0.mul" "$work/good/staidx0.mul" "$work/good/statics0.mul"
+done
+report before midway after
+fi

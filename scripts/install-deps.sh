@@ -15,5 +15,10 @@ done
 echo "Installing: ${missing[*]}"
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-$SUDO apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+# The package lists are fetched once per boot, not once per make target (and again
+# should an install fail on lists that have gone stale).
+stamp=/tmp/terraquill-apt-updated
+update() { $SUDO apt-get update -qq && touch "$stamp"; }
+install() { DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"; }
+[ -e "$stamp" ] || update
+install || { update && install; }

@@ -23,6 +23,18 @@ fail() {
 }
 check() { "$tool" "$@" || fail "kill_check_tool $1"; }
 same() { cmp -s "$1" "$2"; }
+# version FILE OLD NEW: "old", "new" or "neither", as FILE equals OLD, NEW or none.
+version() { if same "$1" "$2"; then echo old; elif same "$1" "$3"; then echo new; else echo neither; fi; }
+# versions OLD_DIR NEW_DIR FILE...: sets v[FILE] for each file of the working folder $w and
+# fails on one that is neither.
+declare -A v
+versions() {
+  local old=$1 new=$2 f; shift 2
+  for f in "$@"; do
+    v[$f]=$(version "$w/$f" "$old/$f" "$new/$f")
+    [ "${v[$f]}" != neither ] || fail "$f is neither old nor new"
+  done
+}
 now_us() { echo $(( $(date +%s%N) / 1000 )); }
 
 # Times one run of a command in microseconds.
@@ -54,7 +66,7 @@ run_and_kill() {
 startup=$(time_us "$cli" --help)
 
 # The states the kills left, counted per operation.
-declare -A count state
+declare -A count
 tally() {
   count[$1]=$(( ${count[$1]:-0} + 1 ))
   [ -z "${TQ_KILL_VERBOSE:-}" ] || echo "$op kill $i after ${delay}us ($ended): $1"
@@ -98,9 +110,8 @@ for ((i = 1; i <= kills; i++)); do
   check check-index "$w/staidx0.mul" "$w/statics0.mul"
   check check-text "$w/items.wsc"
   check check-text "$w/out.pat"
-  same "$w/items.wsc" "$work/base/items.wsc" && wsc=old || { same "$w/items.wsc" "$work/good/items.wsc" && wsc=new || fail "world-save neither old nor new"; }
-  same "$w/out.pat" "$work/base/out.pat" && pat=old || { same "$w/out.pat" "$work/good/out.pat" && pat=new || fail "patch file neither old nor new"; }
-  same "$w/staidx0.mul" "$work/base/staidx0.mul" && idx=old || { same "$w/staidx0.mul" "$work/good/staidx0.mul" && idx=new || fail "index neither old nor new"; }
+  versions "$work/base" "$work/good" items.wsc out.pat staidx0.mul
+  wsc=${v[items.wsc]} pat=${v[out.pat]} idx=${v[staidx0.mul]}
   [ "$idx/$wsc" = old/new ] && fail "frozen items are in neither the statics nor the world-save"
   [ $idx = new ] && check same-statics "$w/staidx0.mul" "$w/statics0.mul" "$work/good/staidx0.mul" "$work/good/statics0.mul"
   if [ "$idx/$wsc" = new/old ]; then
@@ -141,8 +152,8 @@ for ((i = 1; i <= kills; i++)); do
   check check-index "$w/staidx0.mul" "$w/statics0.mul"
   check check-text "$w/items.wsc"
   same "$w/statics0.mul" "$work/mbase/statics0.mul" || fail "melt wrote statics0.mul"
-  same "$w/items.wsc" "$work/mbase/items.wsc" && wsc=old || { same "$w/items.wsc" "$work/good/items.wsc" && wsc=new || fail "world-save neither old nor new"; }
-  same "$w/staidx0.mul" "$work/mbase/staidx0.mul" && idx=old || { same "$w/staidx0.mul" "$work/good/staidx0.mul" && idx=new || fail "index neither old nor new"; }
+  versions "$work/mbase" "$work/good" items.wsc staidx0.mul
+  wsc=${v[items.wsc]} idx=${v[staidx0.mul]}
   [ "$idx/$wsc" = new/old ] && fail "the melted statics are in neither the index nor the world-save"
   case $idx/$wsc in
     old/new) tally both; continue ;;  # melting again would double them
@@ -189,19 +200,17 @@ for ((i = 1; i <= kills; i++)); do
   run_and_kill $((startup / 2)) "$took" "${cmd[@]}"
   w=$work/w
   check map-old-or-new "$w/map0.mul" "$d/orig/map0.mul" "$work/good/map0.mul"
-  for f in staidx0.mul statics0.mul map0.mul; do
-    same "$w/$f" "$d/orig/$f" && state[$f]=old || { same "$w/$f" "$work/good/$f" && state[$f]=new || state[$f]=neither; }
-  done
-  case ${state[staidx0.mul]}/${state[statics0.mul]}/${state[map0.mul]} in
+  for f in staidx0.mul statics0.mul map0.mul; do v[$f]=$(version "$w/$f" "$d/orig/$f" "$work/good/$f"); done
+  case ${v[staidx0.mul]}/${v[statics0.mul]}/${v[map0.mul]} in
     old/old/old) tally before ;;
     new/new/new) tally after ;;
     new/new/*) tally map_midway ;;
     # Killed between the two renames: the new index beside the old statics. Two files cannot
     # be replaced in one step; applying again from the separate originals mends it (below).
     new/old/old) tally index_ahead ;;
-    *) fail "the statics and the index are not a pair (index, statics, map: ${state[staidx0.mul]}, ${state[statics0.mul]}, ${state[map0.mul]})" ;;
+    *) fail "the statics and the index are not a pair (index, statics, map: ${v[staidx0.mul]}, ${v[statics0.mul]}, ${v[map0.mul]})" ;;
   esac
-  [ "${state[staidx0.mul]}/${state[statics0.mul]}" = new/old ] || check check-index "$w/staidx0.mul" "$w/statics0.mul"
+  [ "${v[staidx0.mul]}/${v[statics0.mul]}" = new/old ] || check check-index "$w/staidx0.mul" "$w/statics0.mul"
   left=$(leftovers "$w")
   "${cmd[@]}" >/dev/null 2>"$work/stderr" || fail "applying again failed: $(cat "$work/stderr")"
   for f in staidx0.mul statics0.mul map0.mul; do

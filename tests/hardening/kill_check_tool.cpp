@@ -15,6 +15,8 @@
 #include "worldsave/world_save_reader.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 

@@ -91,6 +91,21 @@ copies() {
   for f in "$@"; do cp "$world/$f" "$dir/"; done
 }
 
+# uninterrupted BASE COMMAND: runs the operation (COMMAND sets `cmd` for a folder) to the
+# end on a copy of BASE in $work/good, and times it in `took`.
+uninterrupted() {
+  rm -rf "$work/good" && cp -r "$1" "$work/good"
+  "$2" "$work/good"
+  took=$(time_us "${cmd[@]}")
+}
+# killed BASE COMMAND: runs it on a fresh copy of BASE in $w and kills it at a random moment.
+killed() {
+  w=$work/w
+  rm -rf "$w" && cp -r "$1" "$w"
+  "$2" "$w"
+  run_and_kill $((startup / 2)) "$took" "${cmd[@]}"
+}
+
 # ---- freeze with a patch file ---------------------------------------------------------
 if wants freeze; then
 op=freeze
@@ -99,14 +114,9 @@ copies "$work/base" staidx0.mul statics0.mul items.wsc
 printf 'SECTION WORLDITEM 40\r\n{\r\nSERIAL 1073741900\r\nTYPE 0\r\n}\r\nEOF\r\n' >"$work/base/out.pat"
 # Each operation as a command line on the files of a folder.
 freeze() { cmd=("$cli" freeze --staidx "$1/staidx0.mul" --statics "$1/statics0.mul" --wsc "$1/items.wsc" --pat "$1/out.pat"); }
-cp -r "$work/base" "$work/good"
-freeze "$work/good"
-took=$(time_us "${cmd[@]}")
+uninterrupted "$work/base" freeze
 for ((i = 1; i <= kills; i++)); do
-  rm -rf "$work/w" && cp -r "$work/base" "$work/w"
-  freeze "$work/w"
-  run_and_kill $((startup / 2)) "$took" "${cmd[@]}"
-  w=$work/w
+  killed "$work/base" freeze
   check check-index "$w/staidx0.mul" "$w/statics0.mul"
   check check-text "$w/items.wsc"
   check check-text "$w/out.pat"
@@ -140,15 +150,10 @@ if wants melt; then
 op=melt
 copies "$work/mbase" staidx0.mul statics0.mul items.wsc
 read -r mx my < <("$tool" statics-block "$work/mbase/staidx0.mul")
-rm -rf "$work/good" && cp -r "$work/mbase" "$work/good"
 melt() { cmd=("$cli" melt --staidx "$1/staidx0.mul" --statics "$1/statics0.mul" --wsc "$1/items.wsc" "$mx" "$my"); }
-melt "$work/good"
-took=$(time_us "${cmd[@]}")
+uninterrupted "$work/mbase" melt
 for ((i = 1; i <= kills; i++)); do
-  rm -rf "$work/w" && cp -r "$work/mbase" "$work/w"
-  melt "$work/w"
-  run_and_kill $((startup / 2)) "$took" "${cmd[@]}"
-  w=$work/w
+  killed "$work/mbase" melt
   check check-index "$w/staidx0.mul" "$w/statics0.mul"
   check check-text "$w/items.wsc"
   same "$w/statics0.mul" "$work/mbase/statics0.mul" || fail "melt wrote statics0.mul"
@@ -180,25 +185,16 @@ copies "$d/mod" staidx0.mul statics0.mul map0.mul items.wsc
 "$cli" diff generate --orig-staidx "$d/orig/staidx0.mul" --orig-statics "$d/orig/statics0.mul" \
   --orig-map "$d/orig/map0.mul" --mod-staidx "$d/mod/staidx0.mul" --mod-statics "$d/mod/statics0.mul" \
   --mod-map "$d/mod/map0.mul" --out "$work/patch.tq2" >/dev/null
-player() {
-  rm -rf "$1" && mkdir -p "$1"
-  cp "$d/orig/staidx0.mul" "$d/orig/statics0.mul" "$d/orig/map0.mul" "$1/"
-}
 apply() {
   cmd=("$cli" diff apply --orig-staidx "$d/orig/staidx0.mul" --orig-statics "$d/orig/statics0.mul"
     --orig-map "$d/orig/map0.mul" --mod-staidx "$1/staidx0.mul" --mod-statics "$1/statics0.mul"
     --mod-map "$1/map0.mul" "$work/patch.tq2")
 }
-player "$work/good"
-apply "$work/good"
-took=$(time_us "${cmd[@]}")
+uninterrupted "$d/orig" apply
 i=0
 same "$work/good/map0.mul" "$d/mod/map0.mul" || fail "an uninterrupted apply does not give the modified map"
 for ((i = 1; i <= kills; i++)); do
-  player "$work/w"
-  apply "$work/w"
-  run_and_kill $((startup / 2)) "$took" "${cmd[@]}"
-  w=$work/w
+  killed "$d/orig" apply
   check map-old-or-new "$w/map0.mul" "$d/orig/map0.mul" "$work/good/map0.mul"
   for f in staidx0.mul statics0.mul map0.mul; do v[$f]=$(version "$w/$f" "$d/orig/$f" "$work/good/$f"); done
   case ${v[staidx0.mul]}/${v[statics0.mul]}/${v[map0.mul]} in
@@ -229,14 +225,9 @@ fill() {
   cmd=("$cli" fill --staidx "$1/staidx0.mul" --statics "$1/statics0.mul" --map "$1/map0.mul"
     --left 5 --top 3 --right 3001 --bottom 4090 --tile "Random grass" --alt 12 --seed 7)
 }
-rm -rf "$work/good" && cp -r "$work/fbase" "$work/good"
-fill "$work/good"
-took=$(time_us "${cmd[@]}")
+uninterrupted "$work/fbase" fill
 for ((i = 1; i <= kills; i++)); do
-  rm -rf "$work/w" && cp -r "$work/fbase" "$work/w"
-  fill "$work/w"
-  run_and_kill $((startup / 2)) "$took" "${cmd[@]}"
-  w=$work/w
+  killed "$work/fbase" fill
   check check-index "$w/staidx0.mul" "$w/statics0.mul"
   check map-old-or-new "$w/map0.mul" "$work/fbase/map0.mul" "$work/good/map0.mul"
   check blocks-old-or-new "$w/staidx0.mul" "$w/statics0.mul" "$work/fbase/staidx0.mul" "$work/fbase/statics0.mul" \

@@ -4,6 +4,7 @@
 //   apply     vs  copying the original map, statics and index once,
 //   checksums in bytes per second, and the package's size vs `xdelta3 -e -9 -s`.
 #include "core/file_system.h"
+#include "support/classic_world.h"
 #include "core/map_file.h"
 #include "core/static_index.h"
 #include "core/world.h"

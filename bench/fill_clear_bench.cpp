@@ -1,6 +1,7 @@
 // Fill/clear against the physical floor: writing the same bytes (the map and one index)
 // with plain sequential writes, measured in the same run.
 #include "core/file_system.h"
+#include "support/classic_world.h"
 #include "core/static_index.h"
 #include "core/world.h"
 #include "fillclear/fill_clear.h"

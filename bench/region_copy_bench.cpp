@@ -1,5 +1,6 @@
 // Copying a 512 x 512-cell region between two full-size map files.
 #include "core/file_system.h"
+#include "support/classic_world.h"
 #include "core/world.h"
 #include "mapedit/region_copy.h"
 

@@ -1,6 +1,7 @@
 // The static index and block statics against the physical floor: one plain read and one
 // plain write of the same 4,718,592 bytes, measured in the same run.
 #include "core/file_system.h"
+#include "support/classic_world.h"
 #include "core/static_index.h"
 #include "core/world.h"
 

@@ -3,6 +3,7 @@
 // the freeze). Every write on both sides is made durable (flushed to the disk before the
 // rename), because that is what a safe rewrite costs.
 #include "core/atomic_file.h"
+#include "support/classic_world.h"
 #include "core/file_system.h"
 #include "core/static_index.h"
 #include "core/synthetic_world.h"

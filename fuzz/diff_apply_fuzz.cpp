@@ -16,6 +16,7 @@
 // temporary file; an applied one gives every block the records and map bytes the package
 // and the originals say, with an index that fits its statics.
 #include "core/bytes.h"
+#include "support/classic_world.h"
 #include "core/error.h"
 #include "core/file_system.h"
 #include "core/map_file.h"
@@ -96,18 +97,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint64_t tablesAt = DiffHeaderSize + payload.size();
     if (!(flags & 8)) {
         h.StaticsIndexPos = withStatics ? int32_t(tablesAt) : -1;
-        h.MapIndexPos = withMap ? int32_t(tablesAt + (withStatics ? DiffStaticsIndexSize : 0)) : -1;
+        h.MapIndexPos = withMap ? int32_t(tablesAt + (withStatics ? DiffStaticsIndexSize(ClassicWorld) : 0)) : -1;
     }
-    if (!(flags & 32)) h.DiffVersion = CurrentDiffVersion;
+    if (!(flags & 32)) h.DiffVersion = ClassicDiffVersion;
     if (flags & 4) h.OrigIndexCrc = int32_t(StaticsCrc(*world.index));
     if (withStatics) {
-        std::string t(DiffStaticsIndexSize, '\xFF');
+        std::string t(DiffStaticsIndexSize(ClassicWorld), '\xFF');
         for (const auto& [n, e] : staticsEntries)
             encodeDiffStaticsEntry(e, reinterpret_cast<uint8_t*>(t.data()) + size_t(n) * DiffStaticsEntrySize);
         tables += t;
     }
     if (withMap) {
-        std::string t(DiffMapIndexSize, '\xFF');
+        std::string t(DiffMapIndexSize(ClassicWorld), '\xFF');
         for (const auto& [n, pos] : mapEntries)
             le::put32(reinterpret_cast<uint8_t*>(t.data()) + size_t(n) * DiffMapEntrySize, uint32_t(pos));
         tables += t;

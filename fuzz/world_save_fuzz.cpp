@@ -8,6 +8,7 @@
 //   still reads, and a patch file that, frozen by a player into the same original world,
 //   gives every block exactly the records the operator's freeze gave it.
 #include "core/error.h"
+#include "support/classic_world.h"
 #include "core/file_system.h"
 #include "support/fuzz_check.h"
 #include "support/memory_file_system.h"

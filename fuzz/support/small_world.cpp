@@ -1,4 +1,5 @@
 #include "small_world.h"
+#include "support/classic_world.h"
 
 namespace tq::fuzz {
 
@@ -37,7 +38,7 @@ const SmallWorld& SmallWorld::get() {
     static const SmallWorld world = [] {
         SmallWorld w;
         w.index = newStaticIndex();
-        for (auto& column : w.index->entries) column.fill(TStaticIndexRec{-1, 0, 0});
+        w.index->fill(TStaticIndexRec{-1, 0, 0});
         auto put = [&w](int bx, int by, int count, int32_t extra) {
             w.index->at(bx, by) = {int32_t(w.statics.size()), count * StaticRecSize, extra};
             for (int i = 0; i < count; ++i) {

@@ -161,8 +161,8 @@ void TMainForm::buildControls() {
         buttons->addLayout(row);
     };
     button(GetStaticIndexButton, "GetStaticIndexButton", "GetStaticIndex");
-    blockRow(XBlockLabel, "XBlockLabel", "X", XBlockEdit, "XBlockEdit", XBlockUpDown, "XBlockUpDown", BlocksX - 1);
-    blockRow(YBlockLabel, "YBlockLabel", "Y", YBlockEdit, "YBlockEdit", YBlockUpDown, "YBlockUpDown", BlocksY - 1);
+    blockRow(XBlockLabel, "XBlockLabel", "X", XBlockEdit, "XBlockEdit", XBlockUpDown, "XBlockUpDown", WorldGeometry().blocksWide - 1);
+    blockRow(YBlockLabel, "YBlockLabel", "Y", YBlockEdit, "YBlockEdit", YBlockUpDown, "YBlockUpDown", WorldGeometry().blocksHigh - 1);
     button(GetStaticBlockButton, "GetStaticBlockButton", "GetStaticBlock");
     button(MeltBlockButton, "MeltBlockButton", "Melt!");
     button(FreezeWorldButton, "FreezeWorldButton", "Freeze!");
@@ -434,8 +434,8 @@ void TMainForm::blockFieldExit(QLineEdit* field, int maximum) {
     if (const auto clamped = clampedBlockFieldText(str(field->text()), maximum)) field->setText(qs(*clamped));
 }
 
-void TMainForm::XBlockEditExit() { blockFieldExit(XBlockEdit, BlocksX - 1); }
-void TMainForm::YBlockEditExit() { blockFieldExit(YBlockEdit, BlocksY - 1); }
+void TMainForm::XBlockEditExit() { blockFieldExit(XBlockEdit, StaticIndex->world().blocksWide - 1); }
+void TMainForm::YBlockEditExit() { blockFieldExit(YBlockEdit, StaticIndex->world().blocksHigh - 1); }
 
 // --- status and log -------------------------------------------------------------
 
@@ -529,7 +529,7 @@ void TMainForm::GetStaticBlockButtonClick() {
     // Freeze! waits for the next UpdateButtons.
     FreezeWorldButton->setEnabled(false);
     try {
-        const BlockCoords block = readBlockFields(str(XBlockEdit->text()), str(YBlockEdit->text()));
+        const BlockCoords block = readBlockFields(str(XBlockEdit->text()), str(YBlockEdit->text()), StaticIndex->world());
         TStaticBlock statics;
         ReadBlockStatics(str(StaticsEdit->text()), StaticIndex->at(block.x, block.y), statics);
         MainListBox->clear();
@@ -544,7 +544,7 @@ void TMainForm::MeltBlockButtonClick() {
     runOperation([this] {
         setBusy();
         logNow(MeltingInProgressMessage);
-        const BlockCoords block = readBlockFields(str(XBlockEdit->text()), str(YBlockEdit->text()));
+        const BlockCoords block = readBlockFields(str(XBlockEdit->text()), str(YBlockEdit->text()), StaticIndex->world());
         MeltOptions options;
         options.staidxPath = str(StaIdxEdit->text());
         options.staticsPath = str(StaticsEdit->text());

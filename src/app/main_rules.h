@@ -163,12 +163,13 @@ struct BlockCoords {
     int x = 0;
     int y = 0;
 };
-inline BlockCoords readBlockFields(const std::string& xText, const std::string& yText) {
+inline BlockCoords readBlockFields(const std::string& xText, const std::string& yText,
+                                   const WorldGeometry& world = {}) {
     const int32_t x = parseInt(xText);
     const int32_t y = parseInt(yText);
-    if (!validBlock(x, y))
-        throw Error("Block " + std::to_string(x) + ", " + std::to_string(y) +
-                    " is outside the world: X must be 0..767 and Y 0..511.");
+    if (!world.validBlock(x, y))
+        throw Error("Block " + std::to_string(x) + ", " + std::to_string(y) + " is outside the world: X must be 0.." +
+                    std::to_string(world.blocksWide - 1) + " and Y 0.." + std::to_string(world.blocksHigh - 1) + ".");
     return {x, y};
 }
 

@@ -1,4 +1,5 @@
 #include "command.h"
+#include "facet_option.h"
 #include "diff/diff.h"
 
 #include <cstdio>
@@ -8,12 +9,14 @@
 namespace tq::cli {
 namespace {
 
-const std::set<std::string> PathOptions = {"orig-staidx", "orig-statics", "orig-map",
-                                           "mod-staidx",  "mod-statics",  "mod-map"};
+const std::set<std::string> PathOptions = {"orig-staidx", "orig-statics", "orig-map", "mod-staidx",
+                                           "mod-statics", "mod-map",      FacetOption};
 
 DiffPaths diffPaths(const Args& args) {
-    return {args.required("orig-staidx"), args.required("orig-statics"), args.required("orig-map"),
-            args.required("mod-staidx"),  args.required("mod-statics"),  args.required("mod-map")};
+    DiffPaths paths{args.required("orig-staidx"), args.required("orig-statics"), args.required("orig-map"),
+                    args.required("mod-staidx"),  args.required("mod-statics"),  args.required("mod-map"),
+                    facetOption(args)};
+    return paths;
 }
 
 // On a terminal: each step's message on a line of its own, the bar below it.
@@ -77,9 +80,9 @@ int runDiff(const std::vector<std::string>& argv) {
 Registration reg{
     {"diff",
      "diff generate --orig-staidx P --orig-statics P --orig-map P --mod-staidx P --mod-statics P --mod-map P "
-     "[--no-statics] [--no-map] --out PKG\n"
+     "[--no-statics] [--no-map] --out PKG [--facet N]\n"
      "  diff apply --orig-staidx P --orig-statics P --orig-map P --mod-staidx P --mod-statics P "
-     "--mod-map P PKG",
+     "--mod-map P PKG [--facet N]",
      "generate a .tq2 diff package from original and modified world files, or apply one to the originals",
      runDiff}};
 

@@ -1,4 +1,5 @@
 #include "command.h"
+#include "facet_option.h"
 #include "core/error.h"
 #include "core/int_parse.h"
 #include "core/random.h"
@@ -8,12 +9,13 @@ namespace tq::cli {
 namespace {
 
 int runFill(const std::vector<std::string>& argv) {
-    Args args(argv, {"staidx", "statics", "map", "left", "top", "right", "bottom", "tile", "alt", "seed"},
+    Args args(argv, {"staidx", "statics", "map", "left", "top", "right", "bottom", "tile", "alt", "seed", FacetOption},
               {"no-statics", "no-map"});
     args.expectPositional(0);
     FillClearInput in;
     in.ClearStatics = !args.flag("no-statics");
     in.FillMap = !args.flag("no-map");
+    in.Facet = facetOption(args);
     if (!in.ClearStatics && !in.FillMap) throw UsageError("--no-statics and --no-map together leave nothing to do");
     in.Left = args.required("left");
     in.Top = args.required("top");
@@ -48,7 +50,7 @@ int runFill(const std::vector<std::string>& argv) {
 
 Registration reg{{"fill",
                   "fill --staidx P --statics P --map P --left N --top N --right N --bottom N [--no-statics] "
-                  "[--no-map] [--tile TEXT] [--alt N] [--seed N]",
+                  "[--no-map] [--tile TEXT] [--alt N] [--seed N] [--facet N]",
                   "remove the statics of a rectangle of cells and/or set its map cells to one tile (or a tile "
                   "group) at one altitude",
                   runFill}};

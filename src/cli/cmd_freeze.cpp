@@ -1,4 +1,5 @@
 #include "command.h"
+#include "facet_option.h"
 #include "core/error.h"
 #include "core/static_index.h"
 #include "worldsave/freeze.h"
@@ -9,12 +10,13 @@ namespace tq::cli {
 namespace {
 
 int runFreeze(const std::vector<std::string>& argv) {
-    Args args(argv, {"staidx", "statics", "wsc", "rule", "autoselect", "pat"}, {});
+    Args args(argv, {"staidx", "statics", "wsc", "rule", "autoselect", "pat", FacetOption}, {"shared-world"});
     args.expectPositional(0);
     FreezeOptions options;
     options.staidxPath = args.required("staidx");
     options.staticsPath = args.required("statics");
     options.worldSavePath = args.required("wsc");
+    options.sharedWorld = args.flag("shared-world");
     const std::string rule = args.option("rule").value_or("type255");
     if (rule == "type255") options.rule = RuleType255;
     else if (rule == "auto") options.rule = RuleAuto;
@@ -30,13 +32,14 @@ int runFreeze(const std::vector<std::string>& argv) {
 
     const Progress progress = terminalProgress();
     auto index = newStaticIndex();
-    LoadStaticIndex(options.staidxPath, *index, progress);
+    LoadStaticIndex(options.staidxPath, *index, progress, facetOption(args));
     FreezeWorld(options, *index, progress, printLine);
     return 0;
 }
 
 Registration reg{{"freeze",
-                  "freeze --staidx P --statics P --wsc P [--rule type255|auto] [--autoselect FILE] [--pat FILE]",
+                  "freeze --staidx P --statics P --wsc P [--rule type255|auto] [--autoselect FILE] [--pat FILE] "
+                  "[--facet N] [--shared-world]",
                   "move the selected world-save items into the statics (and into a patch file)", runFreeze}};
 
 } // namespace

@@ -1,4 +1,6 @@
 #include "command.h"
+#include "core/map_file.h"
+#include "facet_option.h"
 #include "core/spaced_hex.h"
 #include "diff/diff_package.h"
 
@@ -6,13 +8,15 @@ namespace tq::cli {
 namespace {
 
 int runMapSum(const std::vector<std::string>& argv) {
-    Args args(argv, {}, {});
+    Args args(argv, {FacetOption}, {});
     args.expectPositional(1);
-    printLine(IntToSpacedHex(int32_t(MapFileSum(args.positional()[0], terminalProgress())), 4));
+    const std::string map = args.positional()[0];
+    const WorldGeometry world = MapFileWorld(map, facetOption(args));
+    printLine(IntToSpacedHex(int32_t(MapFileSum(map, world, terminalProgress())), 4));
     return 0;
 }
 
-Registration reg{{"mapsum", "mapsum MAP", "print the checksum of a map file that diff packages record", runMapSum}};
+Registration reg{{"mapsum", "mapsum MAP [--facet N]", "print the checksum of a map file that diff packages record", runMapSum}};
 
 } // namespace
 } // namespace tq::cli

@@ -1,6 +1,8 @@
 #include "command.h"
+#include "facet_option.h"
 #include "core/error.h"
 #include "core/int_parse.h"
+#include "core/facets.h"
 #include "core/static_index.h"
 #include "worldsave/melt.h"
 
@@ -8,7 +10,7 @@ namespace tq::cli {
 namespace {
 
 int runMelt(const std::vector<std::string>& argv) {
-    Args args(argv, {"staidx", "statics", "wsc"}, {});
+    Args args(argv, {"staidx", "statics", "wsc", FacetOption}, {});
     args.expectPositional(2);
     MeltOptions options;
     options.staidxPath = args.required("staidx");
@@ -16,18 +18,16 @@ int runMelt(const std::vector<std::string>& argv) {
     options.worldSavePath = args.required("wsc");
     const int x = parseInt(args.positional()[0]);
     const int y = parseInt(args.positional()[1]);
-    if (!validBlock(x, y))
-        throw Error("Block (" + std::to_string(x) + ", " + std::to_string(y) +
-                    ") is outside the world: X must be 0..767 and Y 0..511");
 
     const Progress progress = terminalProgress();
     auto index = newStaticIndex();
-    LoadStaticIndex(options.staidxPath, *index, progress);
+    LoadStaticIndex(options.staidxPath, *index, progress, facetOption(args));
+    RequireBlockInWorld(index->world(), x, y);
     MeltBlock(options, x, y, *index, progress, printLine);
     return 0;
 }
 
-Registration reg{{"melt", "melt --staidx P --statics P --wsc P X Y",
+Registration reg{{"melt", "melt --staidx P --statics P --wsc P X Y [--facet N]",
                   "turn the statics of block (X, Y) into world-save items", runMelt}};
 
 } // namespace

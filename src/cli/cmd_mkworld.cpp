@@ -1,16 +1,30 @@
 #include "command.h"
 #include "core/error.h"
+#include "core/facets.h"
 #include "core/file_system.h"
 #include "core/int_parse.h"
 #include "core/synthetic_world.h"
+#include "facet_option.h"
 
 #include <filesystem>
 
 namespace tq::cli {
 namespace {
 
+// --size WxH picks one of the facet's sizes (in blocks); without it the facet's first size.
+WorldGeometry worldOption(int facet, const std::optional<std::string>& size) {
+    const auto& sizes = facetSizes(facet);
+    if (!size) return sizes.front();
+    std::string known;
+    for (const WorldGeometry& g : sizes) {
+        if (*size == std::to_string(g.blocksWide) + "x" + std::to_string(g.blocksHigh)) return g;
+        known += (known.empty() ? "" : " or ") + std::to_string(g.blocksWide) + "x" + std::to_string(g.blocksHigh);
+    }
+    throw UsageError("--size: facet " + std::to_string(facet) + " comes in " + known + " blocks, not " + *size);
+}
+
 int runMkworld(const std::vector<std::string>& argv) {
-    Args args(argv, {"items", "seed"}, {});
+    Args args(argv, {"items", "seed", FacetOption, "size"}, {});
     args.expectPositional(1);
     const std::string dir = args.positional()[0];
     int64_t items = DefaultSyntheticItems;
@@ -20,12 +34,13 @@ int runMkworld(const std::vector<std::string>& argv) {
     }
     uint32_t seed = 1;
     if (auto text = args.option("seed")) seed = uint32_t(parseInt(*text));
+    const WorldGeometry world = worldOption(facetOption(args).value_or(0), args.option("size"));
 
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     if (ec || !std::filesystem::is_directory(dir)) throw Error("Cannot create the folder " + dir);
 
-    const SyntheticWorldSummary s = makeSyntheticWorld(dir, items, seed, terminalProgress());
+    const SyntheticWorldSummary s = makeSyntheticWorld(dir, items, seed, terminalProgress(), world);
     for (const std::string& name : s.files) {
         const std::string path = (std::filesystem::path(dir) / name).string();
         printLine(name + ": " + std::to_string(fileSystem().fileSize(path)) + " bytes");
@@ -39,7 +54,7 @@ int runMkworld(const std::vector<std::string>& argv) {
     return 0;
 }
 
-Registration reg{{"mkworld", "mkworld DIR [--items N] [--seed N]",
+Registration reg{{"mkworld", "mkworld DIR [--items N] [--seed N] [--facet N] [--size WxH]",
                   "write a complete synthetic world (client files, items.wsc, AutoSelect.txt) into DIR",
                   runMkworld}};
 

@@ -2,6 +2,7 @@
 
 #include "core/bytes.h"
 #include "core/error.h"
+#include "core/facets.h"
 #include "core/file_system.h"
 
 namespace tq {
@@ -28,11 +29,11 @@ void encodeMapBlock(const TMapBlock& block, uint8_t* b) {
         encodeMapCell(block.Cells[size_t(i)], b + MapBlockHeaderSize + i * MapCellSize);
 }
 
-void ReadMapBlock(File& map, int x, int y, TMapBlock& block) {
+void ReadMapBlock(File& map, const WorldGeometry& world, int x, int y, TMapBlock& block) {
     block = TMapBlock{};
-    if (!validBlock(x, y)) return;
+    if (!world.validBlock(x, y)) return;
     uint8_t bytes[MapBlockSize];
-    map.seek(mapBlockOffset(x, y));
+    map.seek(world.mapBlockOffset(x, y));
     map.read(bytes, sizeof bytes);
     decodeMapBlock(bytes, block);
 }
@@ -44,47 +45,65 @@ void requireInside(File& map, uint64_t end) {
 }
 } // namespace
 
-void WriteMapBlock(File& map, int x, int y, const TMapBlock& block) {
-    if (!validBlock(x, y)) return;
-    requireInside(map, mapBlockOffset(x, y) + MapBlockSize);
+void WriteMapBlock(File& map, const WorldGeometry& world, int x, int y, const TMapBlock& block) {
+    if (!world.validBlock(x, y)) return;
+    requireInside(map, world.mapBlockOffset(x, y) + MapBlockSize);
     uint8_t bytes[MapBlockSize];
     encodeMapBlock(block, bytes);
-    map.seek(mapBlockOffset(x, y));
+    map.seek(world.mapBlockOffset(x, y));
     map.write(bytes, sizeof bytes);
 }
 
-void ReadMapBlock(const std::string& fileName, int x, int y, TMapBlock& block) {
+void ReadMapBlock(const std::string& fileName, const WorldGeometry& world, int x, int y, TMapBlock& block) {
     block = TMapBlock{};
-    if (!validBlock(x, y)) return;
+    if (!world.validBlock(x, y)) return;
     auto file = openFile(fileName, OpenMode::Read);
-    ReadMapBlock(*file, x, y, block);
+    ReadMapBlock(*file, world, x, y, block);
     file->close();
 }
 
-void WriteMapBlock(const std::string& fileName, int x, int y, const TMapBlock& block) {
-    if (!validBlock(x, y)) return;
+void WriteMapBlock(const std::string& fileName, const WorldGeometry& world, int x, int y, const TMapBlock& block) {
+    if (!world.validBlock(x, y)) return;
     auto file = openFile(fileName, OpenMode::ReadWrite);
-    WriteMapBlock(*file, x, y, block);
+    WriteMapBlock(*file, world, x, y, block);
     file->close();
 }
 
-TMapCell ReadMapCell(File& map, int x, int y) {
-    if (!validCell(x, y)) return TMapCell{};
+void ReadMapBlock(const std::string& fileName, int x, int y, TMapBlock& block) {
+    ReadMapBlock(fileName, WorldGeometry(), x, y, block);
+}
+void WriteMapBlock(const std::string& fileName, int x, int y, const TMapBlock& block) {
+    WriteMapBlock(fileName, WorldGeometry(), x, y, block);
+}
+void ReadMapBlock(File& map, int x, int y, TMapBlock& block) { ReadMapBlock(map, WorldGeometry(), x, y, block); }
+void WriteMapBlock(File& map, int x, int y, const TMapBlock& block) {
+    WriteMapBlock(map, WorldGeometry(), x, y, block);
+}
+
+TMapCell ReadMapCell(File& map, const WorldGeometry& world, int x, int y) {
+    if (!world.validCell(x, y)) return TMapCell{};
     uint8_t bytes[MapCellSize];
-    map.seek(mapCellOffset(x, y));
+    map.seek(world.mapCellOffset(x, y));
     map.read(bytes, sizeof bytes);
     TMapCell cell;
     decodeMapCell(bytes, cell);
     return cell;
 }
 
-void WriteMapCell(File& map, int x, int y, const TMapCell& cell) {
-    if (!validCell(x, y)) return;
-    requireInside(map, mapCellOffset(x, y) + MapCellSize);
+void WriteMapCell(File& map, const WorldGeometry& world, int x, int y, const TMapCell& cell) {
+    if (!world.validCell(x, y)) return;
+    requireInside(map, world.mapCellOffset(x, y) + MapCellSize);
     uint8_t bytes[MapCellSize];
     encodeMapCell(cell, bytes);
-    map.seek(mapCellOffset(x, y));
+    map.seek(world.mapCellOffset(x, y));
     map.write(bytes, sizeof bytes);
+}
+
+TMapCell ReadMapCell(File& map, int x, int y) { return ReadMapCell(map, WorldGeometry(), x, y); }
+void WriteMapCell(File& map, int x, int y, const TMapCell& cell) { WriteMapCell(map, WorldGeometry(), x, y, cell); }
+
+WorldGeometry MapFileWorld(const std::string& path, std::optional<int> facet, bool inPlace) {
+    return resolveWorld({{WorldFileKind::Map, path, inPlace}}, facet);
 }
 
 } // namespace tq

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tq {
@@ -29,18 +30,28 @@ void encodeMapCell(const TMapCell& cell, uint8_t* bytes);
 void decodeMapBlock(const uint8_t* bytes, TMapBlock& block);
 void encodeMapBlock(const TMapBlock& block, uint8_t* bytes);
 
-// Block coordinates outside 0..767 / 0..511: the read gives an all-zero block and the
-// write does nothing, without touching the file.
+// Block coordinates outside the world: the read gives an all-zero block and the write does
+// nothing, without touching the file. The forms without a world are the old clients' world.
+void ReadMapBlock(const std::string& fileName, const WorldGeometry& world, int x, int y, TMapBlock& block);
+void WriteMapBlock(const std::string& fileName, const WorldGeometry& world, int x, int y, const TMapBlock& block);
 void ReadMapBlock(const std::string& fileName, int x, int y, TMapBlock& block);
 void WriteMapBlock(const std::string& fileName, int x, int y, const TMapBlock& block);
 // The same over a file the caller keeps open for a whole pass.
+void ReadMapBlock(File& map, const WorldGeometry& world, int x, int y, TMapBlock& block);
+void WriteMapBlock(File& map, const WorldGeometry& world, int x, int y, const TMapBlock& block);
 void ReadMapBlock(File& map, int x, int y, TMapBlock& block);
 void WriteMapBlock(File& map, int x, int y, const TMapBlock& block);
 
-// Single cells at mapCellOffset(x, y), 3 bytes at a time. Like the block functions, a
-// cell outside 0..6143 / 0..4095 reads as zero and is not written; no writer ever
-// writes past the end of the file ("Read beyond end of file").
+// Single cells at world.mapCellOffset(x, y), 3 bytes at a time. Like the block functions, a
+// cell outside the world reads as zero and is not written; no writer ever writes past the
+// end of the file ("Read beyond end of file").
+TMapCell ReadMapCell(File& map, const WorldGeometry& world, int x, int y);
+void WriteMapCell(File& map, const WorldGeometry& world, int x, int y, const TMapCell& cell);
 TMapCell ReadMapCell(File& map, int x, int y);
 void WriteMapCell(File& map, int x, int y, const TMapCell& cell);
+
+// The world of a map file: facet from its name (or `facet`), size from its length. For an
+// in-place writer, a short file counts as the facet's smallest size (WorldFile::inPlace).
+WorldGeometry MapFileWorld(const std::string& path, std::optional<int> facet = {}, bool inPlace = false);
 
 } // namespace tq

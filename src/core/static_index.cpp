@@ -3,6 +3,7 @@
 #include "core/atomic_file.h"
 #include "core/bytes.h"
 #include "core/error.h"
+#include "core/facets.h"
 #include "core/file_system.h"
 
 #include <bit>
@@ -11,7 +12,14 @@
 
 namespace tq {
 
-std::unique_ptr<StaticIndexBuffer> newStaticIndex() { return std::make_unique<StaticIndexBuffer>(); }
+void StaticIndexBuffer::reshape(const WorldGeometry& world) {
+    world_ = world;
+    entries.assign(size_t(world.blockCount()), TStaticIndexRec{});
+}
+
+std::unique_ptr<StaticIndexBuffer> newStaticIndex(const WorldGeometry& world) {
+    return std::make_unique<StaticIndexBuffer>(world);
+}
 
 void decodeIndexRec(const uint8_t* b, TStaticIndexRec& rec) {
     rec.Start = le::i32(b);
@@ -47,35 +55,39 @@ std::string tooManyStaticsMessage(int64_t records) {
 }
 
 namespace {
-// Where the host's layout of the index buffer is the file's (little-endian, three packed
-// 32-bit fields, rows without padding), the index is read and written in place: one
-// system call each way, no copy. Anywhere else the field codecs do the work.
+// Where the host's layout of an index entry is the file's (little-endian, three packed 32-bit
+// fields), the index is read and written in place: one system call each way, no copy.
+// Anywhere else the field codecs do the work.
 constexpr bool IndexLayoutIsFileLayout =
     std::endian::native == std::endian::little && sizeof(TStaticIndexRec) == StaticIndexRecSize &&
     offsetof(TStaticIndexRec, Start) == 0 && offsetof(TStaticIndexRec, Length) == 4 &&
-    offsetof(TStaticIndexRec, Extra) == 8 && sizeof(StaticIndexBuffer) == StaticIndexFileSize;
+    offsetof(TStaticIndexRec, Extra) == 8;
 } // namespace
 
-void LoadStaticIndex(const std::string& path, StaticIndexBuffer& index, const Progress& progress) {
+void LoadStaticIndex(const std::string& path, StaticIndexBuffer& index, const Progress& progress,
+                     std::optional<int> facet) {
     progress.report(0);
     auto file = openFile(path, OpenMode::Read);
-    // A short index is refused before the buffer is touched.
-    if (file->size() < StaticIndexFileSize) throw Error(msg::ReadBeyondEnd);
+    // The world is decided (and a file of the wrong length refused) before the buffer is touched.
+    const WorldGeometry world = resolveWorld({{WorldFileKind::StaticIndex, path}}, facet);
+    if (file->size() != world.staticIndexBytes()) throw Error(msg::ReadBeyondEnd);  // changed under us
+    index.reshape(world);
+    const uint64_t bytes = world.staticIndexBytes();
     if constexpr (IndexLayoutIsFileLayout) {
-        file->read(index.entries.data(), StaticIndexFileSize);
+        file->read(index.entries.data(), bytes);
         file->close();
-        for (int x = 0; x < BlocksX; ++x) {
-            progress.report(x * 100 / BlocksX);
+        for (int x = 0; x < world.blocksWide; ++x) {
+            progress.report(x * 100 / world.blocksWide);
             progress.pumpEvents();
         }
     } else {
-        std::vector<uint8_t> bytes(StaticIndexFileSize);
-        file->read(bytes.data(), bytes.size());
+        std::vector<uint8_t> raw(bytes);
+        file->read(raw.data(), raw.size());
         file->close();
-        for (int x = 0; x < BlocksX; ++x) {
-            const uint8_t* column = bytes.data() + size_t(x) * StaticIndexColumnBytes;
-            for (int y = 0; y < BlocksY; ++y) decodeIndexRec(column + y * StaticIndexRecSize, index.at(x, y));
-            progress.report(x * 100 / BlocksX);
+        for (int x = 0; x < world.blocksWide; ++x) {
+            const uint8_t* column = raw.data() + size_t(x) * world.staticIndexColumnBytes();
+            for (int y = 0; y < world.blocksHigh; ++y) decodeIndexRec(column + y * StaticIndexRecSize, index.at(x, y));
+            progress.report(x * 100 / world.blocksWide);
             progress.pumpEvents();
         }
     }
@@ -83,18 +95,19 @@ void LoadStaticIndex(const std::string& path, StaticIndexBuffer& index, const Pr
 }
 
 void WriteStaticIndex(File& out, const StaticIndexBuffer& index, const Progress& progress) {
+    const WorldGeometry& world = index.world();
     if constexpr (IndexLayoutIsFileLayout) {
-        for (int x = 0; x < BlocksX; ++x) {
-            progress.report(90 + x * 10 / BlocksX);
+        for (int x = 0; x < world.blocksWide; ++x) {
+            progress.report(90 + x * 10 / world.blocksWide);
             progress.pumpEvents();
         }
-        out.write(index.entries.data(), StaticIndexFileSize);
+        out.write(index.entries.data(), world.staticIndexBytes());
     } else {
-        std::vector<uint8_t> bytes(StaticIndexFileSize);
-        for (int x = 0; x < BlocksX; ++x) {
-            uint8_t* column = bytes.data() + size_t(x) * StaticIndexColumnBytes;
-            for (int y = 0; y < BlocksY; ++y) encodeIndexRec(index.at(x, y), column + y * StaticIndexRecSize);
-            progress.report(90 + x * 10 / BlocksX);
+        std::vector<uint8_t> bytes(world.staticIndexBytes());
+        for (int x = 0; x < world.blocksWide; ++x) {
+            uint8_t* column = bytes.data() + size_t(x) * world.staticIndexColumnBytes();
+            for (int y = 0; y < world.blocksHigh; ++y) encodeIndexRec(index.at(x, y), column + y * StaticIndexRecSize);
+            progress.report(90 + x * 10 / world.blocksWide);
             progress.pumpEvents();
         }
         out.write(bytes.data(), bytes.size());
@@ -106,6 +119,15 @@ void SaveStaticIndex(const std::string& path, const StaticIndexBuffer& index, co
     AtomicFile out(path);
     WriteStaticIndex(out.file(), index, progress);
     out.commit();
+}
+
+void RequireStaticIndexLength(const std::string& path, const StaticIndexBuffer& index) {
+    if (!fileExists(path)) return;  // a new index: nothing of another length to lose
+    const uint64_t length = fileSystem().fileSize(path);
+    if (length != index.world().staticIndexBytes())
+        throw Error(path + " is " + groupedNumber(length) + " bytes, but the index in memory is of a " +
+                    index.world().blocksText() + "-block world (" + groupedNumber(index.world().staticIndexBytes()) +
+                    " bytes); load the index again");
 }
 
 void ReadBlockStatics(File& statics, const TStaticIndexRec& entry, TStaticBlock& block) {

@@ -5,7 +5,9 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tq {
 
@@ -37,16 +39,26 @@ struct TStaticBlock {
     void clear() { *this = TStaticBlock{}; }
 };
 
-// The whole index in memory, [x][y] in the file's x-major order (4,718,592 bytes on disk).
+// The whole index in memory, [x][y] in the file's x-major order, shaped by its world
+// (4,718,592 bytes on disk for the old clients' world).
 struct StaticIndexBuffer {
-    std::array<std::array<TStaticIndexRec, BlocksY>, BlocksX> entries{};
-    TStaticIndexRec& at(int bx, int by) { return entries[size_t(bx)][size_t(by)]; }
-    const TStaticIndexRec& at(int bx, int by) const { return entries[size_t(bx)][size_t(by)]; }
-    std::array<TStaticIndexRec, BlocksY>& operator[](size_t x) { return entries[x]; }
-    const std::array<TStaticIndexRec, BlocksY>& operator[](size_t x) const { return entries[x]; }
+    explicit StaticIndexBuffer(const WorldGeometry& world = WorldGeometry()) { reshape(world); }
+    std::vector<TStaticIndexRec> entries;
+    const WorldGeometry& world() const { return world_; }
+    // Takes the shape of `world`, every entry zero.
+    void reshape(const WorldGeometry& world);
+    // Sets every entry to `entry`.
+    void fill(const TStaticIndexRec& entry) { entries.assign(entries.size(), entry); }
+    TStaticIndexRec& at(int bx, int by) { return entries[size_t(world_.blockNumber(bx, by))]; }
+    const TStaticIndexRec& at(int bx, int by) const { return entries[size_t(world_.blockNumber(bx, by))]; }
+    // Column x, so that index[x][y] reads as the file's order.
+    TStaticIndexRec* operator[](size_t x) { return entries.data() + x * size_t(world_.blocksHigh); }
+    const TStaticIndexRec* operator[](size_t x) const { return entries.data() + x * size_t(world_.blocksHigh); }
+
+private:
+    WorldGeometry world_;
 };
-// The buffer is large; keep it on the heap.
-std::unique_ptr<StaticIndexBuffer> newStaticIndex();
+std::unique_ptr<StaticIndexBuffer> newStaticIndex(const WorldGeometry& world = WorldGeometry());
 
 // Byte codecs, independent of the compiler's struct layout.
 void decodeIndexRec(const uint8_t* bytes, TStaticIndexRec& rec);
@@ -59,13 +71,22 @@ inline constexpr const char* LengthNotMultipleMessage =
 // Refusals of blocks that would not fit a TStaticBlock.
 std::string tooManyStaticsMessage(int64_t records);
 
-// Progress: 0, then x*100/768 after each of the 768 columns (with a pump), then 100.
-void LoadStaticIndex(const std::string& path, StaticIndexBuffer& index, const Progress& progress = {});
-// Replaces the file atomically. Progress: 90 + x*10/768 after each column (with a pump).
+// Reads a whole static index. Its world is decided before the buffer is touched: the facet
+// from the file's name (or `facet` when given; facet 0 when neither tells), the size from the
+// file's length, which must be exactly one of the facet's sizes (resolveWorld's message
+// otherwise). The buffer takes that shape.
+// Progress: 0, then x*100/width after each block column (with a pump), then 100.
+void LoadStaticIndex(const std::string& path, StaticIndexBuffer& index, const Progress& progress = {},
+                     std::optional<int> facet = {});
+// Replaces the file atomically with the buffer, at the buffer's size.
+// Progress: 90 + x*10/width after each column (with a pump).
 void SaveStaticIndex(const std::string& path, const StaticIndexBuffer& index, const Progress& progress = {});
 // The same bytes and progress into an open file (say the temporary file of an AtomicFile a
 // caller commits together with others).
 void WriteStaticIndex(File& out, const StaticIndexBuffer& index, const Progress& progress = {});
+// Refuses, before anything is written, an index file on disk whose length is not the one
+// `index` would write: no operation writes an index of another length than it read.
+void RequireStaticIndexLength(const std::string& path, const StaticIndexBuffer& index);
 
 // Reads the block's run; an entry with Start -1 gives Count 0 without opening the file.
 void ReadBlockStatics(const std::string& staticsPath, const TStaticIndexRec& entry, TStaticBlock& block);

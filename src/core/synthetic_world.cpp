@@ -51,25 +51,33 @@ uint32_t mix(uint32_t a, uint32_t b, uint32_t c = 0) {
 constexpr int LastPicturedGroup = 37;
 constexpr int FirstBuiltGroup = 13;  // bricks, floors, marble, stone: town ground
 
-constexpr int RegionCells = 16;                 // land is planned in squares of 2 x 2 blocks
-constexpr int RegionsX = CellsX / RegionCells;  // 384
-constexpr int RegionsY = CellsY / RegionCells;  // 256
+constexpr int RegionCells = 16;  // land is planned in squares of 2 x 2 blocks
+
+// The world being made; one per run.
+struct Layout {
+    WorldGeometry world;
+    int regionsX = 0, regionsY = 0;  // 384 x 256 for the old clients' world
+    explicit Layout(const WorldGeometry& w)
+        : world(w), regionsX((w.cellsWide() + RegionCells - 1) / RegionCells),
+          regionsY((w.cellsHigh() + RegionCells - 1) / RegionCells) {}
+};
 
 // Smooth random field 0..1 over the regions: random values on a coarse grid, blended
 // between grid points, two scales added. Gives continents rather than a patchwork.
 class ValueNoise {
 public:
-    ValueNoise() {
+    explicit ValueNoise(const Layout& layout)
+        : coarseX_((layout.regionsX - 1) / 32 + 2), fineX_((layout.regionsX - 1) / 8 + 2),
+          coarse_(size_t(coarseX_ * ((layout.regionsY - 1) / 32 + 2))),
+          fine_(size_t(fineX_ * ((layout.regionsY - 1) / 8 + 2))) {
         for (auto& v : coarse_) v = float(randomBelow(10000)) / 10000.0f;
         for (auto& v : fine_) v = float(randomBelow(10000)) / 10000.0f;
     }
     float at(int rx, int ry) const {
-        return 0.7f * sample(coarse_.data(), CoarseX, 32, rx, ry) + 0.3f * sample(fine_.data(), FineX, 8, rx, ry);
+        return 0.7f * sample(coarse_.data(), coarseX_, 32, rx, ry) + 0.3f * sample(fine_.data(), fineX_, 8, rx, ry);
     }
 
 private:
-    static constexpr int CoarseX = RegionsX / 32 + 1, CoarseY = RegionsY / 32 + 1;
-    static constexpr int FineX = RegionsX / 8 + 1, FineY = RegionsY / 8 + 1;
     static float sample(const float* grid, int width, int step, int rx, int ry) {
         const int gx = rx / step, gy = ry / step;
         const float fx = float(rx % step) / float(step), fy = float(ry % step) / float(step);
@@ -78,8 +86,9 @@ private:
         const float bottom = g(gx, gy + 1) + (g(gx + 1, gy + 1) - g(gx, gy + 1)) * fx;
         return top + (bottom - top) * fy;
     }
-    std::array<float, CoarseX * CoarseY> coarse_{};
-    std::array<float, FineX * FineY> fine_{};
+    // Grid points cover the last region and one beyond (the blend reads gx + 1).
+    int coarseX_, fineX_;
+    std::vector<float> coarse_, fine_;
 };
 
 // Group indices of the natural ground (see NamedTiles).
@@ -87,17 +96,20 @@ enum Ground { Cave = 0, Cobblestones = 1, Desert = 2, DirtBig = 3, DirtSmall = 4
               Jungle = 7, Lava = 8, Mountain = 9, Snow = 10, Stars = 11, Water = 12 };
 
 struct LandPlan {
-    std::vector<uint8_t> group;  // per cell, x-major: x * CellsY + y
-    std::vector<int8_t> altitude = std::vector<int8_t>(size_t(RegionsX) * RegionsY);
-    std::vector<bool> flat = std::vector<bool>(size_t(RegionsX) * RegionsY);
+    std::vector<uint8_t> group;  // per cell, x-major: x * cellsHigh + y
+    std::vector<int8_t> altitude;
+    std::vector<bool> flat;
 };
 
-std::unique_ptr<LandPlan> planLand() {
+std::unique_ptr<LandPlan> planLand(const Layout& layout) {
+    const int cellsX = layout.world.cellsWide(), cellsY = layout.world.cellsHigh();
     auto plan = std::make_unique<LandPlan>();
-    plan->group.resize(size_t(CellsX) * CellsY);
-    const ValueNoise height, moisture;
-    for (int rx = 0; rx < RegionsX; ++rx)
-        for (int ry = 0; ry < RegionsY; ++ry) {
+    plan->group.resize(size_t(cellsX) * cellsY);
+    plan->altitude.resize(size_t(layout.regionsX) * layout.regionsY);
+    plan->flat.resize(size_t(layout.regionsX) * layout.regionsY);
+    const ValueNoise height(layout), moisture(layout);
+    for (int rx = 0; rx < layout.regionsX; ++rx)
+        for (int ry = 0; ry < layout.regionsY; ++ry) {
             const float e = height.at(rx, ry), w = moisture.at(rx, ry);
             int g;
             int altitude = int(2 + (e - 0.42f) * 120);
@@ -125,40 +137,44 @@ std::unique_ptr<LandPlan> planLand() {
             } else {
                 g = Desert;
             }
-            const size_t r = size_t(rx) * RegionsY + size_t(ry);
+            const size_t r = size_t(rx) * layout.regionsY + size_t(ry);
             plan->altitude[r] = int8_t(std::clamp(altitude, -128, 127));
             plan->flat[r] = flat;
-            for (int x = rx * RegionCells; x < (rx + 1) * RegionCells; ++x)
-                std::fill_n(plan->group.begin() + ptrdiff_t(size_t(x) * CellsY + size_t(ry) * RegionCells),
-                            RegionCells, uint8_t(g));
+            // A world whose side is no multiple of a region ends in part of one.
+            const int rows = std::min(RegionCells, cellsY - ry * RegionCells);
+            for (int x = rx * RegionCells; x < std::min((rx + 1) * RegionCells, cellsX); ++x)
+                std::fill_n(plan->group.begin() + ptrdiff_t(size_t(x) * cellsY + size_t(ry) * RegionCells), rows,
+                            uint8_t(g));
         }
     // Towns: rectangles of laid ground (bricks, floors, marble) over the land.
     for (int town = 0; town < 400; ++town) {
         const int w = drawRange(8, 40), h = drawRange(8, 40);
-        const int x0 = drawRange(0, CellsX - w), y0 = drawRange(0, CellsY - h);
+        const int x0 = drawRange(0, cellsX - w), y0 = drawRange(0, cellsY - h);
         const uint8_t g = uint8_t(drawRange(FirstBuiltGroup, LastPicturedGroup));
         for (int x = x0; x < x0 + w; ++x)
-            std::fill_n(plan->group.begin() + ptrdiff_t(size_t(x) * CellsY + size_t(y0)), h, g);
+            std::fill_n(plan->group.begin() + ptrdiff_t(size_t(x) * cellsY + size_t(y0)), h, g);
     }
     return plan;
 }
 
-void writeMap(const std::string& path, const LandPlan& plan, std::array<bool, 65536>& used,
+void writeMap(const std::string& path, const Layout& layout, const LandPlan& plan, std::array<bool, 65536>& used,
               const Progress& progress) {
+    const WorldGeometry& world = layout.world;
     auto file = openFile(path, OpenMode::Create);
     constexpr int ColumnsPerWrite = 16;
-    std::vector<uint8_t> buffer(size_t(ColumnsPerWrite) * MapColumnBytes);
-    for (int bx0 = 0; bx0 < BlocksX; bx0 += ColumnsPerWrite) {
+    std::vector<uint8_t> buffer(size_t(ColumnsPerWrite) * world.mapColumnBytes());
+    for (int bx0 = 0; bx0 < world.blocksWide; bx0 += ColumnsPerWrite) {
+        const int bxEnd = std::min(bx0 + ColumnsPerWrite, world.blocksWide);
         uint8_t* p = buffer.data();
-        for (int bx = bx0; bx < bx0 + ColumnsPerWrite; ++bx)
-            for (int by = 0; by < BlocksY; ++by) {
+        for (int bx = bx0; bx < bxEnd; ++bx)
+            for (int by = 0; by < world.blocksHigh; ++by) {
                 le::put32(p, randomBelow(0xFFFFFFFFu) + 1);  // opaque, never zero here
                 p += MapBlockHeaderSize;
                 for (int cy = 0; cy < BlockSize; ++cy)
                     for (int cx = 0; cx < BlockSize; ++cx) {
                         const int x = bx * BlockSize + cx, y = by * BlockSize + cy;
-                        const int g = plan.group[size_t(x) * CellsY + size_t(y)];
-                        const size_t region = size_t(x / RegionCells) * RegionsY + size_t(y / RegionCells);
+                        const int g = plan.group[size_t(x) * world.cellsHigh() + size_t(y)];
+                        const size_t region = size_t(x / RegionCells) * layout.regionsY + size_t(y / RegionCells);
                         const uint16_t tile = RandomTile(g);
                         int altitude = plan.altitude[region];
                         if (!plan.flat[region] && g < FirstBuiltGroup) altitude += drawRange(-1, 1);
@@ -168,8 +184,8 @@ void writeMap(const std::string& path, const LandPlan& plan, std::array<bool, 65
                         p += MapCellSize;
                     }
             }
-        file->write(buffer.data(), buffer.size());
-        progress.report((bx0 + ColumnsPerWrite) * 60 / BlocksX);
+        file->write(buffer.data(), size_t(p - buffer.data()));
+        progress.report(bxEnd * 60 / world.blocksWide);
         progress.pumpEvents();
     }
     file->close();
@@ -194,14 +210,14 @@ uint16_t drawStaticId() {
     return chance(60) ? pick(common) : uint16_t(drawRange(1, 0x3FFF));
 }
 
-void writeStatics(const std::string& indexPath, const std::string& staticsPath, SyntheticWorldSummary& summary,
-                  const Progress& progress) {
-    std::vector<uint8_t> index(StaticIndexFileSize);
+void writeStatics(const WorldGeometry& world, const std::string& indexPath, const std::string& staticsPath,
+                  SyntheticWorldSummary& summary, const Progress& progress) {
+    std::vector<uint8_t> index(world.staticIndexBytes());
     std::vector<uint8_t> heap;
-    heap.reserve(size_t(BlockCount) * 2 * 7 * StaticRecSize);
-    for (int bx = 0; bx < BlocksX; ++bx) {
-        for (int by = 0; by < BlocksY; ++by) {
-            uint8_t* e = index.data() + staticIndexOffset(bx, by);
+    heap.reserve(size_t(world.blockCount()) * 2 * 7 * StaticRecSize);
+    for (int bx = 0; bx < world.blocksWide; ++bx) {
+        for (int by = 0; by < world.blocksHigh; ++by) {
+            uint8_t* e = index.data() + world.staticIndexOffset(bx, by);
             int32_t start = -1, length = 0, extra = 0;
             const uint32_t r = randomBelow(100);
             if (r < 40) {
@@ -228,7 +244,7 @@ void writeStatics(const std::string& indexPath, const std::string& staticsPath, 
             le::put32(e + 8, uint32_t(extra));
         }
         if (bx % 64 == 63) {
-            progress.report(60 + (bx + 1) * 10 / BlocksX);
+            progress.report(60 + (bx + 1) * 10 / world.blocksWide);
             progress.pumpEvents();
         }
     }
@@ -303,14 +319,14 @@ void zeroOrTag(TextOut& out, std::string_view name, int64_t value) {
     if (value != 0 || chance(25)) out.tag(name, value);
 }
 
-void writeCharacter(TextOut& out, int64_t number) {
+void writeCharacter(TextOut& out, const WorldGeometry& world, int64_t number) {
     out.tag("SECTION CHARACTER", number);
     out.line("{");
     out.tag("SERIAL", number + 1);
     out.tag("NAME", CharacterNames[number % 8]);
     out.tag("ID", chance(50) ? 400 : 401);
-    out.tag("X", drawRange(0, CellsX - 1));
-    out.tag("Y", drawRange(0, CellsY - 1));
+    out.tag("X", drawRange(0, world.cellsWide() - 1));
+    out.tag("Y", drawRange(0, world.cellsHigh() - 1));
     zeroOrTag(out, "Z", drawRange(0, 20));
     out.tag("ACCOUNT", drawRange(0, 500));
     out.tag("STRENGTH", drawRange(10, 100));
@@ -328,8 +344,8 @@ void writeGuild(TextOut& out, int64_t number) {
     out.line("");
 }
 
-void writeWorldSave(const std::string& path, int64_t items, uint32_t seed, SyntheticWorldSummary& summary,
-                    const Progress& progress) {
+void writeWorldSave(const WorldGeometry& world, const std::string& path, int64_t items, uint32_t seed,
+                    SyntheticWorldSummary& summary, const Progress& progress) {
     TextOut out(path);
     out.line("// UOX3 world save: world items, characters and guilds");
     out.line("// Each object is a SECTION with its tags between { and }; the file ends with EOF.");
@@ -342,13 +358,14 @@ void writeWorldSave(const std::string& path, int64_t items, uint32_t seed, Synth
     const int64_t characterEvery = 97, guildEvery = 4999;
     int64_t characters = 0, guilds = 0;
     for (int64_t n = 0; n < items; ++n) {
-        if (n % characterEvery == 50) writeCharacter(out, characters++);
+        if (n % characterEvery == 50) writeCharacter(out, world, characters++);
         if (n % guildEvery == 2500) writeGuild(out, guilds++);
 
         const int64_t serial = int64_t(FirstItemSerial) + n;
         std::string name = chance(70) ? "#" : pick(ItemNames);
         uint16_t id = drawPlainItemId();
-        int x = drawRange(0, CellsX - 1), y = drawRange(0, CellsY - 1), z = chance(50) ? 0 : drawRange(-5, 60);
+        int x = drawRange(0, world.cellsWide() - 1), y = drawRange(0, world.cellsHigh() - 1);
+        int z = chance(50) ? 0 : drawRange(-5, 60);
         int color = chance(85) ? 0 : drawRange(1, 0x0BB8);
         int64_t cont = -1;
         int type = 0;
@@ -416,7 +433,7 @@ void writeWorldSave(const std::string& path, int64_t items, uint32_t seed, Synth
         }
     }
     // A save always holds a few characters and a guild, however small.
-    while (characters < 3) writeCharacter(out, characters++);
+    while (characters < 3) writeCharacter(out, world, characters++);
     if (guilds == 0) writeGuild(out, guilds++);
     out.line("EOF");
     out.line("");
@@ -552,22 +569,25 @@ const std::vector<uint16_t>& syntheticAutoSelectIds() {
 }
 
 SyntheticWorldSummary makeSyntheticWorld(const std::string& dir, int64_t items, uint32_t seed,
-                                         const Progress& progress) {
+                                         const Progress& progress, const WorldGeometry& world) {
     SyntheticWorldSummary summary;
     seedRandom(seed);
     progress.report(0);
+    const Layout layout(world);
+    const std::string n = std::to_string(world.facet);
+    const std::string map = "map" + n + ".mul", staidx = "staidx" + n + ".mul", statics = "statics" + n + ".mul";
     {
-        auto plan = planLand();
+        auto plan = planLand(layout);
         std::array<bool, 65536> used{};
-        writeMap(joinPath(dir, "map0.mul"), *plan, used, progress);
+        writeMap(joinPath(dir, map.c_str()), layout, *plan, used, progress);
         for (int id = 0; id < 65536; ++id)
             if (used[size_t(id)]) summary.landTiles.push_back(uint16_t(id));
     }
-    summary.files.push_back("map0.mul");
-    writeStatics(joinPath(dir, "staidx0.mul"), joinPath(dir, "statics0.mul"), summary, progress);
-    summary.files.push_back("staidx0.mul");
-    summary.files.push_back("statics0.mul");
-    writeWorldSave(joinPath(dir, "items.wsc"), items, seed, summary, progress);
+    summary.files.push_back(map);
+    writeStatics(world, joinPath(dir, staidx.c_str()), joinPath(dir, statics.c_str()), summary, progress);
+    summary.files.push_back(staidx);
+    summary.files.push_back(statics);
+    writeWorldSave(world, joinPath(dir, "items.wsc"), items, seed, summary, progress);
     summary.files.push_back("items.wsc");
     writeAutoSelect(joinPath(dir, "AutoSelect.txt"));
     summary.files.push_back("AutoSelect.txt");

@@ -1,5 +1,6 @@
 #pragma once
 #include "core/progress.h"
+#include "core/world.h"
 
 #include <cstdint>
 #include <string>
@@ -25,13 +26,15 @@ struct SyntheticWorldSummary {
 
 inline constexpr int DefaultSyntheticItems = 2000;
 
-// Writes a complete, deterministic world into the existing folder `dir`: map0.mul
-// (full size), staidx0.mul, statics0.mul, items.wsc with `items` world items,
+// Writes a complete, deterministic world of `world` (its facet and size) into the existing
+// folder `dir`: map{N}.mul, staidx{N}.mul, statics{N}.mul (N the facet), items.wsc with
+// `items` world items on the world's cells,
 // AutoSelect.txt listing the ids its "auto" items use, and texidx.mul, texmaps.mul,
 // artidx.mul, art.mul with a picture for every land tile of the map. The same seed
 // gives the same bytes. Draws from the shared generator, which it seeds with `seed`.
 SyntheticWorldSummary makeSyntheticWorld(const std::string& dir, int64_t items = DefaultSyntheticItems,
-                                         uint32_t seed = 1, const Progress& progress = {});
+                                         uint32_t seed = 1, const Progress& progress = {},
+                                         const WorldGeometry& world = {});
 
 // The ids that the "auto" items of a synthetic world use (and its AutoSelect.txt lists).
 const std::vector<uint16_t>& syntheticAutoSelectIds();

@@ -1,11 +1,13 @@
 #include "core/atomic_file.h"
 #include "core/bytes.h"
 #include "core/error.h"
+#include "core/facets.h"
 #include "core/file_system.h"
 #include "diff/buffered_io.h"
 #include "diff/diff.h"
 #include "diff/diff_package.h"
 
+#include <algorithm>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -42,6 +44,7 @@ void copyOriginalRun(WindowedReader& orig, const TStaticIndexRec& o, AppendWrite
 
 struct CheckedPackage {
     TDiffHeader header;
+    WorldGeometry world;                // the world it was made for
     std::vector<uint8_t> staticsTable;  // raw bytes, checked
     std::vector<uint8_t> mapTable;      // raw bytes, checked
 };
@@ -53,23 +56,24 @@ CheckedPackage readAndCheckPackage(WindowedReader& package) {
     if (package.size() >= uint64_t(DiffHeaderSize)) package.read(0, headerBytes, sizeof headerBytes);
     decodeDiffHeader(headerBytes, p.header);
     CheckDiffHeader(p.header, package.size());
+    p.world = DiffHeaderWorld(p.header);
     if (p.header.StaticsIndexPos != -1) {
-        p.staticsTable.resize(DiffStaticsIndexSize);
+        p.staticsTable.resize(DiffStaticsIndexSize(p.world));
         package.read(uint64_t(p.header.StaticsIndexPos), p.staticsTable.data(), p.staticsTable.size());
-        CheckDiffStaticsTable(p.staticsTable.data(), package.size());
+        CheckDiffStaticsTable(p.staticsTable.data(), package.size(), p.world);
     }
     if (p.header.MapIndexPos != -1) {
-        p.mapTable.resize(DiffMapIndexSize);
+        p.mapTable.resize(DiffMapIndexSize(p.world));
         package.read(uint64_t(p.header.MapIndexPos), p.mapTable.data(), p.mapTable.size());
-        CheckDiffMapTable(p.mapTable.data(), package.size());
+        CheckDiffMapTable(p.mapTable.data(), package.size(), p.world);
     }
     return p;
 }
 
-void applyStaticsPart(const DiffPaths& paths, const CheckedPackage& p, WindowedReader& package,
-                      std::unique_ptr<File> origStatics, const Progress& progress) {
-    auto orig = newStaticIndex();
-    LoadStaticIndex(paths.origStaIdx, *orig, progress);
+void applyStaticsPart(const DiffPaths& paths, const WorldGeometry& world, const CheckedPackage& p,
+                      WindowedReader& package, std::unique_ptr<File> origStatics, const Progress& progress) {
+    auto orig = newStaticIndex(world);
+    LoadStaticIndex(paths.origStaIdx, *orig, progress, world.facet);
     const uint32_t crc = StaticsCrc(*orig, progress);
     if (crc != uint32_t(p.header.OrigIndexCrc)) throw DiffCrcError(crc, uint32_t(p.header.OrigIndexCrc));
 
@@ -78,26 +82,26 @@ void applyStaticsPart(const DiffPaths& paths, const CheckedPackage& p, WindowedR
     AtomicFile newStatics(paths.modStatics);
 
     progress.setMessage("Applying Diff (Reading statics index)");
-    DiffStaticsTable table(BlockCount);
-    for (int x = 0; x < BlocksX; ++x) {
-        for (int y = 0; y < BlocksY; ++y) {
-            const size_t n = size_t(blockNumber(x, y));
+    DiffStaticsTable table(size_t(world.blockCount()));
+    for (int x = 0; x < world.blocksWide; ++x) {
+        for (int y = 0; y < world.blocksHigh; ++y) {
+            const size_t n = size_t(world.blockNumber(x, y));
             decodeDiffStaticsEntry(p.staticsTable.data() + n * DiffStaticsEntrySize, table[n]);
         }
-        progress.report(x * 100 / BlocksX);
+        progress.report(x * 100 / world.blocksWide);
         progress.pumpEvents();
     }
 
     progress.setMessage("Applying Diff (Creating statics)");
-    auto index = newStaticIndex();
-    for (auto& column : index->entries) column.fill(TStaticIndexRec{-1, -1, -1});
+    auto index = newStaticIndex(world);
+    std::fill(index->entries.begin(), index->entries.end(), TStaticIndexRec{-1, -1, -1});
     WindowedReader origReader(*origStatics);
     AppendWriter statics(newStatics.file(), 0, StaticsBufferSize);
     auto block = std::make_unique<TStaticBlock>();
     std::vector<uint8_t> run(StaticBlockMaxBytes);
-    for (int x = 0; x < BlocksX; ++x) {
-        for (int y = 0; y < BlocksY; ++y) {
-            const TDiffStaticsEntry& e = table[size_t(blockNumber(x, y))];
+    for (int x = 0; x < world.blocksWide; ++x) {
+        for (int y = 0; y < world.blocksHigh; ++y) {
+            const TDiffStaticsEntry& e = table[size_t(world.blockNumber(x, y))];
             const TStaticIndexRec& o = orig->at(x, y);
             TStaticIndexRec& n = index->at(x, y);
             if (e.unchanged()) {
@@ -113,18 +117,18 @@ void applyStaticsPart(const DiffPaths& paths, const CheckedPackage& p, WindowedR
                 appendRun(statics, run.data(), size_t(block->Count) * StaticRecSize, n);
             }
         }
-        progress.report(x * 100 / BlocksX);
+        progress.report(x * 100 / world.blocksWide);
         progress.pumpEvents();
     }
     statics.flush();
     origStatics->close();
 
     AtomicFile newIndex(paths.modStaIdx);
-    std::vector<uint8_t> bytes(StaticIndexFileSize);
-    for (int x = 0; x < BlocksX; ++x) {
-        uint8_t* column = bytes.data() + size_t(x) * StaticIndexColumnBytes;
-        for (int y = 0; y < BlocksY; ++y) encodeIndexRec(index->at(x, y), column + y * StaticIndexRecSize);
-        progress.report(90 + x * 10 / BlocksX);
+    std::vector<uint8_t> bytes(world.staticIndexBytes());
+    for (int x = 0; x < world.blocksWide; ++x) {
+        uint8_t* column = bytes.data() + size_t(x) * world.staticIndexColumnBytes();
+        for (int y = 0; y < world.blocksHigh; ++y) encodeIndexRec(index->at(x, y), column + y * StaticIndexRecSize);
+        progress.report(90 + x * 10 / world.blocksWide);
         progress.pumpEvents();
     }
     newIndex.file().write(bytes.data(), bytes.size());
@@ -154,16 +158,16 @@ void applyStaticsPart(const DiffPaths& paths, const CheckedPackage& p, WindowedR
     }
 }
 
-void applyMapPart(const CheckedPackage& p, WindowedReader& package, File& origMap, File& modMap,
-                  const Progress& progress) {
+void applyMapPart(const WorldGeometry& world, const CheckedPackage& p, WindowedReader& package, File& origMap,
+                  File& modMap, const Progress& progress) {
     progress.setMessage("Applying Diff (Reading map index)");
-    DiffMapTable table(BlockCount);
-    for (int x = 0; x < BlocksX; ++x) {
-        for (int y = 0; y < BlocksY; ++y) {
-            const size_t n = size_t(blockNumber(x, y));
+    DiffMapTable table(size_t(world.blockCount()));
+    for (int x = 0; x < world.blocksWide; ++x) {
+        for (int y = 0; y < world.blocksHigh; ++y) {
+            const size_t n = size_t(world.blockNumber(x, y));
             table[n] = le::i32(p.mapTable.data() + n * DiffMapEntrySize);
         }
-        progress.report(x * 100 / BlocksX);
+        progress.report(x * 100 / world.blocksWide);
         progress.pumpEvents();
     }
 
@@ -171,25 +175,34 @@ void applyMapPart(const CheckedPackage& p, WindowedReader& package, File& origMa
     // In place, in file order: a column of the original with the package's blocks laid over
     // it goes to the same place in the modified map. What is written stays written, so a
     // second run of the same package finishes an interrupted one.
-    std::vector<uint8_t> column(MapColumnBytes);
+    std::vector<uint8_t> column(world.mapColumnBytes());
     TMapBlock block;
     origMap.seek(0);
-    for (int x = 0; x < BlocksX; ++x) {
+    for (int x = 0; x < world.blocksWide; ++x) {
         origMap.read(column.data(), column.size());
-        for (int y = 0; y < BlocksY; ++y) {
-            const TDiffMapEntry pos = table[size_t(blockNumber(x, y))];
+        for (int y = 0; y < world.blocksHigh; ++y) {
+            const TDiffMapEntry pos = table[size_t(world.blockNumber(x, y))];
             if (pos == -1) continue;
             ReadPackageMapBlock(package, pos, block);
             encodeMapBlock(block, column.data() + size_t(y) * MapBlockSize);
         }
-        modMap.seek(uint64_t(x) * MapColumnBytes);
+        modMap.seek(uint64_t(x) * world.mapColumnBytes());
         modMap.write(column.data(), column.size());
-        progress.report(x * 100 / BlocksX);
+        progress.report(x * 100 / world.blocksWide);
         progress.pumpEvents();
     }
 }
 
 } // namespace
+
+std::string PackageWorldMismatchMessage(const TDiffHeader& header, const WorldGeometry& files) {
+    const WorldGeometry made = DiffHeaderWorld(header);
+    const std::string madeFor = header.DiffVersion == ClassicDiffVersion
+                                    ? made.blocksText() + " blocks (a version 2 package)"
+                                    : made.blocksText() + " blocks (facet " + std::to_string(made.facet) + ")";
+    return "This package was made for a world of " + madeFor + ", but the original files are of " +
+           files.blocksText() + " blocks";
+}
 
 void ApplyDiff(const DiffPaths& paths, const std::string& packageName, const Progress& progress) {
     if (!IsDiffPackageName(packageName)) throw DiffPackageNameError();
@@ -198,6 +211,8 @@ void ApplyDiff(const DiffPaths& paths, const std::string& packageName, const Pro
     const CheckedPackage p = readAndCheckPackage(package);
     const bool hasStatics = p.header.StaticsIndexPos != -1;
     const bool hasMap = p.header.MapIndexPos != -1;
+    const WorldGeometry world = DiffWorld(paths, hasStatics, hasMap, true);
+    if (!world.sameSize(p.world)) throw Error(PackageWorldMismatchMessage(p.header, world));
 
     // Every input is opened, and the map sizes checked, before anything is written: a
     // missing or short file must not leave the statics replaced and the map untouched.
@@ -206,12 +221,12 @@ void ApplyDiff(const DiffPaths& paths, const std::string& packageName, const Pro
     if (hasMap) {
         origMap = openFile(paths.origMap, OpenMode::Read);
         modMap = openFile(paths.modMap, OpenMode::ReadWrite);
-        if (origMap->size() < MapFileSize || modMap->size() < MapFileSize) throw Error(msg::ReadBeyondEnd);
+        if (origMap->size() < world.mapBytes() || modMap->size() < world.mapBytes()) throw Error(msg::ReadBeyondEnd);
     }
 
-    if (hasStatics) applyStaticsPart(paths, p, package, std::move(origStatics), progress);
+    if (hasStatics) applyStaticsPart(paths, world, p, package, std::move(origStatics), progress);
     if (hasMap) {
-        applyMapPart(p, package, *origMap, *modMap, progress);
+        applyMapPart(world, p, package, *origMap, *modMap, progress);
         modMap->close();
         origMap->close();
     }

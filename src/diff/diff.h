@@ -2,7 +2,10 @@
 #include "core/error.h"
 #include "core/progress.h"
 
+#include "core/world.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // Generating and applying ".tq2" diff packages: the operations behind the diff window's
@@ -17,7 +20,13 @@ struct DiffPaths {
     std::string modStaIdx;    // MStaIdxEdit  (rebuilt by apply)
     std::string modStatics;   // MStaticsEdit (rebuilt by apply)
     std::string modMap;       // MMapEdit     (every block overwritten in place by apply)
+    // The facet, where the file names do not tell it (see resolveWorld).
+    std::optional<int> facet;
 };
+
+// The world of the files an operation on `paths` uses (the statics files and indexes when
+// `statics`, the maps when `map`); throws when they are not of one world.
+WorldGeometry DiffWorld(const DiffPaths& paths, bool statics, bool map, bool applying);
 
 // Which parts a generated package covers (the window's StaticsCheckBox and MapCheckBox).
 // At least one must be set.
@@ -50,18 +59,20 @@ struct GenerateDiffResult {
 };
 
 // Compares the original files with the modified ones and writes a package of the blocks
-// that differ. The package is written under a temporary name and renamed to
+// that differ. All files must be of one world; the package is version 2 for the old clients'
+// world and version 3 (which records the facet and size) for any other. The package is written under a temporary name and renamed to
 // DiffPackageName(packageName) only when complete; on failure that name is untouched.
 //
 // Progress, in order ("message" = progress.setMessage: the window's label shows the text and
 // its bar returns to 0; "bar" = progress.report; every bar step is followed by a pump):
 //   statics part: message "Generating Diff (Statics)"; bar 0, 0..99, 100 while loading the
-//     original index, then the same for the modified index; one bar x*100/768 per block
-//     column; message "Generating Diff (Statics index)"; bar x*100/768 per column.
+//     original index, then the same for the modified index; one bar x*100/width per block
+//     column; message "Generating Diff (Statics index)"; bar x*100/width per column.
 //   map part: bar 0..100 for the checksum of the modified map, under whatever message is
 //     showing (the window's "Working, please wait..." when the statics part is off);
-//     message "Generating Diff (Map)"; bar x*100/768 per column; message
-//     "Generating Diff (Map index)"; bar x*100/768 per column.
+//     message "Generating Diff (Map)"; bar x*100/width per column; message
+//     "Generating Diff (Map index)"; bar x*100/width per column.
+// (width: the world's block columns, 768 for the old clients' world.)
 // Throws tq::Error on any failure (file layer messages, or neither part chosen).
 GenerateDiffResult GenerateDiff(const DiffPaths& paths, const std::string& packageName, DiffParts parts,
                                 const Progress& progress = {});
@@ -84,6 +95,8 @@ public:
 // Applies a package to the original files, giving the modified files of `paths`.
 // Before anything is written the package's header and both tables are checked against its
 // size (a package that fails is refused with a message starting "Invalid TQD file"), the
+// package's world is compared with the original files' (a package made for another size is
+// refused, naming both), the
 // input files are opened and the modified map's size is checked, and with a statics part
 // the original index's checksum is compared (DiffCrcError). The new statics0.mul and
 // staidx0.mul are built under temporary names and renamed over the old ones at the end of
@@ -94,11 +107,11 @@ public:
 //
 // Progress, in order (same conventions as GenerateDiff):
 //   statics part: bar 0, 0..99, 100 while loading the original index (under the window's
-//     default message); message "Applying Diff (Reading statics index)"; bar x*100/768 per
-//     column; message "Applying Diff (Creating statics)"; bar x*100/768 per column, then
-//     90 + x*10/768 per column while the new index is written.
-//   map part: message "Applying Diff (Reading map index)"; bar x*100/768 per column;
-//     message "Applying Diff (Creating map)"; bar x*100/768 per column.
+//     default message); message "Applying Diff (Reading statics index)"; bar x*100/width per
+//     column; message "Applying Diff (Creating statics)"; bar x*100/width per column, then
+//     90 + x*10/width per column while the new index is written.
+//   map part: message "Applying Diff (Reading map index)"; bar x*100/width per column;
+//     message "Applying Diff (Creating map)"; bar x*100/width per column.
 // Throws DiffPackageNameError, DiffCrcError or tq::Error.
 void ApplyDiff(const DiffPaths& paths, const std::string& packageName, const Progress& progress = {});
 

@@ -2,6 +2,7 @@
 
 #include "core/bytes.h"
 #include "core/error.h"
+#include "core/facets.h"
 #include "core/file_system.h"
 #include "diff/buffered_io.h"
 
@@ -13,7 +14,7 @@ namespace tq {
 
 namespace {
 
-constexpr int HeaderFields = 8;
+constexpr int HeaderFields = 11;  // version 2 writes the first 8; the last 3 stay zero
 
 std::string blockText(int bx, int by) {
     return "(" + std::to_string(bx) + ", " + std::to_string(by) + ")";
@@ -69,7 +70,8 @@ void fillBlock(const uint8_t* bytes, int count, TStaticBlock& block) {
 void encodeDiffHeader(const TDiffHeader& h, uint8_t* bytes) {
     std::memset(bytes, 0, DiffHeaderSize);
     const int32_t fields[HeaderFields] = {h.DiffVersion, h.StaticsIndexPos, h.OrigIndexCrc, h.OrigStaticsSize,
-                                          h.ModIndexCrc, h.ModStaticsSize,  h.MapIndexPos,  h.ModMapSum};
+                                          h.ModIndexCrc, h.ModStaticsSize,  h.MapIndexPos,  h.ModMapSum,
+                                          h.Facet,       h.BlocksWide,      h.BlocksHigh};
     for (int i = 0; i < HeaderFields; ++i) le::put32(bytes + 4 * i, uint32_t(fields[i]));
 }
 
@@ -82,6 +84,29 @@ void decodeDiffHeader(const uint8_t* bytes, TDiffHeader& h) {
     h.ModStaticsSize = le::i32(bytes + 20);
     h.MapIndexPos = le::i32(bytes + 24);
     h.ModMapSum = le::i32(bytes + 28);
+    h.Facet = le::i32(bytes + 32);
+    h.BlocksWide = le::i32(bytes + 36);
+    h.BlocksHigh = le::i32(bytes + 40);
+}
+
+int32_t DiffVersionFor(const WorldGeometry& world) {
+    return world.isClassic() ? ClassicDiffVersion : SizedDiffVersion;
+}
+
+WorldGeometry DiffHeaderWorld(const TDiffHeader& h) {
+    if (h.DiffVersion == ClassicDiffVersion) return WorldGeometry();
+    return WorldGeometry(h.Facet, h.BlocksWide, h.BlocksHigh);
+}
+
+TDiffHeader NewDiffHeader(const WorldGeometry& world) {
+    TDiffHeader h;
+    h.DiffVersion = DiffVersionFor(world);
+    if (h.DiffVersion != ClassicDiffVersion) {
+        h.Facet = world.facet;
+        h.BlocksWide = world.blocksWide;
+        h.BlocksHigh = world.blocksHigh;
+    }
+    return h;
 }
 
 void encodeDiffStaticsEntry(const TDiffStaticsEntry& entry, uint8_t* bytes) {
@@ -95,27 +120,36 @@ void decodeDiffStaticsEntry(const uint8_t* bytes, TDiffStaticsEntry& entry) {
 }
 
 uint32_t StaticsCrc(const StaticIndexBuffer& index, const Progress& progress) {
+    const WorldGeometry& world = index.world();
     uint32_t sum = 0;
-    for (int x = 0; x < BlocksX; ++x) {
-        for (const TStaticIndexRec& rec : index[size_t(x)])
-            sum ^= uint32_t(rec.Start) ^ uint32_t(rec.Length) ^ uint32_t(rec.Extra);
+    for (int x = 0; x < world.blocksWide; ++x) {
+        const TStaticIndexRec* column = index[size_t(x)];
+        for (int y = 0; y < world.blocksHigh; ++y)
+            sum ^= uint32_t(column[y].Start) ^ uint32_t(column[y].Length) ^ uint32_t(column[y].Extra);
         progress.pumpEvents();
     }
     return sum;
 }
 
 uint32_t MapFileSum(const std::string& mapPath, const Progress& progress) {
+    return MapFileSum(mapPath, WorldGeometry(), progress);
+}
+
+uint32_t MapFileSum(const std::string& mapPath, const WorldGeometry& world, const Progress& progress) {
     progress.report(0);
     auto file = openFile(mapPath, OpenMode::Read);
-    std::vector<uint8_t> column(MapColumnBytes);
-    static_assert(MapColumnBytes % 8 == 0);
+    // Columns are read whole. A column of an odd number of blocks ends in half a 64-bit
+    // pair; that last 32-bit word is taken on its own.
+    std::vector<uint8_t> column(world.mapColumnBytes());
     uint32_t sum = 0;
     int shown = 0;
-    for (int x = 0; x < BlocksX; ++x) {
+    for (int x = 0; x < world.blocksWide; ++x) {
         file->read(column.data(), column.size());
-        sum ^= xorWords(column.data(), column.size());
-        // The percentage of blocks done; a column is 512 blocks, so it moves at most once per column.
-        const int percent = int(int64_t(x + 1) * BlocksY * 100 / BlockCount);
+        const size_t whole = column.size() & ~size_t(7);
+        sum ^= xorWords(column.data(), whole);
+        for (size_t i = whole; i + 4 <= column.size(); i += 4) sum ^= le::u32(column.data() + i);
+        // The percentage of blocks done; it moves at most once per column.
+        const int percent = int(int64_t(x + 1) * world.blocksHigh * 100 / world.blockCount());
         if (percent != shown) {
             shown = percent;
             progress.report(percent);
@@ -195,26 +229,39 @@ void ReadBlockStatics(WindowedReader& statics, const TStaticIndexRec& entry, TSt
 void CheckDiffHeader(const TDiffHeader& h, uint64_t packageSize) {
     if (packageSize < uint64_t(DiffHeaderSize))
         invalid("it is shorter than its " + std::to_string(DiffHeaderSize) + "-byte header");
-    if (h.DiffVersion != CurrentDiffVersion)
-        invalid("version " + std::to_string(h.DiffVersion) + " is not supported (this program reads version " +
-                std::to_string(CurrentDiffVersion) + ")");
+    if (h.DiffVersion != ClassicDiffVersion && h.DiffVersion != SizedDiffVersion)
+        invalid("version " + std::to_string(h.DiffVersion) + " is not supported (this program reads versions " +
+                std::to_string(ClassicDiffVersion) + " and " + std::to_string(SizedDiffVersion) + ")");
+    if (h.DiffVersion == SizedDiffVersion) {
+        bool known = isFacet(h.Facet);
+        if (known) {
+            known = false;
+            for (const WorldGeometry& size : facetSizes(h.Facet))
+                known = known || (size.blocksWide == h.BlocksWide && size.blocksHigh == h.BlocksHigh);
+        }
+        if (!known)
+            invalid("it was made for a world of " + std::to_string(h.BlocksWide) + " \u00d7 " +
+                    std::to_string(h.BlocksHigh) + " blocks on facet " + std::to_string(h.Facet) +
+                    ", which is not one of the client's worlds");
+    }
+    const WorldGeometry world = DiffHeaderWorld(h);
     if (h.StaticsIndexPos == -1 && h.MapIndexPos == -1)
         invalid("it holds neither statics nor map (it was cut short while being generated)");
     auto tableFits = [&](int32_t pos, uint64_t tableSize) {
         return pos >= DiffHeaderSize && uint64_t(pos) <= packageSize && tableSize <= packageSize - uint64_t(pos);
     };
-    if (h.StaticsIndexPos != -1 && !tableFits(h.StaticsIndexPos, DiffStaticsIndexSize))
+    if (h.StaticsIndexPos != -1 && !tableFits(h.StaticsIndexPos, DiffStaticsIndexSize(world)))
         invalid("its statics index does not lie inside the file");
-    if (h.MapIndexPos != -1 && !tableFits(h.MapIndexPos, DiffMapIndexSize))
+    if (h.MapIndexPos != -1 && !tableFits(h.MapIndexPos, DiffMapIndexSize(world)))
         invalid("its map index does not lie inside the file");
 }
 
-void CheckDiffStaticsTable(const uint8_t* tableBytes, uint64_t packageSize) {
-    for (int n = 0; n < BlockCount; ++n) {
+void CheckDiffStaticsTable(const uint8_t* tableBytes, uint64_t packageSize, const WorldGeometry& world) {
+    for (int n = 0; n < world.blockCount(); ++n) {
         TDiffStaticsEntry e;
         decodeDiffStaticsEntry(tableBytes + size_t(n) * DiffStaticsEntrySize, e);
         if (e.unchanged() || e.emptied()) continue;
-        const std::string block = "the statics entry of block " + blockText(n / BlocksY, n % BlocksY);
+        const std::string block = "the statics entry of block " + blockText(n / world.blocksHigh, n % world.blocksHigh);
         if (e.Length < 0 || e.Length % StaticRecSize != 0)
             invalid(block + " has a length of " + std::to_string(e.Length) +
                     " bytes, which is not a whole number of statics");
@@ -226,12 +273,13 @@ void CheckDiffStaticsTable(const uint8_t* tableBytes, uint64_t packageSize) {
     }
 }
 
-void CheckDiffMapTable(const uint8_t* tableBytes, uint64_t packageSize) {
-    for (int n = 0; n < BlockCount; ++n) {
+void CheckDiffMapTable(const uint8_t* tableBytes, uint64_t packageSize, const WorldGeometry& world) {
+    for (int n = 0; n < world.blockCount(); ++n) {
         const int32_t pos = le::i32(tableBytes + size_t(n) * DiffMapEntrySize);
         if (pos == -1) continue;
         if (pos < DiffHeaderSize || uint64_t(pos) + MapBlockSize > packageSize)
-            invalid("the map entry of block " + blockText(n / BlocksY, n % BlocksY) + " points outside the file");
+            invalid("the map entry of block " + blockText(n / world.blocksHigh, n % world.blocksHigh) +
+                    " points outside the file");
     }
 }
 

@@ -12,18 +12,29 @@
 // pieces. A package is, in this order: a 1024-byte header, the statics data and the statics
 // index (when it has a statics part), the map data and the map index (when it has a map
 // part). Every integer is a 32-bit signed little-endian value; positions count from the
-// start of the package; every table is x-major (entry x*512 + y). docs/formats.md has the tables.
+// start of the package; every table is x-major (entry x*blocksHigh + y), one entry per block of
+// the package's world. Version 2 is the old clients' world (768 x 512 blocks) and nothing
+// else; version 3 is the same layout for any other world, whose facet and size the header
+// records. docs/formats.md has the tables.
 namespace tq {
 
 class WindowedReader;
 class AppendWriter;
 
 inline constexpr int DiffHeaderSize = 1024;
-inline constexpr int32_t CurrentDiffVersion = 2;
+inline constexpr int32_t ClassicDiffVersion = 2;  // the old clients' world
+inline constexpr int32_t SizedDiffVersion = 3;    // any other world; the header records it
 inline constexpr int DiffStaticsEntrySize = 8;
 inline constexpr int DiffMapEntrySize = 4;
-inline constexpr uint64_t DiffStaticsIndexSize = uint64_t(BlockCount) * DiffStaticsEntrySize;  // 3,145,728
-inline constexpr uint64_t DiffMapIndexSize = uint64_t(BlockCount) * DiffMapEntrySize;          // 1,572,864
+// The version a package of `world` is written in.
+int32_t DiffVersionFor(const WorldGeometry& world);
+// Table sizes for a world (3,145,728 and 1,572,864 bytes for the old clients' world).
+constexpr uint64_t DiffStaticsIndexSize(const WorldGeometry& world) {
+    return uint64_t(world.blockCount()) * DiffStaticsEntrySize;
+}
+constexpr uint64_t DiffMapIndexSize(const WorldGeometry& world) {
+    return uint64_t(world.blockCount()) * DiffMapEntrySize;
+}
 
 struct TDiffHeader {
     int32_t DiffVersion = 0;
@@ -34,7 +45,11 @@ struct TDiffHeader {
     int32_t ModStaticsSize = 0;
     int32_t MapIndexPos = 0;      // -1: no map part
     int32_t ModMapSum = 0;
-    // 992 reserved bytes follow on disk, all zero.
+    // Version 3 only (zero in version 2): the world the package was made for.
+    int32_t Facet = 0;
+    int32_t BlocksWide = 0;
+    int32_t BlocksHigh = 0;
+    // The rest of the 1024 bytes is reserved, all zero.
     friend bool operator==(const TDiffHeader&, const TDiffHeader&) = default;
 };
 
@@ -51,7 +66,17 @@ struct TDiffStaticsEntry {
 // One block of the map index: the position of the block's 196 bytes, or -1 (unchanged).
 using TDiffMapEntry = int32_t;
 
-// The tables in memory, x-major, indexed by blockNumber(x, y).
+// The world a package's header says it was made for: the old clients' world for version 2.
+// (Check the header first: this trusts its fields.)
+WorldGeometry DiffHeaderWorld(const TDiffHeader& header);
+// The header a package of `world` starts with (version and world set, parts to be filled in).
+TDiffHeader NewDiffHeader(const WorldGeometry& world);
+
+// "This package was made for a world of 768 × 512 blocks (a version 2 package), but the
+// original files are of 896 × 512 blocks"
+std::string PackageWorldMismatchMessage(const TDiffHeader& header, const WorldGeometry& files);
+
+// The tables in memory, x-major, indexed by world.blockNumber(x, y).
 using DiffStaticsTable = std::vector<TDiffStaticsEntry>;
 using DiffMapTable = std::vector<TDiffMapEntry>;
 
@@ -61,12 +86,13 @@ void encodeDiffStaticsEntry(const TDiffStaticsEntry& entry, uint8_t* bytes);
 void decodeDiffStaticsEntry(const uint8_t* bytes, TDiffStaticsEntry& entry);
 
 // Exclusive-or of the three words of every index entry: the "CRC value" a package is tied
-// to (equal to the xor of all 32-bit words of the first 4,718,592 bytes of staidx0.mul).
-// Pumps once per block column.
+// to (equal to the xor of all 32-bit words of the index file). Pumps once per block column.
 uint32_t StaticsCrc(const StaticIndexBuffer& index, const Progress& progress = {});
-// Exclusive-or of all 32-bit little-endian words of the first 77,070,336 bytes of a map
-// file; a shorter file fails with "Read beyond end of file". Bar 0, then the percentage of
-// blocks done whenever it changes, then 100; one pump per block column.
+// Exclusive-or of all 32-bit little-endian words of the blocks of `world` at the start of a
+// map file (bytes after the last block are not part of the world); a shorter file fails with
+// "Read beyond end of file". Bar 0, then the percentage of blocks done whenever it changes,
+// then 100; one pump per block column. The form without a world is the old clients' world.
+uint32_t MapFileSum(const std::string& mapPath, const WorldGeometry& world, const Progress& progress = {});
 uint32_t MapFileSum(const std::string& mapPath, const Progress& progress = {});
 
 // Start and Length equal; Extra is not compared.
@@ -95,8 +121,8 @@ void ReadBlockStatics(WindowedReader& statics, const TStaticIndexRec& entry, TSt
 // Checks a package's header and tables against its size before anything is applied.
 // Packages come from strangers: each throws tq::Error "Invalid TQD file: ..." on the first fault.
 void CheckDiffHeader(const TDiffHeader& header, uint64_t packageSize);
-// Check every entry of a whole table, given as its raw bytes.
-void CheckDiffStaticsTable(const uint8_t* tableBytes, uint64_t packageSize);
-void CheckDiffMapTable(const uint8_t* tableBytes, uint64_t packageSize);
+// Check every entry of a whole table of the package's world, given as its raw bytes.
+void CheckDiffStaticsTable(const uint8_t* tableBytes, uint64_t packageSize, const WorldGeometry& world = {});
+void CheckDiffMapTable(const uint8_t* tableBytes, uint64_t packageSize, const WorldGeometry& world = {});
 
 } // namespace tq

@@ -2,6 +2,7 @@
 
 #include "core/bytes.h"
 #include "core/error.h"
+#include "core/facets.h"
 #include "core/file_system.h"
 #include "core/int_parse.h"
 #include "core/map_file.h"
@@ -45,16 +46,17 @@ struct ColumnRun {
     int first = -1;  // first touched block row, -1 when none
     int last = -1;
     bool partial = false;  // some block of the run is only partly covered
-    std::array<uint8_t, BlocksY> kind{};  // BlockInArea of every block of the column
+    std::vector<uint8_t> kind;  // BlockInArea of every block of the column
 
     bool touched() const { return first >= 0; }
     int count() const { return last - first + 1; }
 };
 
-void classifyColumn(const FillClearArea& a, int x, ColumnRun& run) {
+void classifyColumn(const FillClearArea& a, const WorldGeometry& world, int x, ColumnRun& run) {
     run.first = run.last = -1;
     run.partial = false;
-    for (int y = 0; y < BlocksY; ++y) {
+    run.kind.assign(size_t(world.blocksHigh), 0);
+    for (int y = 0; y < world.blocksHigh; ++y) {
         const int kind = BlockInArea(a.Top, a.Left, a.Right, a.Bottom, uint16_t(x), uint16_t(y));
         run.kind[size_t(y)] = uint8_t(kind);
         if (kind == 0) continue;
@@ -68,8 +70,8 @@ bool cellInside(const FillClearArea& a, uint32_t x, uint32_t y) {
     return y >= a.Top && x >= a.Left && x <= a.Right && y <= a.Bottom;
 }
 
-void reportColumn(const Progress& progress, int x) {
-    progress.report(x * 100 / (BlocksX - 1));
+void reportColumn(const Progress& progress, const WorldGeometry& world, int x) {
+    progress.report(x * 100 / (world.blocksWide - 1));
     progress.pumpEvents();
 }
 
@@ -104,30 +106,31 @@ void checkPartialEntry(const TStaticIndexRec& entry, uint64_t staticsSize) {
     if (uint64_t(entry.Start) + uint64_t(entry.Length) > staticsSize) throw Error(msg::ReadBeyondEnd);
 }
 
-using Runs = std::array<ColumnRun, BlocksX>;
+using Runs = std::vector<ColumnRun>;  // one per block column
 
-// The most bytes one read or write of a pass moves (at least one block column of the map).
+// The most bytes one read or write of a pass moves (at least one block column of the map:
+// no facet is higher than 5,350 blocks).
 constexpr size_t PieceBytes = 1 << 20;
-static_assert(PieceBytes >= MapColumnBytes);
 
 class FillClearRun {
 public:
-    FillClearRun(const FillClearInput& input, const FillClearArea& area, const Progress& progress)
-        : input_(input), area_(area), progress_(progress) {}
+    FillClearRun(const FillClearInput& input, const FillClearArea& area, const WorldGeometry& world,
+                 const Progress& progress)
+        : input_(input), area_(area), world_(world), progress_(progress) {}
 
     FillClearResult run(const FillTile* tile) {
         // Every column's run, once: it fixes how far each file must reach and which
         // statics entries must be checked before anything is written.
-        auto runs = std::make_unique<Runs>();
+        auto runs = std::make_unique<Runs>(size_t(world_.blocksWide));
         bool anyPartial = false;
         uint64_t indexEnd = 0, mapEnd = 0;
-        for (int x = 0; x < BlocksX; ++x) {
+        for (int x = 0; x < world_.blocksWide; ++x) {
             ColumnRun& run = (*runs)[size_t(x)];
-            classifyColumn(area_, x, run);
+            classifyColumn(area_, world_, x, run);
             if (!run.touched()) continue;
             anyPartial = anyPartial || run.partial;
-            indexEnd = staticIndexOffset(x, run.last) + StaticIndexRecSize;
-            mapEnd = mapBlockOffset(x, run.last) + MapBlockSize;
+            indexEnd = world_.staticIndexOffset(x, run.last) + StaticIndexRecSize;
+            mapEnd = world_.mapBlockOffset(x, run.last) + MapBlockSize;
         }
 
         std::unique_ptr<File> staidx, statics, map;
@@ -154,7 +157,7 @@ public:
 
 private:
     void checkPartialEntries(File& staidx, uint64_t staticsSize, const Runs& runs) {
-        for (int x = 0; x < BlocksX; ++x) {
+        for (int x = 0; x < world_.blocksWide; ++x) {
             const ColumnRun& run = runs[size_t(x)];
             if (!run.partial) continue;
             readIndexRun(staidx, x, run);
@@ -168,7 +171,7 @@ private:
     }
 
     void readIndexRun(File& staidx, int x, const ColumnRun& run) {
-        staidx.seek(staticIndexOffset(x, run.first));
+        staidx.seek(world_.staticIndexOffset(x, run.first));
         staidx.read(indexSlice_.data(), size_t(run.count()) * StaticIndexRecSize);
     }
 
@@ -177,7 +180,7 @@ private:
     void staticsPass(File& staidx, File* statics, const Runs& runs) {
         auto block = std::make_unique<TStaticBlock>();
         forEachPiece(runs, StaticIndexRecSize, [&](int x0, int x1, size_t bytes) {
-            const uint64_t at = staticIndexOffset(x0, runs[size_t(x0)].first);
+            const uint64_t at = world_.staticIndexOffset(x0, runs[size_t(x0)].first);
             bool partial = false;
             for (int x = x0; x <= x1; ++x) partial = partial || runs[size_t(x)].partial;
             if (partial) {
@@ -241,7 +244,7 @@ private:
             sameCells[c * MapCellSize + 2] = static_cast<uint8_t>(tile.altitude);
         }
         forEachPiece(runs, MapBlockSize, [&](int x0, int x1, size_t bytes) {
-            const uint64_t at = mapBlockOffset(x0, runs[size_t(x0)].first);
+            const uint64_t at = world_.mapBlockOffset(x0, runs[size_t(x0)].first);
             map.seek(at);
             map.read(piece_.data(), bytes);
             uint8_t* next = piece_.data();
@@ -280,33 +283,45 @@ private:
     // for every column, after the piece that holds it.
     template <class Work>
     void forEachPiece(const Runs& runs, size_t recordSize, Work work) {
-        for (int x = 0; x < BlocksX;) {
+        for (int x = 0; x < world_.blocksWide;) {
             if (!runs[size_t(x)].touched()) {
-                reportColumn(progress_, x++);
+                reportColumn(progress_, world_, x++);
                 continue;
             }
             int end = x;
             size_t bytes = size_t(runs[size_t(x)].count()) * recordSize;
-            while (end + 1 < BlocksX && runs[size_t(end)].last == BlocksY - 1 && runs[size_t(end + 1)].first == 0) {
+            while (end + 1 < world_.blocksWide && runs[size_t(end)].last == world_.blocksHigh - 1 &&
+                   runs[size_t(end + 1)].first == 0) {
                 const size_t more = size_t(runs[size_t(end + 1)].count()) * recordSize;
                 if (bytes + more > PieceBytes) break;
                 bytes += more;
                 ++end;
             }
             work(x, end, bytes);
-            for (; x <= end; ++x) reportColumn(progress_, x);
+            for (; x <= end; ++x) reportColumn(progress_, world_, x);
         }
     }
 
     const FillClearInput& input_;
     FillClearArea area_;
+    WorldGeometry world_;
     const Progress& progress_;
     FillClearResult result_;
-    std::array<uint8_t, StaticIndexColumnBytes> indexSlice_{};
+    std::vector<uint8_t> indexSlice_ = std::vector<uint8_t>(world_.staticIndexColumnBytes());
     std::vector<uint8_t> piece_ = std::vector<uint8_t>(PieceBytes);
 };
 
 } // namespace
+
+WorldGeometry FillClearWorld(const FillClearInput& input) {
+    std::vector<WorldFile> files;
+    if (input.ClearStatics) {
+        files.push_back({WorldFileKind::StaticIndex, input.StaIdxPath, true});
+        files.push_back({WorldFileKind::Statics, input.StaticsPath});
+    }
+    if (input.FillMap) files.push_back({WorldFileKind::Map, input.MapPath, true});
+    return resolveWorld(files, input.Facet);
+}
 
 FillClearResult FillClear(const FillClearInput& input, const Progress& progress) {
     // All text first, so a typing error changes no file.
@@ -314,7 +329,8 @@ FillClearResult FillClear(const FillClearInput& input, const Progress& progress)
     FillTile tile;
     if (input.FillMap) tile = parseFillTile(input);
     if (!input.ClearStatics && !input.FillMap) return {};
-    FillClearRun run(input, area, progress);
+    const WorldGeometry world = FillClearWorld(input);
+    FillClearRun run(input, area, world, progress);
     return run.run(input.FillMap ? &tile : nullptr);
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 #include "core/progress.h"
+#include "core/world.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tq {
@@ -39,6 +41,7 @@ struct FillClearInput {
     std::string MapPath;
     std::string Tile;             // a tile group name, or a tile id as 2-byte spaced hex ("00 A8")
     std::string Altitude = "0";  // integer text; its low 8 bits are stored
+    std::optional<int> Facet;     // where the file names do not tell it
 };
 
 struct FillClearResult {
@@ -53,7 +56,10 @@ struct FillClearResult {
 // and altitude only when the map is filled); then the files the chosen passes need are
 // opened and checked (sizes, and every partly covered block's statics entry) before the
 // first byte is written. Progress: x*100/767 after each block column of each pass, with
-// a pump. Nothing happens when neither pass is chosen.
+// a pump. Nothing happens when neither pass is chosen. The files the passes use must be of
+// one world (FillClearWorld); borders beyond it touch nothing there.
 FillClearResult FillClear(const FillClearInput& input, const Progress& progress = {});
+// The world of the files the chosen passes use; throws when they are not of one world.
+WorldGeometry FillClearWorld(const FillClearInput& input);
 
 } // namespace tq

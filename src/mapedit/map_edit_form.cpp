@@ -199,7 +199,7 @@ void TTQMapEditForm::buildControls() {
     left->addWidget(GridBox);
     middle->addLayout(left);
 
-    MainDrawGrid = new DrawGridView(CellsX, CellsY, central);
+    MainDrawGrid = new DrawGridView(world_.cellsWide(), world_.cellsHigh(), central);
     MainDrawGrid->setObjectName("MainDrawGrid");
     MainDrawGrid->setCellSize(cellSize_, cellSize_);
     MainDrawGrid->setGridLineWidth(0);
@@ -392,7 +392,10 @@ void TTQMapEditForm::openMapFile(const std::string& path) {
     // A failed opening is not reported now; every later cell access reports it.
     try {
         map_ = openFile(path, OpenMode::ReadWrite);
+        world_ = MapFileWorld(path, {}, true);
+        history_.setWorld(world_);
     } catch (const std::exception& e) {
+        map_.reset();
         mapOpenError_ = e.what();
     }
 }
@@ -490,6 +493,7 @@ void TTQMapEditForm::paintMapCells(QPainter& p, int c0, int r0, int c1, int r1) 
     o.gridLineColor = MainDrawGrid->gridLineColor();
     o.altitudeLabels = showAltitudeButtons->checkedId() == 0;
     o.font = font();
+    o.world = world_;
     const QPoint origin = MainDrawGrid->cellRect(c0, r0).topLeft();
     const CellRect cells{c0, r0, c1, r1};
     try {
@@ -546,7 +550,7 @@ void TTQMapEditForm::UpdateMapEditStatus() {
     std::optional<TMapCell> cell;
     QString left;
     try {
-        if (CheckMapEditPaths()) cell = ReadMapCell(mapFile(), pointerX_, pointerY_);
+        if (CheckMapEditPaths()) cell = ReadMapCell(mapFile(), world_, pointerX_, pointerY_);
         left = QString::fromStdString(mapPositionStatus(pointerX_, pointerY_, cell));
     } catch (...) {
         left = QStringLiteral("X=%1 - Y=%2").arg(pointerX_).arg(pointerY_);
@@ -561,8 +565,8 @@ void TTQMapEditForm::UpdateMapEditStatus() {
 void TTQMapEditForm::MainDrawGridMouseMove(const QPoint& pos) {
     int c, r;
     MainDrawGrid->mouseToCell(pos, c, r);
-    pointerX_ = std::clamp(std::max(c, 0), 0, CellsX - 1);
-    pointerY_ = std::clamp(std::max(r, 0), 0, CellsY - 1);
+    pointerX_ = std::clamp(std::max(c, 0), 0, world_.cellsWide() - 1);
+    pointerY_ = std::clamp(std::max(r, 0), 0, world_.cellsHigh() - 1);
     UpdateMapEditStatus();
 }
 
@@ -599,8 +603,8 @@ void TTQMapEditForm::CoordGoBtnClick() {
         bool& flag;
         ~Resume() { flag = false; }
     } resume{paintingSuspended_};
-    const int x = std::clamp<int32_t>(parseInt(str(XJumpEdit->text())), 0, CellsX - 1);
-    const int y = std::clamp<int32_t>(parseInt(str(YJumpEdit->text())), 0, CellsY - 1);
+    const int x = std::clamp<int32_t>(parseInt(str(XJumpEdit->text())), 0, world_.cellsWide() - 1);
+    const int y = std::clamp<int32_t>(parseInt(str(YJumpEdit->text())), 0, world_.cellsHigh() - 1);
     // Stepping off first makes the final move scroll the target into view even when it
     // is the current cell already.
     if (x == MainDrawGrid->col()) MainDrawGrid->setCol(std::abs(x - 1));
@@ -626,12 +630,12 @@ void TTQMapEditForm::MainDrawGridKeyDown(QKeyEvent* event) {
         if (MainDrawGrid->topRow() > 0) MainDrawGrid->setTopRow(MainDrawGrid->topRow() - 1);
         break;
     case Qt::Key_Right:
-        moves = c < CellsX - 1;
-        if (MainDrawGrid->leftCol() < CellsX) MainDrawGrid->setLeftCol(MainDrawGrid->leftCol() + 1);
+        moves = c < world_.cellsWide() - 1;
+        if (MainDrawGrid->leftCol() < world_.cellsWide()) MainDrawGrid->setLeftCol(MainDrawGrid->leftCol() + 1);
         break;
     case Qt::Key_Down:
-        moves = r < CellsY - 1;
-        if (MainDrawGrid->topRow() < CellsY) MainDrawGrid->setTopRow(MainDrawGrid->topRow() + 1);
+        moves = r < world_.cellsHigh() - 1;
+        if (MainDrawGrid->topRow() < world_.cellsHigh()) MainDrawGrid->setTopRow(MainDrawGrid->topRow() + 1);
         break;
     }
     if (moves) skipNextSelect_ = true;
@@ -668,13 +672,13 @@ void TTQMapEditForm::MainDrawGridSelectCell(int col, int row) {
                 if (on) h.endStep();
             }
         } close{history_, single};
-        for (const CellPos& p : brushCells(col, row, BrushSizeMover->value())) PaintMapCell(p.x, p.y);
+        for (const CellPos& p : brushCells(col, row, BrushSizeMover->value(), world_)) PaintMapCell(p.x, p.y);
     });
     if (!ok) MainDrawGrid->cancelDrag();
 }
 
 void TTQMapEditForm::PaintMapCell(int x, int y) {
-    const TMapCell before = tq::PaintMapCell(mapFile(), x, y, paintSettings());
+    const TMapCell before = tq::PaintMapCell(mapFile(), x, y, paintSettings(), world_);
     history_.recordCell(x, y, before);
     MainDrawGrid->invalidateCell(x, y);
 }
@@ -748,13 +752,15 @@ void TTQMapEditForm::APPENDClick() {
     const CellRect rect{g.DFX, g.DFY, g.DTX, g.DTY};
     std::vector<uint8_t> before;
     bool haveBefore = false;
-    if (!rect.empty() && rect.insideMap() && CellRect{g.SFX, g.SFY, g.STX, g.STY}.insideMap()) {
-        try {
+    WorldGeometry destWorld;
+    try {
+        destWorld = MapFileWorld(destination, {}, true);
+        if (!rect.empty() && rect.insideMap(destWorld)) {
             auto file = openFile(destination, OpenMode::Read);
-            ReadMapCellBytes(*file, rect, before);
+            ReadMapCellBytes(*file, rect, before, destWorld);
             haveBefore = true;
-        } catch (const Error&) {
         }
+    } catch (const Error&) {
     }
     try {
         CopyMapRegion(source, destination, g);
@@ -765,15 +771,15 @@ void TTQMapEditForm::APPENDClick() {
             try {
                 std::vector<uint8_t> now;
                 auto file = openFile(destination, OpenMode::Read);
-                ReadMapCellBytes(*file, rect, now);
-                if (now != before) history_.recordRegion(destination, rect, std::move(before));
+                ReadMapCellBytes(*file, rect, now, destWorld);
+                if (now != before) history_.recordRegion(destination, rect, std::move(before), destWorld);
             } catch (...) {
             }
         }
         MainDrawGrid->invalidateGrid();
         throw;
     }
-    if (haveBefore) history_.recordRegion(destination, rect, std::move(before));
+    if (haveBefore) history_.recordRegion(destination, rect, std::move(before), destWorld);
     APPEND->setText("Ready to Copy");
     MainDrawGrid->invalidateGrid();
 }

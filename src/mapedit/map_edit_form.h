@@ -115,6 +115,7 @@ private:
     QLabel* statusPanels[2];
 
     std::unique_ptr<File> map_;
+    WorldGeometry world_;  // of the open map (the old clients' world until one opens)
     std::string mapOpenError_;
     std::string historyPath_;
     bool mapChanged_ = false;

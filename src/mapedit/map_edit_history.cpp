@@ -9,6 +9,7 @@ namespace tq {
 void MapEditHistory::beginStep() {
     if (open_) endStep();
     current_ = Step{};
+    current_.world = world_;
     open_ = true;
 }
 
@@ -24,9 +25,11 @@ void MapEditHistory::endStep() {
     current_ = Step{};
 }
 
-void MapEditHistory::recordRegion(const std::string& path, const CellRect& rect, std::vector<uint8_t> before) {
+void MapEditHistory::recordRegion(const std::string& path, const CellRect& rect, std::vector<uint8_t> before,
+                                  const WorldGeometry& world) {
     if (open_) endStep();
     Step step;
+    step.world = world;
     step.path = path;
     step.rect = rect;
     step.bytes = std::move(before);
@@ -48,8 +51,8 @@ void MapEditHistory::swap(File& map, Step& step, bool reverse) {
     if (!step.path.empty()) {
         auto file = openFile(step.path, OpenMode::ReadWrite);
         std::vector<uint8_t> now;
-        ReadMapCellBytes(*file, step.rect, now);
-        WriteMapCellBytes(*file, step.rect, step.bytes);
+        ReadMapCellBytes(*file, step.rect, now, step.world);
+        WriteMapCellBytes(*file, step.rect, step.bytes, step.world);
         file->close();
         step.bytes = std::move(now);
         return;
@@ -57,11 +60,11 @@ void MapEditHistory::swap(File& map, Step& step, bool reverse) {
     // Read everything first, so a failing read writes nothing. A cell touched twice in
     // one step ends with the value of the write that comes last in this direction.
     std::vector<TMapCell> now(step.cells.size());
-    for (size_t i = 0; i < step.cells.size(); ++i) now[i] = ReadMapCell(map, step.cells[i].x, step.cells[i].y);
+    for (size_t i = 0; i < step.cells.size(); ++i) now[i] = ReadMapCell(map, step.world, step.cells[i].x, step.cells[i].y);
     const size_t n = step.cells.size();
     for (size_t k = 0; k < n; ++k) {
         const CellEntry& e = step.cells[reverse ? n - 1 - k : k];
-        WriteMapCell(map, e.x, e.y, e.cell);
+        WriteMapCell(map, step.world, e.x, e.y, e.cell);
     }
     for (size_t i = 0; i < n; ++i) step.cells[i].cell = now[i];
 }

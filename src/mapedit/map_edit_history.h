@@ -18,6 +18,8 @@ class File;
 // write still goes to the file at once; the history only remembers.
 class MapEditHistory {
 public:
+    // The world of the editor's own map file (its cells' positions); set when it opens.
+    void setWorld(const WorldGeometry& world) { world_ = world; }
     // Painting: cells written through the editor's own map file, collected per stroke.
     void beginStep();
     void recordCell(int x, int y, const TMapCell& before);
@@ -26,7 +28,9 @@ public:
 
     // A region copy into the map file at `path` (possibly the editor's own): the
     // rectangle's cells as they were before, raw, row by row.
-    void recordRegion(const std::string& path, const CellRect& rect, std::vector<uint8_t> before);
+    // `world` is that file's.
+    void recordRegion(const std::string& path, const CellRect& rect, std::vector<uint8_t> before,
+                      const WorldGeometry& world = {});
 
     bool canUndo() const { return !undo_.empty(); }
     bool canRedo() const { return !redo_.empty(); }
@@ -49,6 +53,7 @@ private:
         std::string path;              // region step: file and rectangle
         CellRect rect;
         std::vector<uint8_t> bytes;
+        WorldGeometry world;  // of the file the step wrote
         size_t size() const { return cells.size() * sizeof(CellEntry) + bytes.size() + sizeof(Step); }
     };
     static void swap(File& map, Step& step, bool reverse);
@@ -56,6 +61,7 @@ private:
 
     std::deque<Step> undo_, redo_;
     Step current_;
+    WorldGeometry world_;
     bool open_ = false;
     size_t held_ = 0;
 };

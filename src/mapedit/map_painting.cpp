@@ -14,7 +14,7 @@ std::vector<std::string> drawingModeNames() {
     return names;
 }
 
-std::vector<CellPos> brushCells(int c, int r, int brushSize) {
+std::vector<CellPos> brushCells(int c, int r, int brushSize, const WorldGeometry& world) {
     // The order matters in group modes: each cell takes the next random number.
     static const CellPos size2[] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
     static const CellPos size3[] = {{0, 0}, {0, 2}, {1, 0}, {2, 0}, {0, 1}, {1, 1}, {2, 1}, {1, 2}, {2, 2}};
@@ -22,7 +22,7 @@ std::vector<CellPos> brushCells(int c, int r, int brushSize) {
     auto add = [&](const CellPos* offsets, size_t n) {
         for (size_t i = 0; i < n; ++i) {
             const CellPos p{c + offsets[i].x, r + offsets[i].y};
-            if (validCell(p.x, p.y)) cells.push_back(p);
+            if (world.validCell(p.x, p.y)) cells.push_back(p);
         }
     };
     static const CellPos size1[] = {{0, 0}};
@@ -49,9 +49,9 @@ TMapCell paintedCell(const TMapCell& old, const PaintSettings& s) {
     return cell;
 }
 
-TMapCell PaintMapCell(File& map, int x, int y, const PaintSettings& settings) {
-    const TMapCell before = ReadMapCell(map, x, y);
-    WriteMapCell(map, x, y, paintedCell(before, settings));
+TMapCell PaintMapCell(File& map, int x, int y, const PaintSettings& settings, const WorldGeometry& world) {
+    const TMapCell before = ReadMapCell(map, world, x, y);
+    WriteMapCell(map, world, x, y, paintedCell(before, settings));
     return before;
 }
 

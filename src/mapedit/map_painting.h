@@ -38,9 +38,9 @@ struct CellPos {
 };
 
 // The cells a brush of size 1..3 with its top-left cell at (c, r) paints, in painting
-// order. Cells beyond the map's last column or row are left out: they have no place in
+// order. Cells beyond the map's (world's) last column or row are left out: they have no place in
 // the file.
-std::vector<CellPos> brushCells(int c, int r, int brushSize);
+std::vector<CellPos> brushCells(int c, int r, int brushSize, const WorldGeometry& world = {});
 
 // The cell after painting: the tile by the drawing mode (a new random pick per call in a
 // group mode), the altitude by the altitude mode, clamped to -128..127.
@@ -48,7 +48,7 @@ TMapCell paintedCell(const TMapCell& old, const PaintSettings& settings);
 
 // Reads the cell, paints it and writes its 3 bytes straight back. Returns the cell as it
 // was before, for the undo history.
-TMapCell PaintMapCell(File& map, int x, int y, const PaintSettings& settings);
+TMapCell PaintMapCell(File& map, int x, int y, const PaintSettings& settings, const WorldGeometry& world = {});
 
 // A number typed into the Z box: clamped to -128..127; false when the text is no number.
 bool parseZValue(const std::string& text, int& z);

@@ -58,7 +58,7 @@ void MapRenderer::render(QPainter& painter, QPoint origin, const CellRect& cells
                                  std::min(cells.x1, bx * BlockSize + BlockSize - 1), cells.y1};
             try {
                 if (!map) throw std::runtime_error("The map file is not open");
-                ReadMapCellRect(*map, strip, column_);
+                ReadMapCellRect(*map, strip, column_, o.world);
             } catch (...) {
                 failure = std::current_exception();
                 for (int x = strip.x0; x <= cells.x1; ++x) known[size_t(x - cells.x0)] = false;

@@ -25,6 +25,7 @@ struct MapRenderOptions {
     // False while a path box is red: cells are not read and show white.
     bool pathsValid = true;
     QFont font;
+    WorldGeometry world;  // the open map's
 };
 
 // Draws map cells from the open map file. The visible cells are read block column by

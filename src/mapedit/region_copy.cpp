@@ -1,7 +1,9 @@
 #include "mapedit/region_copy.h"
 
 #include "core/error.h"
+#include "core/facets.h"
 #include "core/file_system.h"
+#include "core/map_file.h"
 #include "core/int_parse.h"
 #include "core/world.h"
 
@@ -39,11 +41,11 @@ std::string rectText(const Rect& r) {
            std::to_string(r.y1) + ")";
 }
 
-void requireInsideMap(const Rect& r, const char* which) {
-    if (!validCell(r.x0, r.y0) || !validCell(r.x1, r.y1))
+void requireInsideMap(const Rect& r, const WorldGeometry& world, const char* which) {
+    if (!world.validCell(r.x0, r.y0) || !world.validCell(r.x1, r.y1))
         throw Error(std::string("The ") + which + " area " + rectText(r) +
-                    " reaches outside the map: columns are 0.." + std::to_string(CellsX - 1) + " and rows 0.." +
-                    std::to_string(CellsY - 1) + ".");
+                    " reaches outside the map: columns are 0.." + std::to_string(world.cellsWide() - 1) +
+                    " and rows 0.." + std::to_string(world.cellsHigh() - 1) + ".");
 }
 
 // The cells of a rectangle in memory, 3 bytes each as in the file, column by column.
@@ -66,12 +68,12 @@ constexpr size_t cellInBlock(int cx, int cy) {
 }
 
 // Reads every cell of the grid's rectangle: per block column, one read of the blocks it spans.
-void readCells(File& map, CellGrid& grid) {
+void readCells(File& map, const WorldGeometry& world, CellGrid& grid) {
     const Rect& r = grid.rect();
     const int by0 = r.y0 / BlockSize, by1 = r.y1 / BlockSize;
     std::vector<uint8_t> run(size_t(by1 - by0 + 1) * MapBlockSize);
     for (int bx = r.x0 / BlockSize; bx <= r.x1 / BlockSize; ++bx) {
-        map.seek(mapBlockOffset(bx, by0));
+        map.seek(world.mapBlockOffset(bx, by0));
         map.read(run.data(), run.size());
         const int xa = std::max(r.x0, bx * BlockSize), xb = std::min(r.x1, bx * BlockSize + BlockSize - 1);
         for (int x = xa; x <= xb; ++x)
@@ -86,7 +88,7 @@ void readCells(File& map, CellGrid& grid) {
 // Writes the cells of `dest`, cell (x, y) taken from grid cell (x - dx, y - dy). Only cell
 // bytes inside the rectangle are written: a block's rows inside it are one write when
 // they span the whole block width, else one write per row.
-void writeCells(File& map, const Rect& dest, CellGrid& grid, int dx, int dy) {
+void writeCells(File& map, const WorldGeometry& world, const Rect& dest, CellGrid& grid, int dx, int dy) {
     uint8_t buffer[MapBlockCellBytes];
     for (int bx = dest.x0 / BlockSize; bx <= dest.x1 / BlockSize; ++bx) {
         const int cx0 = std::max(dest.x0, bx * BlockSize) - bx * BlockSize;
@@ -97,7 +99,7 @@ void writeCells(File& map, const Rect& dest, CellGrid& grid, int dx, int dy) {
             auto put = [&](int cx, int cy, uint8_t* out) {
                 std::memcpy(out, grid.at(bx * BlockSize + cx - dx, by * BlockSize + cy - dy), MapCellSize);
             };
-            const uint64_t block = mapBlockOffset(bx, by);
+            const uint64_t block = world.mapBlockOffset(bx, by);
             if (cx0 == 0 && cx1 == BlockSize - 1) {
                 size_t n = 0;
                 for (int cy = cy0; cy <= cy1; ++cy)
@@ -116,18 +118,26 @@ void writeCells(File& map, const Rect& dest, CellGrid& grid, int dx, int dy) {
     }
 }
 
-void requireReach(File& map, const Rect& r) {
-    if (map.size() < mapBlockOffset(r.x1 / BlockSize, r.y1 / BlockSize) + MapBlockSize)
+void requireReach(File& map, const WorldGeometry& world, const Rect& r) {
+    if (map.size() < world.mapBlockOffset(r.x1 / BlockSize, r.y1 / BlockSize) + MapBlockSize)
         throw Error(msg::ReadBeyondEnd);
+}
+
+// The facet given for the copy counts for a file whose name does not tell its own.
+std::optional<int> facetOf(const std::string& path, std::optional<int> facet) {
+    if (const auto named = facetFromFileName(path)) return named;
+    return facet;
 }
 
 } // namespace
 
-int64_t CopyMapRegion(const std::string& sourcePath, const std::string& destinationPath, const MapRegionTexts& corners) {
-    return CopyMapRegion(sourcePath, destinationPath, parseMapRegion(corners));
+int64_t CopyMapRegion(const std::string& sourcePath, const std::string& destinationPath, const MapRegionTexts& corners,
+                      std::optional<int> facet) {
+    return CopyMapRegion(sourcePath, destinationPath, parseMapRegion(corners), facet);
 }
 
-int64_t CopyMapRegion(const std::string& sourcePath, const std::string& destinationPath, const MapRegion& g) {
+int64_t CopyMapRegion(const std::string& sourcePath, const std::string& destinationPath, const MapRegion& g,
+                      std::optional<int> facet) {
     // 64-bit differences: the boxes accept any 32-bit number.
     const int64_t width = int64_t(g.STX) - g.SFX, height = int64_t(g.STY) - g.SFY;
     if (width != int64_t(g.DTX) - g.DFX || height != int64_t(g.DTY) - g.DFY) throw Error(BoundariesWrongMessage);
@@ -135,18 +145,20 @@ int64_t CopyMapRegion(const std::string& sourcePath, const std::string& destinat
     if (width < 0 || height < 0) return 0;
     const Rect source{g.SFX, g.SFY, g.STX, g.STY};
     const Rect dest{g.DFX, g.DFY, g.DTX, g.DTY};
-    requireInsideMap(source, "source");
-    requireInsideMap(dest, "destination");
 
+    // Each map has its own world: copying between facets (or sizes) is a normal use.
     const bool sameFile = fileSystem().sameFile(sourcePath, destinationPath);
     std::unique_ptr<File> in;
-    if (!sameFile) {
-        in = openFile(sourcePath, OpenMode::Read);
-        requireReach(*in, source);
-    }
+    if (!sameFile) in = openFile(sourcePath, OpenMode::Read);
     auto out = openFile(destinationPath, OpenMode::ReadWrite);
-    requireReach(*out, dest);
-    if (sameFile) requireReach(*out, source);
+    const WorldGeometry sourceWorld = sameFile ? MapFileWorld(destinationPath, facetOf(destinationPath, facet), true)
+                                               : MapFileWorld(sourcePath, facetOf(sourcePath, facet), true);
+    const WorldGeometry destWorld = MapFileWorld(destinationPath, facetOf(destinationPath, facet), true);
+    requireInsideMap(source, sourceWorld, "source");
+    requireInsideMap(dest, destWorld, "destination");
+    if (in) requireReach(*in, sourceWorld, source);
+    requireReach(*out, destWorld, dest);
+    if (sameFile) requireReach(*out, destWorld, source);
 
     const int dx = dest.x0 - source.x0, dy = dest.y0 - source.y0;
     if (sameFile && source.overlaps(dest)) {
@@ -156,14 +168,14 @@ int64_t CopyMapRegion(const std::string& sourcePath, const std::string& destinat
         const Rect both{std::min(source.x0, dest.x0), std::min(source.y0, dest.y0), std::max(source.x1, dest.x1),
                         std::max(source.y1, dest.y1)};
         CellGrid grid(both);
-        readCells(*out, grid);
+        readCells(*out, destWorld, grid);
         for (int i = source.x0; i <= source.x1; ++i)
             for (int j = source.y0; j <= source.y1; ++j) std::memcpy(grid.at(i + dx, j + dy), grid.at(i, j), MapCellSize);
-        writeCells(*out, dest, grid, 0, 0);
+        writeCells(*out, destWorld, dest, grid, 0, 0);
     } else {
         CellGrid grid(source);
-        readCells(in ? *in : *out, grid);
-        writeCells(*out, dest, grid, dx, dy);
+        readCells(in ? *in : *out, sourceWorld, grid);
+        writeCells(*out, destWorld, dest, grid, dx, dy);
     }
     out->close();
     if (in) in->close();

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tq {
@@ -33,12 +34,14 @@ MapRegion parseMapRegion(const MapRegionTexts& texts);
 // the run is copied with its new content.
 //
 // Refused before anything is written: rectangles of different sizes (BoundariesWrongMessage),
-// a rectangle with a cell outside the map, a file too short for its rectangle. A second
-// corner before the first gives an empty rectangle: nothing is copied.
+// a rectangle with a cell outside its map, a file too short for its rectangle. A second
+// corner before the first gives an empty rectangle: nothing is copied. Each map has its own
+// world (facet from its name, or `facet` where the name does not tell; size from its length),
+// so a region can go from one facet to another.
 // Returns the number of cells copied.
 int64_t CopyMapRegion(const std::string& sourcePath, const std::string& destinationPath,
-                      const MapRegionTexts& corners);
+                      const MapRegionTexts& corners, std::optional<int> facet = {});
 int64_t CopyMapRegion(const std::string& sourcePath, const std::string& destinationPath,
-                      const MapRegion& region);
+                      const MapRegion& region, std::optional<int> facet = {});
 
 } // namespace tq

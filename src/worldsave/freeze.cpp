@@ -52,6 +52,13 @@ struct MarkedBlock {
 
 } // namespace
 
+bool WorldSaveCoversFacet(int facet, bool sharedWorld) { return facet == 0 || (facet == 1 && sharedWorld); }
+
+std::string skippedItemsMessage(int64_t items, int facet) {
+    return "Skipped " + std::to_string(items) + (items == 1 ? " item" : " items") + " not on facet " +
+           std::to_string(facet) + " (the world-save's items stand on facet 0)";
+}
+
 void FreezeWorld(const FreezeOptions& options, StaticIndexBuffer& index, const Progress& progress,
                  const LogSink& log) {
     auto say = [&log](const std::string& line) {
@@ -59,6 +66,8 @@ void FreezeWorld(const FreezeOptions& options, StaticIndexBuffer& index, const P
     };
 
     // ---- Checks. Nothing the user owns is written until all of them have passed. ----
+    const WorldGeometry& world = index.world();
+    RequireStaticIndexLength(options.staidxPath, index);
     if (options.writePat) CheckWscAndPat(options.patPath, options.worldSavePath);
     AutoSelectIds autoIds;
     if (options.rule == RuleAuto) LoadAutoSelectList(options.autoSelectPath, autoIds);
@@ -71,13 +80,24 @@ void FreezeWorld(const FreezeOptions& options, StaticIndexBuffer& index, const P
     detail::selectItems(worldSave, *table, options.rule, autoIds, log, progress, &map);
 
     // The marked blocks in x-major order; an item's pass is its block's place in that order.
+    // Items of this world-save format name no facet: they stand on facet 0, and on facet 1 too
+    // when that facet shares facet 0's world. On any other facet none of them is taken.
+    if (!WorldSaveCoversFacet(world.facet, options.sharedWorld)) {
+        int64_t skipped = 0;
+        for (size_t n = 0; n < 65536; ++n)
+            if ((*table)[n].Selected == 1) {
+                (*table)[n].Selected = 0;
+                ++skipped;
+            }
+        if (skipped > 0) say(skippedItemsMessage(skipped, world.facet));
+    }
     std::vector<uint32_t> markedKeys;
     for (size_t n = 0; n < 65536; ++n) {
         const TSelectionEntry& e = (*table)[n];
         if (e.Selected != 1) continue;
-        if (!validBlock(e.BlockX, e.BlockY))
+        if (!world.validBlock(e.BlockX, e.BlockY))
             throw Error("Invalid item in patch file! (Item#: " + std::to_string(n) + ")");
-        markedKeys.push_back(uint32_t(blockNumber(e.BlockX, e.BlockY)));
+        markedKeys.push_back(uint32_t(world.blockNumber(e.BlockX, e.BlockY)));
     }
     std::sort(markedKeys.begin(), markedKeys.end());
     markedKeys.erase(std::unique(markedKeys.begin(), markedKeys.end()), markedKeys.end());
@@ -85,7 +105,7 @@ void FreezeWorld(const FreezeOptions& options, StaticIndexBuffer& index, const P
     for (size_t n = 0; n < 65536; ++n) {
         const TSelectionEntry& e = (*table)[n];
         if (e.Selected != 1) continue;
-        const uint32_t key = uint32_t(blockNumber(e.BlockX, e.BlockY));
+        const uint32_t key = uint32_t(world.blockNumber(e.BlockX, e.BlockY));
         targets[n] = uint32_t(std::lower_bound(markedKeys.begin(), markedKeys.end(), key) - markedKeys.begin());
     }
 
@@ -122,7 +142,7 @@ void FreezeWorld(const FreezeOptions& options, StaticIndexBuffer& index, const P
 
         uint64_t end = staticsEnd;
         for (size_t i = 0; i < markedKeys.size(); ++i) {
-            MarkedBlock b{int(markedKeys[i]) / BlocksY, int(markedKeys[i]) % BlocksY, firstOf[i],
+            MarkedBlock b{int(markedKeys[i]) / world.blocksHigh, int(markedKeys[i]) % world.blocksHigh, firstOf[i],
                           firstOf[i + 1] - firstOf[i]};
             const TStaticIndexRec& entry = index.at(b.x, b.y);
             int64_t old = 0;

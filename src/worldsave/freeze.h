@@ -24,7 +24,15 @@ struct FreezeOptions {
     // When true the freeze logs "Freezing in progress... ..." itself, right after
     // AutoSelect.txt has been read and before the scan (where the window shows it).
     bool announce = false;
+    // The world-save's items name no facet and stand on facet 0; when facet 1 is a copy of
+    // facet 0's world (as on many shards), they stand on facet 1 as well.
+    bool sharedWorld = false;
 };
+
+// Whether items of a world-save without facets stand on `facet`.
+bool WorldSaveCoversFacet(int facet, bool sharedWorld);
+// "Skipped 3 items not on facet 2 (the world-save's items stand on facet 0)"
+std::string skippedItemsMessage(int64_t items, int facet);
 
 // True when the patch file and the world-save are one file: equal names ignoring ASCII
 // case, or two spellings of one file on disk.
@@ -60,8 +68,10 @@ void LoadAutoSelectList(const std::string& path, AutoSelectIds& ids);
 // this order: staidx0.mul (atomic), world-save (rename), patch file (rename). A failure
 // at any point leaves every item in the world-save, the statics, or both.
 //
-// `index` is the window's StaticIndex: the marked blocks' entries change, and they are
-// saved whole; if the index cannot be saved, `index` is left as it was.
+// `index` is the window's StaticIndex, of the world being frozen (its facet and size): an
+// index file on disk of another length is refused first. On a facet the world-save's items
+// do not stand on, none is taken and the log says how many were skipped. The marked blocks'
+// entries change, and they are saved whole; if the index cannot be saved, `index` is left as it was.
 void FreezeWorld(const FreezeOptions& options, StaticIndexBuffer& index, const Progress& progress,
                  const LogSink& log);
 

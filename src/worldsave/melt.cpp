@@ -2,6 +2,7 @@
 
 #include "core/atomic_file.h"
 #include "core/error.h"
+#include "core/facets.h"
 #include "worldsave/patch_writer.h"
 
 namespace tq {
@@ -11,9 +12,9 @@ void MeltBlock(const MeltOptions& options, int bx, int by, StaticIndexBuffer& in
     auto say = [&log](const std::string& line) {
         if (log) log(line);
     };
-    if (!validBlock(bx, by))
-        throw Error("Block (" + std::to_string(bx) + ", " + std::to_string(by) +
-                    ") is outside the world: X must be 0..767 and Y 0..511");
+    const WorldGeometry& world = index.world();
+    RequireBlockInWorld(world, bx, by);
+    RequireStaticIndexLength(options.staidxPath, index);
     if (options.announce) say(MeltingInProgressMessage);
     progress.report(0);
 

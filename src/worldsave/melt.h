@@ -32,7 +32,8 @@ struct MeltOptions {
 // Order of writes: the new world-save and the new index are both written in full under
 // temporary names, then the world-save replaces the old one, then the index: a failure
 // leaves the items as statics, as world items, or (between the two renames) both. If the
-// index cannot be saved, `index` keeps the old entry. A block outside 0..767 x 0..511 is refused.
+// index cannot be saved, `index` keeps the old entry. A block outside the index's world is refused, and so is an index file
+// on disk of another length than `index`.
 void MeltBlock(const MeltOptions& options, int bx, int by, StaticIndexBuffer& index, const Progress& progress,
                const LogSink& log);
 

@@ -80,8 +80,7 @@ protected:
     // (11, 20), one TYPE 0 item that stays.
     void makeWorld() {
         auto index = newStaticIndex();
-        for (auto& column : index->entries)
-            for (auto& entry : column) entry = {-1, 0, 0};
+        index->fill(TStaticIndexRec{-1, 0, 0});
         writeBytes(statics, std::string(7, '\x01'));  // a run nobody references
         TStaticBlock block;
         block.Count = 3;

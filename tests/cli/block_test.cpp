@@ -16,8 +16,7 @@ protected:
 
     void SetUp() override {
         auto index = newStaticIndex();
-        for (auto& column : index->entries)
-            for (auto& e : column) e = {-1, -1, 0};
+        index->fill(TStaticIndexRec{-1, -1, 0});
         test::writeBytes(statics, "");
         TStaticBlock block;
         block.Count = 2;

@@ -1,4 +1,5 @@
 #include "core/bytes.h"
+#include "support/classic_world.h"
 #include "core/int_parse.h"
 #include "core/named_tiles.h"
 #include "core/spaced_hex.h"

@@ -1,4 +1,5 @@
 #include "core/bytes.h"
+#include "support/classic_world.h"
 #include "core/error.h"
 #include "diff_scenario.h"
 #include "support/faulty_file_system.h"
@@ -175,7 +176,12 @@ TEST(ApplyDiff, RefusesHostilePackagesBeforeWritingAnything) {
     const int32_t bigPos = int32_t(size - 10);
     struct Case { const char* what; std::function<void(PackageBuilder&)> breakIt; const char* fragment; };
     const Case cases[] = {
-        {"version", [](PackageBuilder& b) { b.header.DiffVersion = 3; }, "version 3"},
+        {"version", [](PackageBuilder& b) { b.header.DiffVersion = 4; }, "version 4"},
+        {"world of a version 3 package", [](PackageBuilder& b) {
+             b.header.DiffVersion = 3;
+             b.header.Facet = 4;
+             b.header.BlocksWide = b.header.BlocksHigh = 100;
+         }, "a world of 100 \u00d7 100 blocks on facet 4, which is not one of the client's worlds"},
         {"no parts", [](PackageBuilder& b) { b.withStatics = b.withMap = false; }, "neither statics nor map"},
         {"statics entry (-1, 7)", [](PackageBuilder& b) { b.statics[5] = {-1, 7}; }, "block (0, 5) points outside"},
         {"statics entry in the header", [](PackageBuilder& b) { b.statics[5] = {1000, 7}; }, "points outside"},
@@ -212,7 +218,7 @@ TEST(ApplyDiff, RefusesHostilePackagesBeforeWritingAnything) {
         return bytes;
     };
     expectRefused("statics index in the header", patched(4, 16), "statics index");
-    expectRefused("statics index past the end", patched(4, int32_t(size - DiffStaticsIndexSize + 1)), "statics index");
+    expectRefused("statics index past the end", patched(4, int32_t(size - DiffStaticsIndexSize(ClassicWorld) + 1)), "statics index");
     expectRefused("map index past the end", patched(24, int32_t(size - 4)), "map index");
     expectRefused("map index negative", patched(24, -100), "map index");
     expectRefused("shorter than the header", valid().bytes().substr(0, 1000), "header");

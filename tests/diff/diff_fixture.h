@@ -1,6 +1,7 @@
 #pragma once
 // Small hand-made worlds and packages for the diff tests.
 #include "core/file_system.h"
+#include "support/classic_world.h"
 #include "core/map_file.h"
 #include "core/spaced_hex.h"
 #include "core/static_index.h"
@@ -35,7 +36,7 @@ struct StaticsWorld {
 
     // Every entry empty the way melt leaves it, unless a test says otherwise.
     StaticsWorld() {
-        for (auto& column : index->entries) column.fill(TStaticIndexRec{-1, 0, 0});
+        index->fill(TStaticIndexRec{-1, 0, 0});
     }
     StaticsWorld(const StaticsWorld& other) : index(newStaticIndex()), statics(other.statics) { *index = *other.index; }
     StaticsWorld& operator=(const StaticsWorld& other) {
@@ -95,7 +96,7 @@ struct DiffWorld {
 
 // Builds a package byte by byte, for packages no generator would write.
 struct PackageBuilder {
-    TDiffHeader header{CurrentDiffVersion, -1, 0, 0, 0, 0, -1, 0};
+    TDiffHeader header{ClassicDiffVersion, -1, 0, 0, 0, 0, -1, 0};
     std::string data;  // what follows the header, before the tables
     std::map<int, TDiffStaticsEntry> statics;  // block number -> entry; the rest staticsRest
     TDiffStaticsEntry staticsRest{-1, -1};
@@ -119,7 +120,7 @@ struct PackageBuilder {
         std::string tables;
         if (withStatics) {
             header.StaticsIndexPos = int32_t(DiffHeaderSize + data.size());
-            std::string t(DiffStaticsIndexSize, '\0');
+            std::string t(DiffStaticsIndexSize(ClassicWorld), '\0');
             auto* bytes = reinterpret_cast<uint8_t*>(t.data());
             for (int n = 0; n < BlockCount; ++n) encodeDiffStaticsEntry(staticsRest, bytes + size_t(n) * DiffStaticsEntrySize);
             for (const auto& [n, e] : statics) encodeDiffStaticsEntry(e, bytes + size_t(n) * DiffStaticsEntrySize);
@@ -127,7 +128,7 @@ struct PackageBuilder {
         }
         if (withMap) {
             header.MapIndexPos = int32_t(DiffHeaderSize + data.size() + tables.size());
-            std::string t(DiffMapIndexSize, '\xFF');
+            std::string t(DiffMapIndexSize(ClassicWorld), '\xFF');
             for (const auto& [n, pos] : map) {
                 const uint32_t v = uint32_t(pos);
                 std::memcpy(t.data() + size_t(n) * DiffMapEntrySize, &v, 4);

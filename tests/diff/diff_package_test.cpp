@@ -1,4 +1,5 @@
 #include "core/bytes.h"
+#include "support/classic_world.h"
 #include "core/error.h"
 #include "diff/buffered_io.h"
 #include "diff_fixture.h"

@@ -1,4 +1,5 @@
 #include "core/bytes.h"
+#include "support/classic_world.h"
 #include "core/error.h"
 #include "diff_scenario.h"
 #include "support/faulty_file_system.h"
@@ -71,10 +72,10 @@ TEST(GenerateDiff, BothPartsLayOutHeaderStaticsDataStaticsIndexMapDataMapIndex) 
     EXPECT_EQ(uint32_t(h.ModIndexCrc), StaticsCrc(*s.mod.index));
     EXPECT_EQ(h.OrigStaticsSize, int32_t(s.orig.statics.size()));
     EXPECT_EQ(h.ModStaticsSize, int32_t(s.mod.statics.size()));
-    EXPECT_EQ(h.MapIndexPos, int32_t(h.StaticsIndexPos + DiffStaticsIndexSize + 3 * MapBlockSize));
+    EXPECT_EQ(h.MapIndexPos, int32_t(h.StaticsIndexPos + DiffStaticsIndexSize(ClassicWorld) + 3 * MapBlockSize));
     EXPECT_EQ(uint32_t(h.ModMapSum), MapFileSum(w.paths.modMap));
     EXPECT_EQ(p.substr(32, 992), std::string(992, '\0'));
-    ASSERT_EQ(p.size(), size_t(h.MapIndexPos) + DiffMapIndexSize);
+    ASSERT_EQ(p.size(), size_t(h.MapIndexPos) + DiffMapIndexSize(ClassicWorld));
 
     // Statics: reordered D and new E are written; A (same entry, other bytes), C (Length 0),
     // F (same records elsewhere) and G are unchanged; B and every empty block are (-1, 0).
@@ -85,7 +86,7 @@ TEST(GenerateDiff, BothPartsLayOutHeaderStaticsDataStaticsIndexMapDataMapIndex) 
                        {-1, 0});
 
     // Map: the three changed blocks in x-major order, the header-only change included.
-    const size_t mapData = size_t(h.StaticsIndexPos) + DiffStaticsIndexSize;
+    const size_t mapData = size_t(h.StaticsIndexPos) + DiffStaticsIndexSize(ClassicWorld);
     EXPECT_EQ(p.substr(mapData, MapBlockSize), blockBytes(s.modMap.at({0, 0})));
     EXPECT_EQ(p.substr(mapData + MapBlockSize, MapBlockSize), blockBytes(s.modMap.at({2, 0})));
     EXPECT_EQ(p.substr(mapData + 2 * MapBlockSize, MapBlockSize), blockBytes(s.modMap.at({767, 511})));
@@ -107,7 +108,7 @@ TEST(GenerateDiff, OnePartLeavesTheOtherOutAndItsFilesUnread) {
         EXPECT_EQ(h.MapIndexPos, -1);
         EXPECT_EQ(h.ModMapSum, 0);
         EXPECT_EQ(h.StaticsIndexPos, int32_t(1024 + s.packageStatics().size()));
-        EXPECT_EQ(std::filesystem::file_size(r.packagePath), size_t(h.StaticsIndexPos) + DiffStaticsIndexSize)
+        EXPECT_EQ(std::filesystem::file_size(r.packagePath), size_t(h.StaticsIndexPos) + DiffStaticsIndexSize(ClassicWorld))
             << "the package ends with the statics index";
     }
     {
@@ -122,7 +123,7 @@ TEST(GenerateDiff, OnePartLeavesTheOtherOutAndItsFilesUnread) {
         const TDiffHeader h = test::readHeader(r.packagePath);
         EXPECT_EQ(h, (TDiffHeader{2, -1, 0, 0, 0, 0, 1024 + 3 * MapBlockSize, h.ModMapSum}));
         EXPECT_EQ(p.substr(1024, MapBlockSize), blockBytes(s.modMap.at({0, 0}))) << "map data starts at 1024";
-        EXPECT_EQ(p.size(), size_t(h.MapIndexPos) + DiffMapIndexSize);
+        EXPECT_EQ(p.size(), size_t(h.MapIndexPos) + DiffMapIndexSize(ClassicWorld));
     }
 }
 
@@ -138,7 +139,7 @@ TEST(GenerateDiff, NothingChangedStillHoldsBothFullTables) {
     ASSERT_EQ(p.size(), 4719616u);
     const TDiffHeader h = test::readHeader(r.packagePath);
     EXPECT_EQ(h.StaticsIndexPos, 1024);
-    EXPECT_EQ(h.MapIndexPos, 1024 + int32_t(DiffStaticsIndexSize));
+    EXPECT_EQ(h.MapIndexPos, 1024 + int32_t(DiffStaticsIndexSize(ClassicWorld)));
     // Blocks with statics are unchanged; blocks empty in the modified index are (-1, 0),
     // also where the original was empty too.
     std::map<std::pair<int, int>, TDiffStaticsEntry> unchanged;

@@ -1,6 +1,7 @@
 // The fill/clear window driven as a user drives it, with the settings store in a
 // temporary folder and every dialog answered by script.
 #include "app/main_form.h"
+#include "support/classic_world.h"
 #include "app/operation.h"
 #include "app/path_field.h"
 #include "app/progress_form.h"
@@ -79,7 +80,7 @@ protected:
     // four block columns of a map in which every cell has its own tile and altitude.
     void makeWorld() {
         auto index = newStaticIndex();
-        for (auto& column : index->entries) column.fill(TStaticIndexRec{-1, 0, 0});
+        index->fill(TStaticIndexRec{-1, 0, 0});
         SaveStaticIndex(staidx, *index);
         writeBytes(statics, "");
         std::string bytes(4 * MapColumnBytes, '\0');

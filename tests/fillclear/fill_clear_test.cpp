@@ -1,4 +1,5 @@
 #include "core/error.h"
+#include "support/classic_world.h"
 #include "core/map_file.h"
 #include "core/random.h"
 #include "core/static_index.h"

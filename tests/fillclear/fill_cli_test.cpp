@@ -1,4 +1,5 @@
 #include "core/map_file.h"
+#include "support/classic_world.h"
 #include "core/static_index.h"
 #include "core/world.h"
 #include "support/run_cli.h"

@@ -4,6 +4,7 @@
 // its old or its new text, nothing selected or melted is lost, the map keeps its size,
 // and running the operation again finishes the job.
 #include "diff/diff.h"
+#include "support/classic_world.h"
 #include "diff/diff_package.h"
 #include "fillclear/fill_clear.h"
 #include "hardening_support.h"

@@ -2,6 +2,7 @@
 // Shared by the hardening tests: small worlds on disk, the invariants every writer must
 // keep, and the fault table that injects a failure at each step of an operation in turn.
 #include "core/error.h"
+#include "support/classic_world.h"
 #include "core/file_system.h"
 #include "core/map_file.h"
 #include "core/static_index.h"
@@ -106,7 +107,7 @@ struct FaultTable {
 inline TStaticRec staticRec(uint16_t id, uint8_t x, uint8_t y, int8_t z, uint16_t hue) { return {id, x, y, z, hue}; }
 
 inline StaticsFiles::StaticsFiles() {
-    for (auto& column : index->entries) column.fill(TStaticIndexRec{-1, 0, 0});
+    index->fill(TStaticIndexRec{-1, 0, 0});
 }
 inline StaticsFiles::StaticsFiles(const StaticsFiles& other) : statics(other.statics) { *index = *other.index; }
 inline StaticsFiles& StaticsFiles::operator=(const StaticsFiles& other) {

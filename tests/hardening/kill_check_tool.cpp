@@ -10,6 +10,7 @@
 //   kill_check_tool blocks-old-or-new IDX STA OLD_IDX OLD_STA NEW_IDX NEW_STA
 // Exit status 0: fine; 1: the promise is broken (the reason on stderr); 2: usage.
 #include "core/error.h"
+#include "support/classic_world.h"
 #include "core/file_system.h"
 #include "core/static_index.h"
 #include "worldsave/world_save_reader.h"

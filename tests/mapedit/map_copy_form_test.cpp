@@ -1,5 +1,6 @@
 // Copy Map in the map editor window: messages, captions, the copy's bytes, undo.
 #include "map_edit_fixture.h"
+#include "support/classic_world.h"
 
 #include <fstream>
 

@@ -1,4 +1,5 @@
 #include "core/error.h"
+#include "support/classic_world.h"
 #include "core/file_system.h"
 #include "mapedit/map_edit_history.h"
 #include "mapedit/map_painting.h"

@@ -1,5 +1,6 @@
 #pragma once
 #include "core/bytes.h"
+#include "support/classic_world.h"
 #include "core/world.h"
 #include "support/temp_dir.h"
 

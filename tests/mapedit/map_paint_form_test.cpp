@@ -1,5 +1,6 @@
 // Painting in the map editor window, driven by mouse, keys and wheel, checked in the file.
 #include "core/named_tiles.h"
+#include "support/classic_world.h"
 #include "map_edit_fixture.h"
 
 #include "support/faulty_file_system.h"

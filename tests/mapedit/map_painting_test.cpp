@@ -1,4 +1,5 @@
 #include "core/file_system.h"
+#include "support/classic_world.h"
 #include "core/named_tiles.h"
 #include "core/random.h"
 #include "mapedit/map_edit_status.h"

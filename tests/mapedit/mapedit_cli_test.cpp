@@ -1,4 +1,5 @@
 #include "core/bytes.h"
+#include "support/classic_world.h"
 #include "core/world.h"
 #include "mapedit/region_copy.h"
 #include "support/run_cli.h"

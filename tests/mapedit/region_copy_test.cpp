@@ -1,4 +1,5 @@
 #include "core/error.h"
+#include "support/classic_world.h"
 #include "core/file_system.h"
 #include "core/map_file.h"
 #include "core/world.h"

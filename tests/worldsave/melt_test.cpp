@@ -1,4 +1,5 @@
 #include "core/error.h"
+#include "support/classic_world.h"
 #include "core/file_system.h"
 #include "support/faulty_file_system.h"
 #include "worldsave/freeze.h"

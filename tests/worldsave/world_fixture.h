@@ -1,6 +1,7 @@
 #pragma once
 // Small client files and world-save texts made in the test.
 #include "core/static_index.h"
+#include "support/classic_world.h"
 #include "support/temp_dir.h"
 
 #include <string>
@@ -63,7 +64,7 @@ struct ClientFiles {
     static const StaticIndexBuffer& emptyIndex() {
         static const std::unique_ptr<StaticIndexBuffer> empty = [] {
             auto e = newStaticIndex();
-            for (auto& column : e->entries) column.fill(TStaticIndexRec{-1, 0, 0});
+            e->fill(TStaticIndexRec{-1, 0, 0});
             return e;
         }();
         return *empty;

@@ -3,7 +3,7 @@
 // cold, and a 3-cell brush stroke across 100 cells.
 #include "core/file_system.h"
 #include "core/map_file.h"
-#include "core/synthetic_world.h"
+#include "tools/synthetic_world.h"
 #include "core/world.h"
 #include "mapedit/draw_grid_view.h"
 #include "mapedit/map_edit_form.h"

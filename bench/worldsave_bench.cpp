@@ -5,7 +5,7 @@
 #include "core/atomic_file.h"
 #include "core/file_system.h"
 #include "core/static_index.h"
-#include "core/synthetic_world.h"
+#include "tools/synthetic_world.h"
 #include "core/world.h"
 #include "worldsave/freeze.h"
 #include "worldsave/melt.h"

@@ -284,7 +284,6 @@ void TMainForm::buildMenu() {
     About1->setObjectName("About1");
     connectHandler(eXit1, &QAction::triggered, this, &TMainForm::eXit1Click);
     connectHandler(WelcometoTerraquill1, &QAction::triggered, this, &TMainForm::WelcometoTerraquill1Click);
-    connectHandler(About1, &QAction::triggered, this, &TMainForm::About1Click);
 }
 
 void TMainForm::setOtherWindows(const OtherWindows& windows) {
@@ -636,8 +635,6 @@ void TMainForm::MapEditButtonClick() {
 }
 
 void TMainForm::WelcometoTerraquill1Click() { THelpForm::open(THelpForm::Welcome); }
-
-void TMainForm::About1Click() {}
 
 // --- closing ----------------------------------------------------------------------
 

@@ -2,7 +2,7 @@
 #include "core/error.h"
 #include "core/file_system.h"
 #include "core/int_parse.h"
-#include "core/synthetic_world.h"
+#include "tools/synthetic_world.h"
 
 #include <filesystem>
 

@@ -59,6 +59,20 @@ inline constexpr const char* LengthNotMultipleMessage =
 // Refusals of blocks that would not fit a TStaticBlock.
 std::string tooManyStaticsMessage(int64_t records);
 
+// Whether CheckIndexEntry refuses a run longer than a block holds, or leaves that to a
+// caller that weighs the run together with records it adds (freeze).
+enum class RunCapacity { Checked, LeftToCaller };
+inline constexpr uint64_t UnknownStaticsSize = UINT64_MAX;
+
+// The one check of an index entry against statics0.mul, made without reading the run.
+// Refuses, in this order: a Length that is not a multiple of 7 (LengthNotMultipleMessage),
+// a negative Start or Length ("Read beyond end of file"), more records than a block holds
+// (tooManyStaticsMessage, unless LeftToCaller), a run past staticsSize ("Read beyond end
+// of file"; skipped for UnknownStaticsSize, where the read itself finds a short file).
+// Returns the run's record count, 0 for an empty entry (Start -1).
+int64_t CheckIndexEntry(const TStaticIndexRec& entry, uint64_t staticsSize = UnknownStaticsSize,
+                        RunCapacity capacity = RunCapacity::Checked);
+
 // Progress: 0, then x*100/768 after each of the 768 columns (with a pump), then 100.
 void LoadStaticIndex(const std::string& path, StaticIndexBuffer& index, const Progress& progress = {});
 // Replaces the file atomically. Progress: 90 + x*10/768 after each column (with a pump).

@@ -31,16 +31,6 @@ DiffControlStates decideDiffControls(const std::array<bool, DiffFieldCount>& gre
     return s;
 }
 
-PartChoice keepOnePartChecked(PartChoice now, bool staticsClicked) {
-    if (!now.statics && !now.map) {
-        if (staticsClicked)
-            now.map = true;
-        else
-            now.statics = true;
-    }
-    return now;
-}
-
 const std::vector<std::string>& diffExplanationLines() {
     // Typos and the blank after "original" are the text users know; keep them.
     static const std::vector<std::string> lines = {

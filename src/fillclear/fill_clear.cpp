@@ -81,27 +81,9 @@ struct FillTile {
     uint16_t next() const { return group >= 0 ? RandomTile(group) : id; }
 };
 
-FillTile parseFillTile(const FillClearInput& input) {
-    FillTile tile;
-    // Altitude first, then the tile: the order in which each cell is filled.
-    tile.altitude = static_cast<int8_t>(uint8_t(parseInt(input.Altitude)));
-    tile.group = FindNamedTile(input.Tile);
-    if (tile.group < 0) tile.id = uint16_t(SpacedHexToInt(input.Tile, 2));
-    return tile;
-}
-
 // Throws unless the file reaches `end`: in-place passes never grow a file.
 void requireSize(File& file, uint64_t end) {
     if (file.size() < end) throw Error(msg::ReadBeyondEnd);
-}
-
-// Everything ReadBlockStatics would refuse, found before the pass writes anything.
-void checkPartialEntry(const TStaticIndexRec& entry, uint64_t staticsSize) {
-    if (entry.Start == -1) return;
-    if (entry.Length % StaticRecSize != 0) throw Error(LengthNotMultipleMessage);
-    if (entry.Start < 0 || entry.Length < 0) throw Error(msg::ReadBeyondEnd);
-    if (uint32_t(entry.Length) > StaticBlockMaxBytes) throw Error(tooManyStaticsMessage(entry.Length / StaticRecSize));
-    if (uint64_t(entry.Start) + uint64_t(entry.Length) > staticsSize) throw Error(msg::ReadBeyondEnd);
 }
 
 using Runs = std::array<ColumnRun, BlocksX>;
@@ -112,8 +94,8 @@ static_assert(PieceBytes >= MapColumnBytes);
 
 class FillClearRun {
 public:
-    FillClearRun(const FillClearInput& input, const FillClearArea& area, const Progress& progress)
-        : input_(input), area_(area), progress_(progress) {}
+    FillClearRun(const FillClearRequest& request, const Progress& progress)
+        : request_(request), area_(request.Area), progress_(progress) {}
 
     FillClearResult run(const FillTile* tile) {
         // Every column's run, once: it fixes how far each file must reach and which
@@ -131,16 +113,16 @@ public:
         }
 
         std::unique_ptr<File> staidx, statics, map;
-        if (input_.ClearStatics) {
-            staidx = openFile(input_.StaIdxPath, OpenMode::ReadWrite);
+        if (request_.ClearStatics) {
+            staidx = openFile(request_.StaIdxPath, OpenMode::ReadWrite);
             requireSize(*staidx, indexEnd);
             if (anyPartial) {
-                statics = openFile(input_.StaticsPath, OpenMode::ReadWrite);
+                statics = openFile(request_.StaticsPath, OpenMode::ReadWrite);
                 checkPartialEntries(*staidx, statics->size(), *runs);
             }
         }
         if (tile) {
-            map = openFile(input_.MapPath, OpenMode::ReadWrite);
+            map = openFile(request_.MapPath, OpenMode::ReadWrite);
             requireSize(*map, mapEnd);
         }
 
@@ -162,7 +144,8 @@ private:
                 if (run.kind[size_t(y)] != 1) continue;
                 TStaticIndexRec entry;
                 decodeIndexRec(indexSlice_.data() + size_t(y - run.first) * StaticIndexRecSize, entry);
-                checkPartialEntry(entry, staticsSize);
+                // Everything ReadBlockStatics would refuse, found before the pass writes anything.
+                CheckIndexEntry(entry, staticsSize);
             }
         }
     }
@@ -298,7 +281,7 @@ private:
         }
     }
 
-    const FillClearInput& input_;
+    const FillClearRequest& request_;
     FillClearArea area_;
     const Progress& progress_;
     FillClearResult result_;
@@ -308,14 +291,40 @@ private:
 
 } // namespace
 
+std::string altitudeOutOfRangeMessage(const std::string& typed) {
+    return "The altitude must be " + std::to_string(FillAltitudeMin) + ".." + std::to_string(FillAltitudeMax) +
+           ", not " + typed;
+}
+
+FillClearRequest validateFillClear(const FillClearInput& input) {
+    if (!input.ClearStatics && !input.FillMap) throw Error(NoFillClearPassMessage);
+    FillClearRequest request;
+    request.Area = parseFillClearArea(input.Top, input.Left, input.Right, input.Bottom);
+    request.ClearStatics = input.ClearStatics;
+    request.FillMap = input.FillMap;
+    request.StaIdxPath = input.StaIdxPath;
+    request.StaticsPath = input.StaticsPath;
+    request.MapPath = input.MapPath;
+    if (input.FillMap) {
+        // Altitude first, then the tile: the order in which each cell is filled.
+        const int32_t altitude = parseInt(input.Altitude);
+        if (altitude < FillAltitudeMin || altitude > FillAltitudeMax)
+            throw Error(altitudeOutOfRangeMessage(input.Altitude));
+        request.Altitude = int8_t(altitude);
+        request.TileGroup = FindNamedTile(input.Tile);
+        if (request.TileGroup < 0) request.TileId = uint16_t(SpacedHexToInt(input.Tile, 2));
+    }
+    return request;
+}
+
+FillClearResult FillClear(const FillClearRequest& request, const Progress& progress) {
+    FillClearRun run(request, progress);
+    const FillTile tile{request.TileGroup, request.TileId, request.Altitude};
+    return run.run(request.FillMap ? &tile : nullptr);
+}
+
 FillClearResult FillClear(const FillClearInput& input, const Progress& progress) {
-    // All text first, so a typing error changes no file.
-    const FillClearArea area = parseFillClearArea(input.Top, input.Left, input.Right, input.Bottom);
-    FillTile tile;
-    if (input.FillMap) tile = parseFillTile(input);
-    if (!input.ClearStatics && !input.FillMap) return {};
-    FillClearRun run(input, area, progress);
-    return run.run(input.FillMap ? &tile : nullptr);
+    return FillClear(validateFillClear(input), progress);
 }
 
 } // namespace tq

@@ -335,7 +335,7 @@ void TTQFillClearForm::GoButtonClick() {
     const FillClearInput in = input();
     // A mistyped border, altitude or tile is reported before the run starts, so it neither
     // shows BUSY nor makes the main window load its index again.
-    checkFillClearTexts(in);
+    const FillClearRequest request = validateFillClear(in);
     BusyScope busy;
     running_ = true;
     ClientArea->setEnabled(false);
@@ -350,7 +350,7 @@ void TTQFillClearForm::GoButtonClick() {
     try {
         ProgressShowing showing;
         setMainStatus(FillClearBusyText, StatusBusyColour);
-        FillClear(in, windowProgress());
+        FillClear(request, windowProgress());
     } catch (...) {
         restore();
         throw;

@@ -1,9 +1,6 @@
 #include "fillclear/fill_clear_window.h"
 
 #include "core/int_parse.h"
-#include "core/named_tiles.h"
-#include "core/spaced_hex.h"
-#include "fillclear/fill_clear.h"
 
 namespace tq {
 
@@ -24,12 +21,7 @@ FillClearGoState decideFillClearGo(const std::array<bool, FillClearFieldCount>& 
 }
 
 FillClearPassControls decideFillClearPasses(FillClearPasses now, bool staticsClicked) {
-    if (!now.statics && !now.map) {
-        if (staticsClicked)
-            now.map = true;
-        else
-            now.statics = true;
-    }
+    now = keepOnePartChecked(now, staticsClicked);
     return {now, now.statics, now.map};
 }
 
@@ -38,13 +30,6 @@ std::optional<std::string> clampedAltitudeText(const std::string& text) {
     if (value > FillAltitudeMax) return std::to_string(FillAltitudeMax);
     if (value < FillAltitudeMin) return std::to_string(FillAltitudeMin);
     return std::nullopt;
-}
-
-void checkFillClearTexts(const FillClearInput& input) {
-    parseFillClearArea(input.Top, input.Left, input.Right, input.Bottom);
-    if (!input.FillMap) return;
-    parseInt(input.Altitude);
-    if (FindNamedTile(input.Tile) < 0) SpacedHexToInt(input.Tile, 2);
 }
 
 } // namespace tq

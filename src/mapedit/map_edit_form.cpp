@@ -13,6 +13,7 @@
 #include "mapedit/map_edit_paths.h"
 #include "mapedit/map_edit_status.h"
 #include "mapedit/region_copy.h"
+#include "mapedit/undoable_region_copy.h"
 #include "mapedit/tile_image.h"
 
 #include <QAction>
@@ -332,13 +333,13 @@ void TTQMapEditForm::buildControls() {
     connect(BrushSizeMover, &QSpinBox::valueChanged, this,
             [this](int v) { BrushSizeEdt->setText(QString::number(v)); });
 
-    MainDrawGrid->paintCells = [this](QPainter& p, int c0, int r0, int c1, int r1) { paintMapCells(p, c0, r0, c1, r1); };
+    MainDrawGrid->renderCells = [this](QPainter& p, int c0, int r0, int c1, int r1) { renderMapCells(p, c0, r0, c1, r1); };
     MainDrawGrid->selectCell = [this](int c, int r) { MainDrawGridSelectCell(c, r); };
     MainDrawGrid->keyDown = [this](QKeyEvent* e) { MainDrawGridKeyDown(e); };
     MainDrawGrid->pointerMoved = [this](const QPoint& p) { MainDrawGridMouseMove(p); };
     MainDrawGrid->dragStarted = [this] { history_.beginStep(); };
     MainDrawGrid->dragEnded = [this] { history_.endStep(); };
-    TextureDrawGrid->paintCells = [this](QPainter& p, int, int r0, int, int r1) { paintTileRows(p, r0, r1); };
+    TextureDrawGrid->renderCells = [this](QPainter& p, int, int r0, int, int r1) { renderTileRows(p, r0, r1); };
     TextureDrawGrid->clicked = [this](int, int r) { guarded(this, [&] { TextureDrawGridClick(r); }); };
 }
 
@@ -483,7 +484,7 @@ void TTQMapEditForm::reportPassiveError() {
     QTimer::singleShot(0, this, [this, text] { prompts().error(this, AppTitle, text); });
 }
 
-void TTQMapEditForm::paintMapCells(QPainter& p, int c0, int r0, int c1, int r1) {
+void TTQMapEditForm::renderMapCells(QPainter& p, int c0, int r0, int c1, int r1) {
     MapRenderOptions o;
     o.cellSize = cellSize_;
     o.gridLineWidth = MainDrawGrid->gridLineWidth();
@@ -506,7 +507,7 @@ void TTQMapEditForm::paintMapCells(QPainter& p, int c0, int r0, int c1, int r1) 
     }
 }
 
-void TTQMapEditForm::paintTileRows(QPainter& p, int r0, int r1) {
+void TTQMapEditForm::renderTileRows(QPainter& p, int r0, int r1) {
     bool valid = false;
     try {
         valid = CheckMapEditPaths();
@@ -735,45 +736,17 @@ void TTQMapEditForm::APPENDClick() {
     MapRegionTexts texts;
     texts.SFX = str(SFX->text()), texts.SFY = str(SFY->text()), texts.STX = str(STX->text()), texts.STY = str(STY->text());
     texts.DFX = str(DFX->text()), texts.DFY = str(DFY->text()), texts.DTX = str(DTX->text()), texts.DTY = str(DTY->text());
-    const MapRegion g = parseMapRegion(texts);
-    // Width first, then height; either mismatch gives the one message.
-    if (int64_t(g.STX) - g.SFX != int64_t(g.DTX) - g.DFX || int64_t(g.STY) - g.SFY != int64_t(g.DTY) - g.DFY) {
-        prompts().information(this, AppTitle, BoundariesWrongMessage);
+    const MapRegion region = parseMapRegion(texts);
+    try {
+        CopyMapRegionWithUndo(str(MapEditSource->text()), str(MapEditDestination->text()), region, history_);
+    } catch (const RegionSizeMismatch& e) {
+        prompts().information(this, AppTitle, e.what());
         APPEND->setText("Ready to Copy");
         return;
-    }
-    const std::string source = str(MapEditSource->text()), destination = str(MapEditDestination->text());
-    // Keep the destination's cells for undo. A rectangle outside the map or a file that
-    // cannot be read is left to the copy, which refuses it before writing anything.
-    const CellRect rect{g.DFX, g.DFY, g.DTX, g.DTY};
-    std::vector<uint8_t> before;
-    bool haveBefore = false;
-    if (!rect.empty() && rect.insideMap() && CellRect{g.SFX, g.SFY, g.STX, g.STY}.insideMap()) {
-        try {
-            auto file = openFile(destination, OpenMode::Read);
-            ReadMapCellBytes(*file, rect, before);
-            haveBefore = true;
-        } catch (const Error&) {
-        }
-    }
-    try {
-        CopyMapRegion(source, destination, g);
     } catch (...) {
-        // A copy that failed while writing may have changed part of the rectangle: make
-        // that undoable too.
-        if (haveBefore) {
-            try {
-                std::vector<uint8_t> now;
-                auto file = openFile(destination, OpenMode::Read);
-                ReadMapCellBytes(*file, rect, now);
-                if (now != before) history_.recordRegion(destination, rect, std::move(before));
-            } catch (...) {
-            }
-        }
         MainDrawGrid->invalidateGrid();
         throw;
     }
-    if (haveBefore) history_.recordRegion(destination, rect, std::move(before));
     APPEND->setText("Ready to Copy");
     MainDrawGrid->invalidateGrid();
 }

@@ -75,8 +75,8 @@ private:
     File& mapFile();
     PaintSettings paintSettings() const;
     int zValue() const;
-    void paintMapCells(QPainter& p, int c0, int r0, int c1, int r1);
-    void paintTileRows(QPainter& p, int r0, int r1);
+    void renderMapCells(QPainter& p, int c0, int r0, int c1, int r1);
+    void renderTileRows(QPainter& p, int r0, int r1);
     void PaintMapCell(int x, int y);
     QImage loadTilePicture(uint16_t id);
     // Errors of drawing and of the status line: shown once, after the paint is over, and

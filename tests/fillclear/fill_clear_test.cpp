@@ -4,6 +4,7 @@
 #include "core/static_index.h"
 #include "core/world.h"
 #include "fillclear/fill_clear.h"
+#include "support/error_of.h"
 #include "support/faulty_file_system.h"
 #include "support/temp_dir.h"
 
@@ -262,6 +263,8 @@ TEST(FillClear, BadInputOpensNoFile) {
         {[](FillClearInput& in) { in.Top = "abc"; }, "'abc' is not a valid integer value"},
         {[](FillClearInput& in) { in.Bottom = ""; }, "'' is not a valid integer value"},
         {[](FillClearInput& in) { in.Altitude = "1.5"; }, "'1.5' is not a valid integer value"},
+        {[](FillClearInput& in) { in.Altitude = "128"; }, "The altitude must be -128..127, not 128"},
+        {[](FillClearInput& in) { in.Altitude = "-129"; }, "The altitude must be -128..127, not -129"},
         {[](FillClearInput& in) { in.Tile = "Grass"; }, "Input not SpacedHex"},
         {[](FillClearInput& in) { in.Tile = ""; }, "Input not SpacedHex"},
         {[](FillClearInput& in) { in.Tile = "Random water "; }, "Input not SpacedHex"},
@@ -338,12 +341,12 @@ TEST(FillClear, WriteFailureReachesTheCaller) {
     EXPECT_EQ(w.mapBytes(), before);
 }
 
-TEST(FillClear, NeitherPassTouchesNothing) {
+TEST(FillClear, NeitherPassIsRefusedBeforeAnyFile) {
     test::FaultyFileSystem fs;
     tq::ScopedFileSystem guard(fs);
     FillClearInput in;
     in.ClearStatics = in.FillMap = false;
-    FillClear(in);
+    EXPECT_EQ(test::errorOf([&] { FillClear(in); }), NoFillClearPassMessage);
     EXPECT_EQ(fs.opens, 0);
 }
 
@@ -433,7 +436,7 @@ TEST_F(WholeWorld, BordersPastTheEdgeReachItExactly) {
     in.Right = "9999";
     in.Bottom = "9999";
     in.Tile = "01 02";
-    in.Altitude = "300";  // low 8 bits: 44
+    in.Altitude = "44";
     FillClear(in);
     expectWholeWorld({0x0102, 44}, {0x0102, 44});
 }

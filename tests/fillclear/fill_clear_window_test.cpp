@@ -81,11 +81,11 @@ TEST(FillClearWindowRules, TextsCheckedAsTheRunChecksThem) {
         in.Tile = c.tile;
         in.FillMap = c.fillMap;
         if (!c.error) {
-            EXPECT_NO_THROW(checkFillClearTexts(in));
+            EXPECT_NO_THROW(validateFillClear(in));
             continue;
         }
         try {
-            checkFillClearTexts(in);
+            validateFillClear(in);
             ADD_FAILURE() << "accepted";
         } catch (const Error& e) {
             EXPECT_STREQ(e.what(), c.error);

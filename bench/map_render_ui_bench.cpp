@@ -9,9 +9,9 @@
 #include "mapedit/map_edit_form.h"
 #include "mapedit/map_edit_history.h"
 #include "mapedit/map_painting.h"
-#include "mapedit/map_render_view.h"
+#include "mapedit/map_renderer.h"
 #include "mapedit/tile_image.h"
-#include "mapedit/tile_pictures_view.h"
+#include "mapedit/tile_picture_cache.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -145,7 +145,7 @@ void BM_Freeze1MItems(benchmark::State& state) {
     options.staidxPath = w.staidx;
     options.staticsPath = w.statics;
     options.worldSavePath = w.wsc;
-    options.rule = RuleType255;
+    options.rule = SelectionRule::Type255;
     options.writePat = true;
     options.patPath = w.pat;
     for (auto _ : state) {

@@ -137,14 +137,6 @@ void ReadBlockStatics(const std::string& staticsPath, const TStaticIndexRec& ent
     file->close();
 }
 
-void AppendStatics(TStaticBlock& destination, const TStaticBlock& source) {
-    const int total = int(destination.Count) + int(source.Count);
-    if (total > StaticBlockCapacity) throw Error(tooManyStaticsMessage(total));
-    for (int i = 0; i < source.Count; ++i)
-        destination.Records[size_t(destination.Count + i)] = source.Records[size_t(i)];
-    destination.Count = uint16_t(total);
-}
-
 void WriteBlockStatics(File& statics, TStaticIndexRec& entry, const TStaticBlock& block) {
     if (block.Count > StaticBlockCapacity) throw Error(tooManyStaticsMessage(block.Count));
     const uint64_t end = statics.size();

@@ -86,9 +86,6 @@ void ReadBlockStatics(const std::string& staticsPath, const TStaticIndexRec& ent
 // The same over a file the caller keeps open for a whole pass.
 void ReadBlockStatics(File& statics, const TStaticIndexRec& entry, TStaticBlock& block);
 
-// Appends source's records behind destination's; refuses more than 2048 in all.
-void AppendStatics(TStaticBlock& destination, const TStaticBlock& source);
-
 // Appends the block's records at the end of statics0.mul and points the entry at them
 // (Start = old size, Length = Count*7; Extra kept). The index file is the caller's business.
 void WriteBlockStatics(const std::string& staticsPath, TStaticIndexRec& entry, const TStaticBlock& block);

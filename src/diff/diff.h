@@ -9,18 +9,17 @@
 // "Generate Diff" and "Apply Diff" buttons and `terraquill-cli diff`.
 namespace tq {
 
-// The six world files the diff window names. Original files are only read.
+// The six world files of a diff: the original ones, only read, and the modified ones.
 struct DiffPaths {
-    std::string origStaIdx;   // OStaIdxEdit
-    std::string origStatics;  // OStaticsEdit
-    std::string origMap;      // OMapEdit
-    std::string modStaIdx;    // MStaIdxEdit  (rebuilt by apply)
-    std::string modStatics;   // MStaticsEdit (rebuilt by apply)
-    std::string modMap;       // MMapEdit     (every block overwritten in place by apply)
+    std::string origStaIdx;
+    std::string origStatics;
+    std::string origMap;
+    std::string modStaIdx;   // rebuilt by apply
+    std::string modStatics;  // rebuilt by apply
+    std::string modMap;      // every block overwritten in place by apply
 };
 
-// Which parts a generated package covers (the window's StaticsCheckBox and MapCheckBox).
-// At least one must be set.
+// Which parts a generated package covers. At least one must be set.
 struct DiffParts {
     bool statics = true;
     bool map = true;

@@ -17,12 +17,13 @@
 
 namespace tq {
 
-int BlockInArea(uint16_t top, uint16_t left, uint16_t right, uint16_t bottom, uint16_t blockX, uint16_t blockY) {
+BlockCoverage BlockInArea(uint16_t top, uint16_t left, uint16_t right, uint16_t bottom, uint16_t blockX,
+                          uint16_t blockY) {
     const uint32_t bx0 = uint32_t(blockX) * BlockSize;
     const uint32_t by0 = uint32_t(blockY) * BlockSize;
-    if (by0 >= top && bx0 >= left && bx0 + 7 <= right && by0 + 7 <= bottom) return 2;
-    if (by0 + 7 >= top && bx0 + 7 >= left && bx0 <= right && by0 <= bottom) return 1;
-    return 0;
+    if (by0 >= top && bx0 >= left && bx0 + 7 <= right && by0 + 7 <= bottom) return BlockCoverage::Wholly;
+    if (by0 + 7 >= top && bx0 + 7 >= left && bx0 <= right && by0 <= bottom) return BlockCoverage::Partly;
+    return BlockCoverage::None;
 }
 
 FillClearArea parseFillClearArea(const std::string& top, const std::string& left, const std::string& right,
@@ -45,7 +46,7 @@ struct ColumnRun {
     int first = -1;  // first touched block row, -1 when none
     int last = -1;
     bool partial = false;  // some block of the run is only partly covered
-    std::array<uint8_t, BlocksY> kind{};  // BlockInArea of every block of the column
+    std::array<BlockCoverage, BlocksY> kind{};  // BlockInArea of every block of the column
 
     bool touched() const { return first >= 0; }
     int count() const { return last - first + 1; }
@@ -55,12 +56,12 @@ void classifyColumn(const FillClearArea& a, int x, ColumnRun& run) {
     run.first = run.last = -1;
     run.partial = false;
     for (int y = 0; y < BlocksY; ++y) {
-        const int kind = BlockInArea(a.Top, a.Left, a.Right, a.Bottom, uint16_t(x), uint16_t(y));
-        run.kind[size_t(y)] = uint8_t(kind);
-        if (kind == 0) continue;
+        const BlockCoverage kind = BlockInArea(a.Top, a.Left, a.Right, a.Bottom, uint16_t(x), uint16_t(y));
+        run.kind[size_t(y)] = kind;
+        if (kind == BlockCoverage::None) continue;
         if (run.first < 0) run.first = y;
         run.last = y;
-        if (kind == 1) run.partial = true;
+        if (kind == BlockCoverage::Partly) run.partial = true;
     }
 }
 
@@ -141,7 +142,7 @@ private:
             if (!run.partial) continue;
             readIndexRun(staidx, x, run);
             for (int y = run.first; y <= run.last; ++y) {
-                if (run.kind[size_t(y)] != 1) continue;
+                if (run.kind[size_t(y)] != BlockCoverage::Partly) continue;
                 TStaticIndexRec entry;
                 decodeIndexRec(indexSlice_.data() + size_t(y - run.first) * StaticIndexRecSize, entry);
                 // Everything ReadBlockStatics would refuse, found before the pass writes anything.
@@ -172,7 +173,7 @@ private:
                 const ColumnRun& run = runs[size_t(x)];
                 for (int y = run.first; y <= run.last; ++y, next += StaticIndexRecSize) {
                     TStaticIndexRec entry;
-                    if (run.kind[size_t(y)] == 2) {
+                    if (run.kind[size_t(y)] == BlockCoverage::Wholly) {
                         entry = TStaticIndexRec{-1, -1, 0};
                         ++result_.StaticBlocksCleared;
                     } else {
@@ -232,7 +233,7 @@ private:
                 const ColumnRun& run = runs[size_t(x)];
                 for (int y = run.first; y <= run.last; ++y, next += MapBlockSize) {
                     uint8_t* cells = next + MapBlockHeaderSize;
-                    const bool whole = run.kind[size_t(y)] == 2;
+                    const bool whole = run.kind[size_t(y)] == BlockCoverage::Wholly;
                     if (whole && tile.group < 0) {
                         std::memcpy(cells, sameCells, sizeof sameCells);
                         result_.CellsFilled += CellsPerBlock;

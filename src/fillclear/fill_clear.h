@@ -7,10 +7,11 @@
 namespace tq {
 
 // How much of block (blockX, blockY) lies in the rectangle of cells
-// Left..Right x Top..Bottom (inclusive, unsigned 16-bit borders):
-// 2 wholly inside, 1 partly, 0 not at all. The test for 2 comes first.
-int BlockInArea(uint16_t top, uint16_t left, uint16_t right, uint16_t bottom, uint16_t blockX,
-                uint16_t blockY);
+// Left..Right x Top..Bottom (inclusive, unsigned 16-bit borders). The test for Wholly
+// comes first.
+enum class BlockCoverage : uint8_t { None, Partly, Wholly };
+BlockCoverage BlockInArea(uint16_t top, uint16_t left, uint16_t right, uint16_t bottom, uint16_t blockX,
+                          uint16_t blockY);
 
 // The rectangle as the passes use it: each entered border taken modulo 65536.
 struct FillClearArea {

@@ -1,9 +1,5 @@
 #include "mapedit/map_edit_form.h"
 
-#include "app/operation.h"
-#include "app/path_field.h"
-#include "app/prompts.h"
-#include "app/settings.h"
 #include "core/error.h"
 #include "core/file_system.h"
 #include "core/int_parse.h"
@@ -13,8 +9,13 @@
 #include "mapedit/map_edit_paths.h"
 #include "mapedit/map_edit_status.h"
 #include "mapedit/region_copy.h"
-#include "mapedit/undoable_region_copy.h"
 #include "mapedit/tile_image.h"
+#include "mapedit/undoable_region_copy.h"
+#include "ui/operation.h"
+#include "ui/path_field.h"
+#include "ui/prompts.h"
+#include "ui/qt_text.h"
+#include "ui/settings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -57,7 +58,6 @@ const char* const AppTitle = "CustomTerraquill";
 void setValidColour(QLineEdit* box, bool valid) { setFieldColour(box, valid ? FieldColour::Green : FieldColour::Red); }
 bool isGreen(const QLineEdit* box) { return fieldColour(box) == FieldColour::Green; }
 
-std::string str(const QString& s) { return s.toStdString(); }
 
 QGroupBox* radioGroup(const QString& name, const QString& title, const QStringList& items, int columns,
                       QButtonGroup*& buttons, QWidget* parent) {
@@ -569,13 +569,11 @@ void TTQMapEditForm::MainDrawGridMouseMove(const QPoint& pos) {
 
 // ---- view controls -----------------------------------------------------------------
 
-void TTQMapEditForm::BitBtn1Click() {
-    cellSize_ = std::min(MaxCellSize, cellSize_ + ZoomStep);
-    MainDrawGrid->setCellSize(cellSize_, cellSize_);
-}
+void TTQMapEditForm::BitBtn1Click() { zoomBy(ZoomStep); }
+void TTQMapEditForm::BitBtn2Click() { zoomBy(-ZoomStep); }
 
-void TTQMapEditForm::BitBtn2Click() {
-    cellSize_ = std::max(MinCellSize, cellSize_ - ZoomStep);
+void TTQMapEditForm::zoomBy(int step) {
+    cellSize_ = std::clamp(cellSize_ + step, MinCellSize, MaxCellSize);
     MainDrawGrid->setCellSize(cellSize_, cellSize_);
 }
 
@@ -586,7 +584,9 @@ void TTQMapEditForm::GridBoxClick() {
 
 void TTQMapEditForm::ShowAltitudeRadioGroupClick() { MainDrawGrid->invalidateGrid(); }
 
-void TTQMapEditForm::Button3Click() {
+void TTQMapEditForm::Button3Click() { toggleFileNamePanel(); }
+
+void TTQMapEditForm::toggleFileNamePanel() {
     const bool expand = FileNamePanel->height() < PanelExpanded;
     FileNamePanel->setFixedHeight(expand ? PanelExpanded : PanelCollapsed);
     advancedRows->setVisible(expand);
@@ -669,12 +669,12 @@ void TTQMapEditForm::MainDrawGridSelectCell(int col, int row) {
                 if (on) h.endStep();
             }
         } close{history_, single};
-        for (const CellPos& p : brushCells(col, row, BrushSizeMover->value())) PaintMapCell(p.x, p.y);
+        for (const CellPos& p : brushCells(col, row, BrushSizeMover->value())) paintCellAndRecord(p.x, p.y);
     });
     if (!ok) MainDrawGrid->cancelDrag();
 }
 
-void TTQMapEditForm::PaintMapCell(int x, int y) {
+void TTQMapEditForm::paintCellAndRecord(int x, int y) {
     const TMapCell before = tq::PaintMapCell(mapFile(), x, y, paintSettings());
     history_.recordCell(x, y, before);
     MainDrawGrid->invalidateCell(x, y);
@@ -725,7 +725,9 @@ void TTQMapEditForm::Redo() {
 
 // ---- region copy -------------------------------------------------------------------
 
-void TTQMapEditForm::APPENDClick() {
+void TTQMapEditForm::APPENDClick() { copyRegionOfTheBoxes(); }
+
+void TTQMapEditForm::copyRegionOfTheBoxes() {
     if (!CheckMapEditPaths()) {
         prompts().information(this, AppTitle, "File paths are incorrect.");
         return;

@@ -1,9 +1,9 @@
 #include "worldsave/freeze.h"
 
+#include "core/ascii_case.h"
 #include "core/atomic_file.h"
 #include "core/error.h"
 #include "core/file_system.h"
-#include "core/named_tiles.h"
 #include "core/spaced_hex.h"
 #include "worldsave/extraction.h"
 #include "worldsave/patch_text.h"
@@ -75,7 +75,7 @@ void planFreeze(const FreezeOptions& options, const StaticIndexBuffer& index, co
                 const LogSink& log, const Say& say, FreezePlan& plan) {
     if (options.writePat) CheckWscAndPat(options.patPath, options.worldSavePath);
     AutoSelectIds autoIds;
-    if (options.rule == RuleAuto) LoadAutoSelectList(options.autoSelectPath, autoIds);
+    if (options.rule == SelectionRule::Auto) LoadAutoSelectList(options.autoSelectPath, autoIds);
     if (options.announce) say(FreezingInProgressMessage);
 
     progress.report(0);

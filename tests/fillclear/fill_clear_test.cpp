@@ -115,20 +115,22 @@ TStaticRec item(uint16_t id, uint8_t x, uint8_t y) { return {id, x, y, int8_t(5)
 TEST(BlockInArea, WholePartlyOrNone) {
     struct Case {
         uint16_t top, left, right, bottom, bx, by;
-        int expected;
+        BlockCoverage expected;
     };
+    constexpr BlockCoverage None = BlockCoverage::None, Partly = BlockCoverage::Partly,
+                            Wholly = BlockCoverage::Wholly;
     const Case cases[] = {
-        {0, 0, 6143, 4095, 0, 0, 2},     {0, 0, 6143, 4095, 767, 511, 2},
-        {0, 10, 20, 7, 1, 0, 1},         {0, 10, 20, 7, 2, 0, 1},
-        {0, 10, 20, 7, 0, 0, 0},         {0, 10, 20, 7, 3, 0, 0},
-        {0, 10, 20, 7, 1, 1, 0},         {0, 8, 15, 7, 1, 0, 2},  // exactly one block: whole, never partly
-        {3, 8, 15, 7, 1, 0, 1},          {0, 9999, 9999, 9999, 767, 511, 0},
-        {0, 0, 9999, 9999, 767, 511, 2},
+        {0, 0, 6143, 4095, 0, 0, Wholly},     {0, 0, 6143, 4095, 767, 511, Wholly},
+        {0, 10, 20, 7, 1, 0, Partly},         {0, 10, 20, 7, 2, 0, Partly},
+        {0, 10, 20, 7, 0, 0, None},           {0, 10, 20, 7, 3, 0, None},
+        {0, 10, 20, 7, 1, 1, None},           {0, 8, 15, 7, 1, 0, Wholly},  // exactly one block: whole, never partly
+        {3, 8, 15, 7, 1, 0, Partly},          {0, 9999, 9999, 9999, 767, 511, None},
+        {0, 0, 9999, 9999, 767, 511, Wholly},
         // Crossed borders contain no cell, yet a block between them still counts as partly covered.
-        {0, 12, 10, 7, 1, 0, 1},         {0, 12, 10, 7, 2, 0, 0},  {0, 20, 10, 7, 1, 0, 0},
+        {0, 12, 10, 7, 1, 0, Partly},         {0, 12, 10, 7, 2, 0, None},  {0, 20, 10, 7, 1, 0, None},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(BlockInArea(c.top, c.left, c.right, c.bottom, c.bx, c.by), c.expected)
+        EXPECT_EQ(int(BlockInArea(c.top, c.left, c.right, c.bottom, c.bx, c.by)), int(c.expected))
             << c.top << " " << c.left << " " << c.right << " " << c.bottom << " block " << c.bx << "," << c.by;
 }
 

@@ -12,6 +12,7 @@
 #include "core/error.h"
 #include "core/file_system.h"
 #include "core/static_index.h"
+#include "tools/reference_passes.h"
 #include "worldsave/world_save_reader.h"
 
 #include <cstdio>
@@ -79,7 +80,7 @@ int checkText(const std::string& path) {
     const std::string text = readWholeFile(path);
     auto table = newSelectionTable();
     try {
-        SelectWorldItems(std::string_view(text), *table, RuleType255, AutoSelectIds{}, {});
+        SelectWorldItems(std::string_view(text), *table, SelectionRule::Type255, AutoSelectIds{}, {});
         ScanHighestNumbers(text);
     } catch (const Error& e) {
         broken(path + " does not read: " + e.what());

@@ -1,6 +1,6 @@
 #include "core/error.h"
 #include "fillclear/fill_clear.h"
-#include "fillclear/fill_clear_window.h"
+#include "fillclear/fill_clear_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,16 @@
-#include "fillclear/fill_clear_window.h"
+#include "fillclear/fill_clear_rules.h"
 
 #include "core/int_parse.h"
+#include "core/setting_names.h"
 
 namespace tq {
 
 namespace {
 const std::array<FillClearFieldInfo, FillClearFieldCount> Fields = {{
     // The two statics paths come only from the settings store (main and diff windows).
-    {"MStaIdxEdit", "StaIdx0.mul", "staidx0.mul", false},
-    {"MStaticsEdit", "Statics0.mul", "statics0.mul", false},
-    {"MMapEdit", "Map0.mul", "map0.mul", true},
+    {"MStaIdxEdit", settings::StaIdx, "staidx0.mul", false},
+    {"MStaticsEdit", settings::Statics, "statics0.mul", false},
+    {"MMapEdit", settings::Map, "map0.mul", true},
 }};
 } // namespace
 

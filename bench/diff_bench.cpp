@@ -10,6 +10,7 @@
 #include "core/world.h"
 #include "diff/diff.h"
 #include "diff/diff_package.h"
+#include "tools/reference_passes.h"
 
 #include <benchmark/benchmark.h>
 

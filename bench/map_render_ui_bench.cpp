@@ -3,15 +3,15 @@
 // cold, and a 3-cell brush stroke across 100 cells.
 #include "core/file_system.h"
 #include "core/map_file.h"
-#include "core/synthetic_world.h"
+#include "tools/synthetic_world.h"
 #include "core/world.h"
 #include "mapedit/draw_grid_view.h"
 #include "mapedit/map_edit_form.h"
 #include "mapedit/map_edit_history.h"
 #include "mapedit/map_painting.h"
-#include "mapedit/map_render_view.h"
+#include "mapedit/map_renderer.h"
 #include "mapedit/tile_image.h"
-#include "mapedit/tile_pictures_view.h"
+#include "mapedit/tile_picture_cache.h"
 
 #include <QApplication>
 #include <QComboBox>

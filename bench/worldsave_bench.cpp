@@ -6,7 +6,7 @@
 #include "support/classic_world.h"
 #include "core/file_system.h"
 #include "core/static_index.h"
-#include "core/synthetic_world.h"
+#include "tools/synthetic_world.h"
 #include "core/world.h"
 #include "worldsave/freeze.h"
 #include "worldsave/melt.h"
@@ -146,7 +146,7 @@ void BM_Freeze1MItems(benchmark::State& state) {
     options.staidxPath = w.staidx;
     options.staticsPath = w.statics;
     options.worldSavePath = w.wsc;
-    options.rule = RuleType255;
+    options.rule = SelectionRule::Type255;
     options.writePat = true;
     options.patPath = w.pat;
     for (auto _ : state) {

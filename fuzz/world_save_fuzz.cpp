@@ -13,6 +13,7 @@
 #include "support/fuzz_check.h"
 #include "support/memory_file_system.h"
 #include "support/small_world.h"
+#include "tools/reference_passes.h"
 #include "worldsave/freeze.h"
 #include "worldsave/world_save_reader.h"
 
@@ -57,7 +58,7 @@ bool anySelected(const SelectionTable& t) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    const int rule = (size > 0 && (data[0] & 1)) ? RuleAuto : RuleType255;
+    const SelectionRule rule = (size > 0 && (data[0] & 1)) ? SelectionRule::Auto : SelectionRule::Type255;
 
     // The reader alone.
     auto table = newSelectionTable();
@@ -130,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto player = newStaticIndex();
     *player = *base.index;
     FreezeOptions p = o;
-    p.rule = RuleType255;
+    p.rule = SelectionRule::Type255;
     p.writePat = false;
     try {
         FreezeWorld(p, *player, {}, {});

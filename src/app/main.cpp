@@ -1,10 +1,10 @@
 // terraquill: the desktop program. It reads no command-line arguments.
 #include "app/help_form.h"
 #include "app/main_form.h"
-#include "app/progress_form.h"
 #include "diff/diff_form.h"
 #include "fillclear/fill_clear_form.h"
 #include "mapedit/map_edit_form.h"
+#include "ui/progress_form.h"
 
 #include <QApplication>
 

@@ -1,14 +1,15 @@
 #include "app/main_form.h"
 
-#include "app/handlers.h"
 #include "app/help_form.h"
-#include "app/operation.h"
-#include "app/path_field.h"
-#include "app/prompts.h"
-#include "app/radio_group.h"
-#include "app/settings.h"
-#include "app/up_down.h"
 #include "core/static_listing.h"
+#include "ui/handlers.h"
+#include "ui/operation.h"
+#include "ui/path_field.h"
+#include "ui/prompts.h"
+#include "ui/qt_text.h"
+#include "ui/radio_group.h"
+#include "ui/settings.h"
+#include "ui/up_down.h"
 #include "worldsave/freeze.h"
 #include "worldsave/melt.h"
 
@@ -47,7 +48,6 @@ const char* const ModeQuestion =
 const char* const ModeNotice = "The new mode will be active the next time you start Terraquill.";
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
-std::string str(const QString& text) { return text.toStdString(); }
 
 // The picture of the MapEdit button: a few cells of land and water.
 QIcon mapIcon() {
@@ -284,7 +284,6 @@ void TMainForm::buildMenu() {
     About1->setObjectName("About1");
     connectHandler(eXit1, &QAction::triggered, this, &TMainForm::eXit1Click);
     connectHandler(WelcometoTerraquill1, &QAction::triggered, this, &TMainForm::WelcometoTerraquill1Click);
-    connectHandler(About1, &QAction::triggered, this, &TMainForm::About1Click);
 }
 
 void TMainForm::setOtherWindows(const OtherWindows& windows) {
@@ -564,7 +563,7 @@ void TMainForm::FreezeWorldButtonClick() {
         options.staidxPath = str(StaIdxEdit->text());
         options.staticsPath = str(StaticsEdit->text());
         options.worldSavePath = str(WSCEdit->text());
-        options.rule = SelectItemsRadioGroup->itemIndex();
+        options.rule = selectionRuleOfItem(SelectItemsRadioGroup->itemIndex());
         options.writePat = WritePATCheckBox->isChecked();
         options.autoSelectPath = str(QDir(programFolder_).filePath("AutoSelect.txt"));
         options.announce = true;  // after AutoSelect.txt is read, as the log should show it
@@ -636,8 +635,6 @@ void TMainForm::MapEditButtonClick() {
 }
 
 void TMainForm::WelcometoTerraquill1Click() { THelpForm::open(THelpForm::Welcome); }
-
-void TMainForm::About1Click() {}
 
 // --- closing ----------------------------------------------------------------------
 

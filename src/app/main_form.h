@@ -70,7 +70,6 @@ public:
     void eXit1Click();
     void SpeedButton1Click();
     void WelcometoTerraquill1Click();
-    void About1Click();
 
     void UpdateButtons();
     void ShowGuidance();

@@ -1,12 +1,15 @@
 #pragma once
 // The main window's decisions, kept apart from the widgets so they are tested without
-// a display: how a path field is judged, what UpdateButtons enables, which guidance
+// a display: what UpdateButtons enables, which guidance
 // step Simple mode shows, how the block fields are brought into range.
 // Header-only and Qt-free: the plain test binary links neither Qt nor the windows.
 #include "core/error.h"
 #include "core/file_system.h"
 #include "core/int_parse.h"
+#include "core/path_field_rules.h"
+#include "core/setting_names.h"
 #include "core/world.h"
+#include "worldsave/world_save_reader.h"
 
 #include <array>
 #include <cstdint>
@@ -17,37 +20,6 @@
 
 namespace tq {
 
-// A path field's colour is its state. Plain: no change handler has judged it yet,
-// which counts as neither valid nor invalid.
-enum class FieldColour { Plain, Green, Red };
-
-// The file-name part of a path: after the last separator (and drive colon on Windows).
-inline std::string_view pathFileName(std::string_view path) {
-#ifdef _WIN32
-    const size_t cut = path.find_last_of("\\/:");
-#else
-    const size_t cut = path.find_last_of('/');
-#endif
-    return cut == std::string_view::npos ? path : path.substr(cut + 1);
-}
-
-inline std::string asciiLower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return out;
-}
-
-// Green when a file of that path exists and its name, lower-cased, is expectedLowerName
-// ("staidx0.mul"); an empty expectedLowerName accepts any existing file.
-inline FieldColour judgePathField(const std::string& path, std::string_view expectedLowerName) {
-    if (!fileExists(path)) return FieldColour::Red;
-    if (!expectedLowerName.empty() && asciiLower(pathFileName(path)) != expectedLowerName) return FieldColour::Red;
-    return FieldColour::Green;
-}
-
-inline constexpr uint8_t NormalMode = 0;
-inline constexpr uint8_t SimpleMode = 1;
 
 // What UpdateButtons looks at.
 struct MainWindowState {
@@ -112,6 +84,16 @@ inline MainButtonStates decideMainButtons(const MainWindowState& s) {
         b.mapEdit = false;
     }
     return b;
+}
+
+// The freeze rule chosen in the "Freeze items" radio group: item 0 "type 255", item 1
+// "auto", none checked (-1) selects nothing.
+inline SelectionRule selectionRuleOfItem(int itemIndex) {
+    switch (itemIndex) {
+    case 0: return SelectionRule::Type255;
+    case 1: return SelectionRule::Auto;
+    default: return SelectionRule::None;
+    }
 }
 
 inline std::string mainCaption(uint8_t mode) {

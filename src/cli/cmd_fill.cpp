@@ -16,7 +16,6 @@ int runFill(const std::vector<std::string>& argv) {
     in.ClearStatics = !args.flag("no-statics");
     in.FillMap = !args.flag("no-map");
     in.Facet = facetOption(args);
-    if (!in.ClearStatics && !in.FillMap) throw UsageError("--no-statics and --no-map together leave nothing to do");
     in.Left = args.required("left");
     in.Top = args.required("top");
     in.Right = args.required("right");
@@ -30,14 +29,11 @@ int runFill(const std::vector<std::string>& argv) {
         if (!args.option("tile")) throw UsageError("missing option --tile (a tile group name or an id such as \"00 A8\")");
         in.Tile = *args.option("tile");
         in.Altitude = args.option("alt").value_or("0");
-        // The window keeps the altitude in range; here a wrong number is refused rather than cut to 8 bits.
-        int32_t altitude = 0;
-        if (tryParseInt(in.Altitude, altitude) && (altitude < -128 || altitude > 127))
-            throw Error("The altitude must be -128..127, not " + in.Altitude);
     }
+    const FillClearRequest request = validateFillClear(in);
     if (auto seed = args.option("seed")) seedRandom(uint32_t(parseInt(*seed)));
 
-    const FillClearResult r = FillClear(in, terminalProgress());
+    const FillClearResult r = FillClear(request, terminalProgress());
     if (in.ClearStatics)
         printLine("Statics cleared: " + std::to_string(r.StaticBlocksCleared) + " blocks emptied, " +
                   std::to_string(r.StaticBlocksTrimmed) + " blocks trimmed, " + std::to_string(r.StaticsRemoved) +

@@ -18,8 +18,8 @@ int runFreeze(const std::vector<std::string>& argv) {
     options.worldSavePath = args.required("wsc");
     options.sharedWorld = args.flag("shared-world");
     const std::string rule = args.option("rule").value_or("type255");
-    if (rule == "type255") options.rule = RuleType255;
-    else if (rule == "auto") options.rule = RuleAuto;
+    if (rule == "type255") options.rule = SelectionRule::Type255;
+    else if (rule == "auto") options.rule = SelectionRule::Auto;
     else throw UsageError("--rule must be type255 or auto");
     options.autoSelectPath =
         args.option("autoselect").value_or((std::filesystem::path(programFolder()) / "AutoSelect.txt").string());

@@ -3,8 +3,8 @@
 #include "core/facets.h"
 #include "core/file_system.h"
 #include "core/int_parse.h"
-#include "core/synthetic_world.h"
 #include "facet_option.h"
+#include "tools/synthetic_world.h"
 
 #include <filesystem>
 

@@ -3,9 +3,9 @@
 // player's machine.
 #include "command.h"
 
-#include "app/settings.h"
 #include "core/error.h"
 #include "core/int_parse.h"
+#include "ui/settings.h"
 
 
 namespace tq::cli {

@@ -1,5 +1,7 @@
 #include "core/named_tiles.h"
 
+#include "core/ascii_case.h"
+
 #include "core/error.h"
 #include "core/random.h"
 
@@ -49,13 +51,6 @@ const std::array<TNamedTile, NamedTileCount> NamedTiles = {{
     {"Water Weird", 0x3FF0, 4},
     {"Orange Marble Weird", 0x3FF7, 4},
 }};
-
-std::string asciiUpper(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-    return upper;
-}
 
 int FindNamedTile(std::string_view name) {
     const std::string wanted = asciiUpper(name);

@@ -23,7 +23,4 @@ uint16_t RandomTile(int index);
 // Throws tq::Error "Invalid tile name: <name>" for an unknown name.
 uint16_t RandomTileByName(std::string_view name);
 
-// ASCII-only upper-casing, as every name and keyword comparison of the program uses.
-std::string asciiUpper(std::string_view text);
-
 } // namespace tq

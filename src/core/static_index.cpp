@@ -54,6 +54,16 @@ std::string tooManyStaticsMessage(int64_t records) {
            std::to_string(records) + " asked for)";
 }
 
+int64_t CheckIndexEntry(const TStaticIndexRec& entry, uint64_t staticsSize, RunCapacity capacity) {
+    if (entry.Start == -1) return 0;
+    if (entry.Length % StaticRecSize != 0) throw Error(LengthNotMultipleMessage);
+    if (entry.Start < 0 || entry.Length < 0) throw Error(msg::ReadBeyondEnd);
+    const int64_t records = entry.Length / StaticRecSize;
+    if (capacity == RunCapacity::Checked && records > StaticBlockCapacity) throw Error(tooManyStaticsMessage(records));
+    if (uint64_t(entry.Start) + uint64_t(entry.Length) > staticsSize) throw Error(msg::ReadBeyondEnd);
+    return records;
+}
+
 namespace {
 // Where the host's layout of an index entry is the file's (little-endian, three packed 32-bit
 // fields), the index is read and written in place: one system call each way, no copy.
@@ -133,13 +143,10 @@ void RequireStaticIndexLength(const std::string& path, const StaticIndexBuffer& 
 void ReadBlockStatics(File& statics, const TStaticIndexRec& entry, TStaticBlock& block) {
     block.clear();
     if (entry.Start == -1) return;
-    if (entry.Length % StaticRecSize != 0) throw Error(LengthNotMultipleMessage);
-    if (entry.Start < 0 || entry.Length < 0) throw Error(msg::ReadBeyondEnd);
-    if (uint32_t(entry.Length) > StaticBlockMaxBytes) throw Error(tooManyStaticsMessage(entry.Length / StaticRecSize));
+    const int count = int(CheckIndexEntry(entry));
     uint8_t bytes[StaticBlockMaxBytes];
     statics.seek(uint64_t(entry.Start));
     statics.read(bytes, size_t(entry.Length));
-    const int count = entry.Length / StaticRecSize;
     for (int i = 0; i < count; ++i) decodeStaticRec(bytes + i * StaticRecSize, block.Records[size_t(i)]);
     block.Count = uint16_t(count);
 }
@@ -150,14 +157,6 @@ void ReadBlockStatics(const std::string& staticsPath, const TStaticIndexRec& ent
     auto file = openFile(staticsPath, OpenMode::Read);
     ReadBlockStatics(*file, entry, block);
     file->close();
-}
-
-void AppendStatics(TStaticBlock& destination, const TStaticBlock& source) {
-    const int total = int(destination.Count) + int(source.Count);
-    if (total > StaticBlockCapacity) throw Error(tooManyStaticsMessage(total));
-    for (int i = 0; i < source.Count; ++i)
-        destination.Records[size_t(destination.Count + i)] = source.Records[size_t(i)];
-    destination.Count = uint16_t(total);
 }
 
 void WriteBlockStatics(File& statics, TStaticIndexRec& entry, const TStaticBlock& block) {

@@ -71,6 +71,20 @@ inline constexpr const char* LengthNotMultipleMessage =
 // Refusals of blocks that would not fit a TStaticBlock.
 std::string tooManyStaticsMessage(int64_t records);
 
+// Whether CheckIndexEntry refuses a run longer than a block holds, or leaves that to a
+// caller that weighs the run together with records it adds (freeze).
+enum class RunCapacity { Checked, LeftToCaller };
+inline constexpr uint64_t UnknownStaticsSize = UINT64_MAX;
+
+// The one check of an index entry against statics0.mul, made without reading the run.
+// Refuses, in this order: a Length that is not a multiple of 7 (LengthNotMultipleMessage),
+// a negative Start or Length ("Read beyond end of file"), more records than a block holds
+// (tooManyStaticsMessage, unless LeftToCaller), a run past staticsSize ("Read beyond end
+// of file"; skipped for UnknownStaticsSize, where the read itself finds a short file).
+// Returns the run's record count, 0 for an empty entry (Start -1).
+int64_t CheckIndexEntry(const TStaticIndexRec& entry, uint64_t staticsSize = UnknownStaticsSize,
+                        RunCapacity capacity = RunCapacity::Checked);
+
 // Reads a whole static index. Its world is decided before the buffer is touched: the facet
 // from the file's name (or `facet` when given; facet 0 when neither tells), the size from the
 // file's length, which must be exactly one of the facet's sizes (resolveWorld's message
@@ -92,9 +106,6 @@ void RequireStaticIndexLength(const std::string& path, const StaticIndexBuffer& 
 void ReadBlockStatics(const std::string& staticsPath, const TStaticIndexRec& entry, TStaticBlock& block);
 // The same over a file the caller keeps open for a whole pass.
 void ReadBlockStatics(File& statics, const TStaticIndexRec& entry, TStaticBlock& block);
-
-// Appends source's records behind destination's; refuses more than 2048 in all.
-void AppendStatics(TStaticBlock& destination, const TStaticBlock& source);
 
 // Appends the block's records at the end of statics0.mul and points the entry at them
 // (Start = old size, Length = Count*7; Extra kept). The index file is the caller's business.

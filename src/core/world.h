@@ -59,7 +59,7 @@ struct WorldGeometry {
 
     // True for the old clients' world, the one whose packages and files stay as they always were.
     bool isClassic() const;
-    // "768 × 512" (blocks)
+    // "W × H" (blocks)
     std::string blocksText() const;
     // "facet 0, 7168 × 4096" (cells), as windows show it.
     std::string describe() const;

@@ -33,9 +33,7 @@ void copyOriginalRun(WindowedReader& orig, const TStaticIndexRec& o, AppendWrite
                      uint8_t* buffer) {
     size_t length = 0;
     if (o.Start != -1) {
-        if (o.Length % StaticRecSize != 0) throw Error(LengthNotMultipleMessage);
-        if (o.Start < 0 || o.Length < 0) throw Error(msg::ReadBeyondEnd);
-        if (uint32_t(o.Length) > StaticBlockMaxBytes) throw Error(tooManyStaticsMessage(o.Length / StaticRecSize));
+        CheckIndexEntry(o);
         length = size_t(o.Length);
         orig.read(uint64_t(o.Start), buffer, length);
     }

@@ -12,14 +12,14 @@
 // "Generate Diff" and "Apply Diff" buttons and `terraquill-cli diff`.
 namespace tq {
 
-// The six world files the diff window names. Original files are only read.
+// The six world files of a diff: the original ones, only read, and the modified ones.
 struct DiffPaths {
-    std::string origStaIdx;   // OStaIdxEdit
-    std::string origStatics;  // OStaticsEdit
-    std::string origMap;      // OMapEdit
-    std::string modStaIdx;    // MStaIdxEdit  (rebuilt by apply)
-    std::string modStatics;   // MStaticsEdit (rebuilt by apply)
-    std::string modMap;       // MMapEdit     (every block overwritten in place by apply)
+    std::string origStaIdx;
+    std::string origStatics;
+    std::string origMap;
+    std::string modStaIdx;   // rebuilt by apply
+    std::string modStatics;  // rebuilt by apply
+    std::string modMap;      // every block overwritten in place by apply
     // The facet, where the file names do not tell it (see resolveWorld).
     std::optional<int> facet;
 };
@@ -28,8 +28,7 @@ struct DiffPaths {
 // `statics`, the maps when `map`); throws when they are not of one world.
 WorldGeometry DiffWorld(const DiffPaths& paths, bool statics, bool map, bool applying);
 
-// Which parts a generated package covers (the window's StaticsCheckBox and MapCheckBox).
-// At least one must be set.
+// Which parts a generated package covers. At least one must be set.
 struct DiffParts {
     bool statics = true;
     bool map = true;
@@ -72,7 +71,7 @@ struct GenerateDiffResult {
 //     showing (the window's "Working, please wait..." when the statics part is off);
 //     message "Generating Diff (Map)"; bar x*100/width per column; message
 //     "Generating Diff (Map index)"; bar x*100/width per column.
-// (width: the world's block columns, 768 for the old clients' world.)
+// (width: the world's block columns.)
 // Throws tq::Error on any failure (file layer messages, or neither part chosen).
 GenerateDiffResult GenerateDiff(const DiffPaths& paths, const std::string& packageName, DiffParts parts,
                                 const Progress& progress = {});

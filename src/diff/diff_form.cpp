@@ -1,26 +1,25 @@
 #include "diff/diff_form.h"
 
-#include "app/handlers.h"
-#include "app/main_rules.h"
-#include "app/operation.h"
-#include "app/path_field.h"
-#include "app/progress_form.h"
-#include "app/prompts.h"
-#include "app/settings.h"
 #include "core/file_system.h"
+#include "core/setting_names.h"
+#include "ui/handlers.h"
+#include "ui/operation.h"
+#include "ui/path_field.h"
+#include "ui/progress_form.h"
+#include "ui/prompts.h"
+#include "ui/qt_text.h"
+#include "ui/settings.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -32,41 +31,9 @@ const char* const FileFilter = "TQ-Diff file (Version 2) (*.tq2)";
 // Qt appends this to a name typed without an extension: a package must end in ".tq2"
 // to be applied again.
 const char* const DefaultSuffix = "tq2";
-
-std::string str(const QString& text) { return text.toStdString(); }
-QString qstr(const std::string& text) { return QString::fromStdString(text); }
-
-// Shown while a generate or apply run is going; hidden however the run ends.
-class ProgressShowing {
-public:
-    ProgressShowing() : form_(TProgressForm::instance()) {
-        if (!form_) return;
-        form_->show();
-        form_->raise();
-        pumpEvents();
-    }
-    ~ProgressShowing() {
-        if (form_) form_->hide();
-    }
-    ProgressShowing(const ProgressShowing&) = delete;
-    ProgressShowing& operator=(const ProgressShowing&) = delete;
-
-    static Progress progress() {
-        Progress p = windowProgress();
-        p.message = [](const std::string& text) {
-            if (TProgressForm* form = TProgressForm::instance()) form->SetMessage(qstr(text));
-        };
-        return p;
-    }
-
-private:
-    TProgressForm* form_;
-};
 } // namespace
 
-TTQDiffForm::TTQDiffForm(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint) {
+TTQDiffForm::TTQDiffForm(QWidget* parent) : OperationDialog(parent) {
     setObjectName("TQDiffForm");
     setWindowTitle("TQ-Diff");
     QFont face("MS Sans Serif", 8);
@@ -74,18 +41,13 @@ TTQDiffForm::TTQDiffForm(QWidget* parent)
     setFont(face);
     buildControls();
     setFixedSize(507, 361);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen();
 }
 
 TTQDiffForm::~TTQDiffForm() = default;
 
 void TTQDiffForm::buildControls() {
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    ClientArea = new QWidget(this);
-    ClientArea->setObjectName("ClientArea");
-    outer->addWidget(ClientArea);
+    ClientArea = addClientArea();
     auto* root = new QVBoxLayout(ClientArea);
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);
@@ -272,29 +234,17 @@ QString TTQDiffForm::startFolder() const { return QFileInfo(MMapEdit->text()).ab
 // One generate or apply run: the window takes no input until it is over, and however
 // it ends the window is usable again, the actions follow the paths, and the status
 // label (when the run set it) leaves "BUSY".
-template <typename F>
-void TTQDiffForm::runAction(bool setsStatus, F body) {
-    BusyScope busy;
-    running_ = true;
-    if (setsStatus) setMainStatus("BUSY", StatusBusyColour);
-    ClientArea->setEnabled(false);
-    auto restore = [&] {
-        ClientArea->setEnabled(true);
-        running_ = false;
-        CheckDiffPaths();
-        if (setsStatus) setMainStatus("READY", StatusReadyColour);
-    };
-    try {
-        body();
-    } catch (...) {
-        // CheckDiffPaths may itself fail (settings store); the run's error is the one to show.
-        try {
-            restore();
-        } catch (...) {
-        }
-        throw;
-    }
-    restore();
+void TTQDiffForm::runAction(bool setsStatus, const std::function<void()>& body) {
+    runLocked(
+        ClientArea,
+        [&] {
+            if (setsStatus) setMainStatus("BUSY", StatusBusyColour);
+            body();
+        },
+        [&] {
+            CheckDiffPaths();
+            if (setsStatus) setMainStatus("READY", StatusReadyColour);
+        });
 }
 
 void TTQDiffForm::GenerateButtonClick() {
@@ -351,18 +301,6 @@ void TTQDiffForm::CloseBtnClick() { close(); }
 void TTQDiffForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     guarded(this, [this] { FormShow(); });
-}
-
-void TTQDiffForm::closeEvent(QCloseEvent* event) {
-    if (running_) {
-        event->ignore();
-        return;
-    }
-    QDialog::closeEvent(event);
-}
-
-void TTQDiffForm::reject() {
-    if (!running_) QDialog::reject();
 }
 
 } // namespace tq

@@ -1,8 +1,9 @@
 #pragma once
 #include "diff/diff.h"
-#include "diff/diff_window.h"
+#include "diff/diff_rules.h"
 
-#include <QDialog>
+#include "ui/operation_dialog.h"
+
 #include <QString>
 
 #include <array>
@@ -21,7 +22,7 @@ namespace tq {
 // The diff window: the six world files, which parts a package covers, and the two
 // actions, generating a ".tq2" package and applying one. Created once at start-up and
 // shown modally from the main window; it keeps its contents between showings.
-class TTQDiffForm : public QDialog {
+class TTQDiffForm : public OperationDialog {
     Q_OBJECT
 public:
     explicit TTQDiffForm(QWidget* parent = nullptr);
@@ -47,12 +48,8 @@ public:
     void ApplyButtonClick();
     void CloseBtnClick();
 
-    bool running() const { return running_; }
-
 protected:
     void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override;
 
 private:
     void buildControls();
@@ -61,10 +58,7 @@ private:
     QLineEdit* edit(DiffField field) const { return edits_[size_t(field)]; }
     DiffPaths paths() const;
     QString startFolder() const;
-    template <typename F>
-    void runAction(bool setsStatus, F body);
-
-    bool running_ = false;
+    void runAction(bool setsStatus, const std::function<void()>& body);
 
     // Controls.
     QWidget* ClientArea;  // everything inside the window: disabled while a run is going

@@ -218,12 +218,10 @@ void ReadPackageMapBlock(WindowedReader& package, int32_t position, TMapBlock& b
 void ReadBlockStatics(WindowedReader& statics, const TStaticIndexRec& entry, TStaticBlock& block) {
     fillBlock(nullptr, 0, block);
     if (entry.Start == -1) return;
-    if (entry.Length % StaticRecSize != 0) throw Error(LengthNotMultipleMessage);
-    if (entry.Start < 0 || entry.Length < 0) throw Error(msg::ReadBeyondEnd);
-    if (uint32_t(entry.Length) > StaticBlockMaxBytes) throw Error(tooManyStaticsMessage(entry.Length / StaticRecSize));
+    const int count = int(CheckIndexEntry(entry));
     uint8_t bytes[StaticBlockMaxBytes];
     statics.read(uint64_t(entry.Start), bytes, size_t(entry.Length));
-    fillBlock(bytes, entry.Length / StaticRecSize, block);
+    fillBlock(bytes, count, block);
 }
 
 void CheckDiffHeader(const TDiffHeader& h, uint64_t packageSize) {

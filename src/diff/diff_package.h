@@ -13,7 +13,7 @@
 // index (when it has a statics part), the map data and the map index (when it has a map
 // part). Every integer is a 32-bit signed little-endian value; positions count from the
 // start of the package; every table is x-major (entry x*blocksHigh + y), one entry per block of
-// the package's world. Version 2 is the old clients' world (768 x 512 blocks) and nothing
+// the package's world. Version 2 is the old clients' world (facet 0's smaller size) and nothing
 // else; version 3 is the same layout for any other world, whose facet and size the header
 // records. docs/formats.md has the tables.
 namespace tq {
@@ -72,8 +72,8 @@ WorldGeometry DiffHeaderWorld(const TDiffHeader& header);
 // The header a package of `world` starts with (version and world set, parts to be filled in).
 TDiffHeader NewDiffHeader(const WorldGeometry& world);
 
-// "This package was made for a world of 768 × 512 blocks (a version 2 package), but the
-// original files are of 896 × 512 blocks"
+// "This package was made for a world of W × H blocks (a version 2 package), but the
+// original files are of W2 × H2 blocks"
 std::string PackageWorldMismatchMessage(const TDiffHeader& header, const WorldGeometry& files);
 
 // The tables in memory, x-major, indexed by world.blockNumber(x, y).

@@ -18,12 +18,13 @@
 
 namespace tq {
 
-int BlockInArea(uint16_t top, uint16_t left, uint16_t right, uint16_t bottom, uint16_t blockX, uint16_t blockY) {
+BlockCoverage BlockInArea(uint16_t top, uint16_t left, uint16_t right, uint16_t bottom, uint16_t blockX,
+                          uint16_t blockY) {
     const uint32_t bx0 = uint32_t(blockX) * BlockSize;
     const uint32_t by0 = uint32_t(blockY) * BlockSize;
-    if (by0 >= top && bx0 >= left && bx0 + 7 <= right && by0 + 7 <= bottom) return 2;
-    if (by0 + 7 >= top && bx0 + 7 >= left && bx0 <= right && by0 <= bottom) return 1;
-    return 0;
+    if (by0 >= top && bx0 >= left && bx0 + 7 <= right && by0 + 7 <= bottom) return BlockCoverage::Wholly;
+    if (by0 + 7 >= top && bx0 + 7 >= left && bx0 <= right && by0 <= bottom) return BlockCoverage::Partly;
+    return BlockCoverage::None;
 }
 
 FillClearArea parseFillClearArea(const std::string& top, const std::string& left, const std::string& right,
@@ -46,7 +47,7 @@ struct ColumnRun {
     int first = -1;  // first touched block row, -1 when none
     int last = -1;
     bool partial = false;  // some block of the run is only partly covered
-    std::vector<uint8_t> kind;  // BlockInArea of every block of the column
+    std::vector<BlockCoverage> kind;  // BlockInArea of every block of the column
 
     bool touched() const { return first >= 0; }
     int count() const { return last - first + 1; }
@@ -55,14 +56,14 @@ struct ColumnRun {
 void classifyColumn(const FillClearArea& a, const WorldGeometry& world, int x, ColumnRun& run) {
     run.first = run.last = -1;
     run.partial = false;
-    run.kind.assign(size_t(world.blocksHigh), 0);
+    run.kind.assign(size_t(world.blocksHigh), BlockCoverage::None);
     for (int y = 0; y < world.blocksHigh; ++y) {
-        const int kind = BlockInArea(a.Top, a.Left, a.Right, a.Bottom, uint16_t(x), uint16_t(y));
-        run.kind[size_t(y)] = uint8_t(kind);
-        if (kind == 0) continue;
+        const BlockCoverage kind = BlockInArea(a.Top, a.Left, a.Right, a.Bottom, uint16_t(x), uint16_t(y));
+        run.kind[size_t(y)] = kind;
+        if (kind == BlockCoverage::None) continue;
         if (run.first < 0) run.first = y;
         run.last = y;
-        if (kind == 1) run.partial = true;
+        if (kind == BlockCoverage::Partly) run.partial = true;
     }
 }
 
@@ -83,27 +84,9 @@ struct FillTile {
     uint16_t next() const { return group >= 0 ? RandomTile(group) : id; }
 };
 
-FillTile parseFillTile(const FillClearInput& input) {
-    FillTile tile;
-    // Altitude first, then the tile: the order in which each cell is filled.
-    tile.altitude = static_cast<int8_t>(uint8_t(parseInt(input.Altitude)));
-    tile.group = FindNamedTile(input.Tile);
-    if (tile.group < 0) tile.id = uint16_t(SpacedHexToInt(input.Tile, 2));
-    return tile;
-}
-
 // Throws unless the file reaches `end`: in-place passes never grow a file.
 void requireSize(File& file, uint64_t end) {
     if (file.size() < end) throw Error(msg::ReadBeyondEnd);
-}
-
-// Everything ReadBlockStatics would refuse, found before the pass writes anything.
-void checkPartialEntry(const TStaticIndexRec& entry, uint64_t staticsSize) {
-    if (entry.Start == -1) return;
-    if (entry.Length % StaticRecSize != 0) throw Error(LengthNotMultipleMessage);
-    if (entry.Start < 0 || entry.Length < 0) throw Error(msg::ReadBeyondEnd);
-    if (uint32_t(entry.Length) > StaticBlockMaxBytes) throw Error(tooManyStaticsMessage(entry.Length / StaticRecSize));
-    if (uint64_t(entry.Start) + uint64_t(entry.Length) > staticsSize) throw Error(msg::ReadBeyondEnd);
 }
 
 using Runs = std::vector<ColumnRun>;  // one per block column
@@ -114,9 +97,8 @@ constexpr size_t PieceBytes = 1 << 20;
 
 class FillClearRun {
 public:
-    FillClearRun(const FillClearInput& input, const FillClearArea& area, const WorldGeometry& world,
-                 const Progress& progress)
-        : input_(input), area_(area), world_(world), progress_(progress) {}
+    FillClearRun(const FillClearRequest& request, const WorldGeometry& world, const Progress& progress)
+        : request_(request), area_(request.Area), world_(world), progress_(progress) {}
 
     FillClearResult run(const FillTile* tile) {
         // Every column's run, once: it fixes how far each file must reach and which
@@ -134,16 +116,16 @@ public:
         }
 
         std::unique_ptr<File> staidx, statics, map;
-        if (input_.ClearStatics) {
-            staidx = openFile(input_.StaIdxPath, OpenMode::ReadWrite);
+        if (request_.ClearStatics) {
+            staidx = openFile(request_.StaIdxPath, OpenMode::ReadWrite);
             requireSize(*staidx, indexEnd);
             if (anyPartial) {
-                statics = openFile(input_.StaticsPath, OpenMode::ReadWrite);
+                statics = openFile(request_.StaticsPath, OpenMode::ReadWrite);
                 checkPartialEntries(*staidx, statics->size(), *runs);
             }
         }
         if (tile) {
-            map = openFile(input_.MapPath, OpenMode::ReadWrite);
+            map = openFile(request_.MapPath, OpenMode::ReadWrite);
             requireSize(*map, mapEnd);
         }
 
@@ -162,10 +144,11 @@ private:
             if (!run.partial) continue;
             readIndexRun(staidx, x, run);
             for (int y = run.first; y <= run.last; ++y) {
-                if (run.kind[size_t(y)] != 1) continue;
+                if (run.kind[size_t(y)] != BlockCoverage::Partly) continue;
                 TStaticIndexRec entry;
                 decodeIndexRec(indexSlice_.data() + size_t(y - run.first) * StaticIndexRecSize, entry);
-                checkPartialEntry(entry, staticsSize);
+                // Everything ReadBlockStatics would refuse, found before the pass writes anything.
+                CheckIndexEntry(entry, staticsSize);
             }
         }
     }
@@ -192,7 +175,7 @@ private:
                 const ColumnRun& run = runs[size_t(x)];
                 for (int y = run.first; y <= run.last; ++y, next += StaticIndexRecSize) {
                     TStaticIndexRec entry;
-                    if (run.kind[size_t(y)] == 2) {
+                    if (run.kind[size_t(y)] == BlockCoverage::Wholly) {
                         entry = TStaticIndexRec{-1, -1, 0};
                         ++result_.StaticBlocksCleared;
                     } else {
@@ -252,7 +235,7 @@ private:
                 const ColumnRun& run = runs[size_t(x)];
                 for (int y = run.first; y <= run.last; ++y, next += MapBlockSize) {
                     uint8_t* cells = next + MapBlockHeaderSize;
-                    const bool whole = run.kind[size_t(y)] == 2;
+                    const bool whole = run.kind[size_t(y)] == BlockCoverage::Wholly;
                     if (whole && tile.group < 0) {
                         std::memcpy(cells, sameCells, sizeof sameCells);
                         result_.CellsFilled += CellsPerBlock;
@@ -302,7 +285,7 @@ private:
         }
     }
 
-    const FillClearInput& input_;
+    const FillClearRequest& request_;
     FillClearArea area_;
     WorldGeometry world_;
     const Progress& progress_;
@@ -313,25 +296,51 @@ private:
 
 } // namespace
 
-WorldGeometry FillClearWorld(const FillClearInput& input) {
-    std::vector<WorldFile> files;
-    if (input.ClearStatics) {
-        files.push_back({WorldFileKind::StaticIndex, input.StaIdxPath, true});
-        files.push_back({WorldFileKind::Statics, input.StaticsPath});
+std::string altitudeOutOfRangeMessage(const std::string& typed) {
+    return "The altitude must be " + std::to_string(FillAltitudeMin) + ".." + std::to_string(FillAltitudeMax) +
+           ", not " + typed;
+}
+
+FillClearRequest validateFillClear(const FillClearInput& input) {
+    if (!input.ClearStatics && !input.FillMap) throw Error(NoFillClearPassMessage);
+    FillClearRequest request;
+    request.Area = parseFillClearArea(input.Top, input.Left, input.Right, input.Bottom);
+    request.ClearStatics = input.ClearStatics;
+    request.FillMap = input.FillMap;
+    request.StaIdxPath = input.StaIdxPath;
+    request.StaticsPath = input.StaticsPath;
+    request.MapPath = input.MapPath;
+    request.Facet = input.Facet;
+    if (input.FillMap) {
+        // Altitude first, then the tile: the order in which each cell is filled.
+        const int32_t altitude = parseInt(input.Altitude);
+        if (altitude < FillAltitudeMin || altitude > FillAltitudeMax)
+            throw Error(altitudeOutOfRangeMessage(input.Altitude));
+        request.Altitude = int8_t(altitude);
+        request.TileGroup = FindNamedTile(input.Tile);
+        if (request.TileGroup < 0) request.TileId = uint16_t(SpacedHexToInt(input.Tile, 2));
     }
-    if (input.FillMap) files.push_back({WorldFileKind::Map, input.MapPath, true});
-    return resolveWorld(files, input.Facet);
+    return request;
+}
+
+WorldGeometry FillClearWorld(const FillClearRequest& request) {
+    std::vector<WorldFile> files;
+    if (request.ClearStatics) {
+        files.push_back({WorldFileKind::StaticIndex, request.StaIdxPath, true});
+        files.push_back({WorldFileKind::Statics, request.StaticsPath});
+    }
+    if (request.FillMap) files.push_back({WorldFileKind::Map, request.MapPath, true});
+    return resolveWorld(files, request.Facet);
+}
+
+FillClearResult FillClear(const FillClearRequest& request, const Progress& progress) {
+    FillClearRun run(request, FillClearWorld(request), progress);
+    const FillTile tile{request.TileGroup, request.TileId, request.Altitude};
+    return run.run(request.FillMap ? &tile : nullptr);
 }
 
 FillClearResult FillClear(const FillClearInput& input, const Progress& progress) {
-    // All text first, so a typing error changes no file.
-    const FillClearArea area = parseFillClearArea(input.Top, input.Left, input.Right, input.Bottom);
-    FillTile tile;
-    if (input.FillMap) tile = parseFillTile(input);
-    if (!input.ClearStatics && !input.FillMap) return {};
-    const WorldGeometry world = FillClearWorld(input);
-    FillClearRun run(input, area, world, progress);
-    return run.run(input.FillMap ? &tile : nullptr);
+    return FillClear(validateFillClear(input), progress);
 }
 
 } // namespace tq

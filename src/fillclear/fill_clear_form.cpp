@@ -1,13 +1,14 @@
 #include "fillclear/fill_clear_form.h"
 
-#include "app/handlers.h"
-#include "app/operation.h"
-#include "app/path_field.h"
-#include "app/progress_form.h"
-#include "app/prompts.h"
-#include "app/settings.h"
-#include "app/up_down.h"
 #include "core/named_tiles.h"
+#include "ui/handlers.h"
+#include "ui/operation.h"
+#include "ui/path_field.h"
+#include "ui/progress_form.h"
+#include "ui/prompts.h"
+#include "ui/qt_text.h"
+#include "ui/settings.h"
+#include "ui/up_down.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -15,45 +16,17 @@
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace tq {
 
-namespace {
-std::string str(const QString& text) { return text.toStdString(); }
-
-
-// Shown while a run is going; hidden however the run ends.
-class ProgressShowing {
-public:
-    ProgressShowing() : form_(TProgressForm::instance()) {
-        if (!form_) return;
-        form_->show();
-        form_->raise();
-        pumpEvents();
-    }
-    ~ProgressShowing() {
-        if (form_) form_->hide();
-    }
-    ProgressShowing(const ProgressShowing&) = delete;
-    ProgressShowing& operator=(const ProgressShowing&) = delete;
-
-private:
-    TProgressForm* form_;
-};
-} // namespace
-
-TTQFillClearForm::TTQFillClearForm(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint) {
+TTQFillClearForm::TTQFillClearForm(QWidget* parent) : OperationDialog(parent) {
     setObjectName("TQFillClearForm");
     setWindowTitle("Fill/Clear");
     // 385 x 257 holds the four bands only in a small, narrow face.
@@ -63,19 +36,14 @@ TTQFillClearForm::TTQFillClearForm(QWidget* parent)
     setFont(face);
     buildControls();
     setFixedSize(385, 257);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    centreOnScreen();
     FormCreate();
 }
 
 TTQFillClearForm::~TTQFillClearForm() = default;
 
 void TTQFillClearForm::buildControls() {
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    ClientArea = new QWidget(this);
-    ClientArea->setObjectName("ClientArea");
-    outer->addWidget(ClientArea);
+    ClientArea = addClientArea();
     auto* root = new QVBoxLayout(ClientArea);
     root->setContentsMargins(3, 0, 3, 2);
     root->setSpacing(1);
@@ -335,27 +303,20 @@ void TTQFillClearForm::GoButtonClick() {
     const FillClearInput in = input();
     // A mistyped border, altitude or tile is reported before the run starts, so it neither
     // shows BUSY nor makes the main window load its index again.
-    checkFillClearTexts(in);
-    BusyScope busy;
-    running_ = true;
-    ClientArea->setEnabled(false);
-    auto restore = [this, &in] {
-        ClientArea->setEnabled(true);
-        running_ = false;
-        setMainStatus(FillClearDoneText, StatusReadyColour);
-        // Cleared statics mean a new staidx0.mul: the main window's loaded index is stale
-        // (also after a failure part-way, when some entries may already be written).
-        if (in.ClearStatics) emit appEvents().staticIndexWritten(QString::fromStdString(in.StaIdxPath));
-    };
-    try {
-        ProgressShowing showing;
-        setMainStatus(FillClearBusyText, StatusBusyColour);
-        FillClear(in, windowProgress());
-    } catch (...) {
-        restore();
-        throw;
-    }
-    restore();
+    const FillClearRequest request = validateFillClear(in);
+    runLocked(
+        ClientArea,
+        [&] {
+            ProgressShowing showing;
+            setMainStatus(FillClearBusyText, StatusBusyColour);
+            FillClear(request, windowProgress());
+        },
+        [&] {
+            setMainStatus(FillClearDoneText, StatusReadyColour);
+            // Cleared statics mean a new staidx0.mul: the main window's loaded index is stale
+            // (also after a failure part-way, when some entries may already be written).
+            if (in.ClearStatics) emit appEvents().staticIndexWritten(qstr(in.StaIdxPath));
+        });
 }
 
 void TTQFillClearForm::BitBtn1Click() { close(); }
@@ -365,18 +326,6 @@ void TTQFillClearForm::BitBtn1Click() { close(); }
 void TTQFillClearForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     guarded(this, [this] { FormShow(); });
-}
-
-void TTQFillClearForm::closeEvent(QCloseEvent* event) {
-    if (running_) {
-        event->ignore();
-        return;
-    }
-    QDialog::closeEvent(event);
-}
-
-void TTQFillClearForm::reject() {
-    if (!running_) QDialog::reject();
 }
 
 } // namespace tq

@@ -1,8 +1,9 @@
 #pragma once
 #include "fillclear/fill_clear.h"
-#include "fillclear/fill_clear_window.h"
+#include "fillclear/fill_clear_rules.h"
 
-#include <QDialog>
+#include "ui/operation_dialog.h"
+
 #include <QString>
 
 #include <array>
@@ -23,7 +24,7 @@ class TUpDown;
 // The fill/clear window: the rectangle, the passes, the tile and altitude, the three
 // files, and "Go!". Created once at start-up and shown modally from the main window;
 // it keeps its contents between showings (only the paths are reloaded).
-class TTQFillClearForm : public QDialog {
+class TTQFillClearForm : public OperationDialog {
     Q_OBJECT
 public:
     explicit TTQFillClearForm(QWidget* parent = nullptr);
@@ -52,20 +53,14 @@ public:
     void GoButtonClick();
     void BitBtn1Click();
 
-    bool running() const { return running_; }
-
 protected:
     void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
     void fieldChange(int field);
     void passChange(bool staticsClicked);
-
-    bool running_ = false;
 
     // Controls.
     QWidget* ClientArea;  // everything inside the window: disabled while a run is going

@@ -1,5 +1,6 @@
 #include "mapedit/client_files.h"
 
+#include "core/ascii_case.h"
 #include "core/file_system.h"
 
 #include <algorithm>
@@ -8,15 +9,6 @@
 #include <vector>
 
 namespace tq {
-namespace {
-
-std::string asciiLower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return text;
-}
-
-} // namespace
 
 std::string clientFilePath(const std::string& folder, const std::string& name) {
 #ifdef _WIN32

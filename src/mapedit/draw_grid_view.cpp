@@ -100,10 +100,10 @@ void DrawGridView::paintEvent(QPaintEvent* event) {
     const int r0 = topRow() + std::max(0, exposed.top()) / pitchY();
     const int c1 = std::min(cols_ - 1, leftCol() + exposed.right() / pitchX());
     const int r1 = std::min(rows_ - 1, topRow() + exposed.bottom() / pitchY());
-    if (c0 <= c1 && r0 <= r1 && paintCells) {
+    if (c0 <= c1 && r0 <= r1 && renderCells) {
         p.save();
         p.setClipRect(exposed);
-        paintCells(p, c0, r0, c1, r1);
+        renderCells(p, c0, r0, c1, r1);
         p.restore();
     }
     if (hasFocus() && col_ >= c0 && col_ <= c1 && row_ >= r0 && row_ <= r1) {

@@ -21,12 +21,9 @@ public:
 
     int colCount() const { return cols_; }
     int rowCount() const { return rows_; }
-    int cellWidth() const { return cellW_; }
-    int cellHeight() const { return cellH_; }
     void setCellSize(int width, int height);
     int gridLineWidth() const { return line_; }
     void setGridLineWidth(int width);
-    void setGridLineColor(const QColor& c) { lineColor_ = c; }
     QColor gridLineColor() const { return lineColor_; }
 
     int col() const { return col_; }
@@ -55,7 +52,7 @@ public:
     void cancelDrag();
 
     // Draws the cells c0..c1 x r0..r1 (all at least partly visible) at their cellRect.
-    std::function<void(QPainter&, int c0, int r0, int c1, int r1)> paintCells;
+    std::function<void(QPainter&, int c0, int r0, int c1, int r1)> renderCells;
     // Announced before (c, r) becomes the current cell; it always does.
     std::function<void(int c, int r)> selectCell;
     // A key, before the grid's own navigation.

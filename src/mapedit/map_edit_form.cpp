@@ -1,9 +1,5 @@
 #include "mapedit/map_edit_form.h"
 
-#include "app/operation.h"
-#include "app/path_field.h"
-#include "app/prompts.h"
-#include "app/settings.h"
 #include "core/error.h"
 #include "core/file_system.h"
 #include "core/int_parse.h"
@@ -14,6 +10,12 @@
 #include "mapedit/map_edit_status.h"
 #include "mapedit/region_copy.h"
 #include "mapedit/tile_image.h"
+#include "mapedit/undoable_region_copy.h"
+#include "ui/operation.h"
+#include "ui/path_field.h"
+#include "ui/prompts.h"
+#include "ui/qt_text.h"
+#include "ui/settings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -56,7 +58,6 @@ const char* const AppTitle = "CustomTerraquill";
 void setValidColour(QLineEdit* box, bool valid) { setFieldColour(box, valid ? FieldColour::Green : FieldColour::Red); }
 bool isGreen(const QLineEdit* box) { return fieldColour(box) == FieldColour::Green; }
 
-std::string str(const QString& s) { return s.toStdString(); }
 
 QGroupBox* radioGroup(const QString& name, const QString& title, const QStringList& items, int columns,
                       QButtonGroup*& buttons, QWidget* parent) {
@@ -332,13 +333,13 @@ void TTQMapEditForm::buildControls() {
     connect(BrushSizeMover, &QSpinBox::valueChanged, this,
             [this](int v) { BrushSizeEdt->setText(QString::number(v)); });
 
-    MainDrawGrid->paintCells = [this](QPainter& p, int c0, int r0, int c1, int r1) { paintMapCells(p, c0, r0, c1, r1); };
+    MainDrawGrid->renderCells = [this](QPainter& p, int c0, int r0, int c1, int r1) { renderMapCells(p, c0, r0, c1, r1); };
     MainDrawGrid->selectCell = [this](int c, int r) { MainDrawGridSelectCell(c, r); };
     MainDrawGrid->keyDown = [this](QKeyEvent* e) { MainDrawGridKeyDown(e); };
     MainDrawGrid->pointerMoved = [this](const QPoint& p) { MainDrawGridMouseMove(p); };
     MainDrawGrid->dragStarted = [this] { history_.beginStep(); };
     MainDrawGrid->dragEnded = [this] { history_.endStep(); };
-    TextureDrawGrid->paintCells = [this](QPainter& p, int, int r0, int, int r1) { paintTileRows(p, r0, r1); };
+    TextureDrawGrid->renderCells = [this](QPainter& p, int, int r0, int, int r1) { renderTileRows(p, r0, r1); };
     TextureDrawGrid->clicked = [this](int, int r) { guarded(this, [&] { TextureDrawGridClick(r); }); };
 }
 
@@ -486,7 +487,7 @@ void TTQMapEditForm::reportPassiveError() {
     QTimer::singleShot(0, this, [this, text] { prompts().error(this, AppTitle, text); });
 }
 
-void TTQMapEditForm::paintMapCells(QPainter& p, int c0, int r0, int c1, int r1) {
+void TTQMapEditForm::renderMapCells(QPainter& p, int c0, int r0, int c1, int r1) {
     MapRenderOptions o;
     o.cellSize = cellSize_;
     o.gridLineWidth = MainDrawGrid->gridLineWidth();
@@ -510,7 +511,7 @@ void TTQMapEditForm::paintMapCells(QPainter& p, int c0, int r0, int c1, int r1) 
     }
 }
 
-void TTQMapEditForm::paintTileRows(QPainter& p, int r0, int r1) {
+void TTQMapEditForm::renderTileRows(QPainter& p, int r0, int r1) {
     bool valid = false;
     try {
         valid = CheckMapEditPaths();
@@ -572,13 +573,11 @@ void TTQMapEditForm::MainDrawGridMouseMove(const QPoint& pos) {
 
 // ---- view controls -----------------------------------------------------------------
 
-void TTQMapEditForm::BitBtn1Click() {
-    cellSize_ = std::min(MaxCellSize, cellSize_ + ZoomStep);
-    MainDrawGrid->setCellSize(cellSize_, cellSize_);
-}
+void TTQMapEditForm::BitBtn1Click() { zoomBy(ZoomStep); }
+void TTQMapEditForm::BitBtn2Click() { zoomBy(-ZoomStep); }
 
-void TTQMapEditForm::BitBtn2Click() {
-    cellSize_ = std::max(MinCellSize, cellSize_ - ZoomStep);
+void TTQMapEditForm::zoomBy(int step) {
+    cellSize_ = std::clamp(cellSize_ + step, MinCellSize, MaxCellSize);
     MainDrawGrid->setCellSize(cellSize_, cellSize_);
 }
 
@@ -589,7 +588,9 @@ void TTQMapEditForm::GridBoxClick() {
 
 void TTQMapEditForm::ShowAltitudeRadioGroupClick() { MainDrawGrid->invalidateGrid(); }
 
-void TTQMapEditForm::Button3Click() {
+void TTQMapEditForm::Button3Click() { toggleFileNamePanel(); }
+
+void TTQMapEditForm::toggleFileNamePanel() {
     const bool expand = FileNamePanel->height() < PanelExpanded;
     FileNamePanel->setFixedHeight(expand ? PanelExpanded : PanelCollapsed);
     advancedRows->setVisible(expand);
@@ -672,12 +673,12 @@ void TTQMapEditForm::MainDrawGridSelectCell(int col, int row) {
                 if (on) h.endStep();
             }
         } close{history_, single};
-        for (const CellPos& p : brushCells(col, row, BrushSizeMover->value(), world_)) PaintMapCell(p.x, p.y);
+        for (const CellPos& p : brushCells(col, row, BrushSizeMover->value(), world_)) paintCellAndRecord(p.x, p.y);
     });
     if (!ok) MainDrawGrid->cancelDrag();
 }
 
-void TTQMapEditForm::PaintMapCell(int x, int y) {
+void TTQMapEditForm::paintCellAndRecord(int x, int y) {
     const TMapCell before = tq::PaintMapCell(mapFile(), x, y, paintSettings(), world_);
     history_.recordCell(x, y, before);
     MainDrawGrid->invalidateCell(x, y);
@@ -728,7 +729,9 @@ void TTQMapEditForm::Redo() {
 
 // ---- region copy -------------------------------------------------------------------
 
-void TTQMapEditForm::APPENDClick() {
+void TTQMapEditForm::APPENDClick() { copyRegionOfTheBoxes(); }
+
+void TTQMapEditForm::copyRegionOfTheBoxes() {
     if (!CheckMapEditPaths()) {
         prompts().information(this, AppTitle, "File paths are incorrect.");
         return;
@@ -739,47 +742,17 @@ void TTQMapEditForm::APPENDClick() {
     MapRegionTexts texts;
     texts.SFX = str(SFX->text()), texts.SFY = str(SFY->text()), texts.STX = str(STX->text()), texts.STY = str(STY->text());
     texts.DFX = str(DFX->text()), texts.DFY = str(DFY->text()), texts.DTX = str(DTX->text()), texts.DTY = str(DTY->text());
-    const MapRegion g = parseMapRegion(texts);
-    // Width first, then height; either mismatch gives the one message.
-    if (int64_t(g.STX) - g.SFX != int64_t(g.DTX) - g.DFX || int64_t(g.STY) - g.SFY != int64_t(g.DTY) - g.DFY) {
-        prompts().information(this, AppTitle, BoundariesWrongMessage);
+    const MapRegion region = parseMapRegion(texts);
+    try {
+        CopyMapRegionWithUndo(str(MapEditSource->text()), str(MapEditDestination->text()), region, history_);
+    } catch (const RegionSizeMismatch& e) {
+        prompts().information(this, AppTitle, e.what());
         APPEND->setText("Ready to Copy");
         return;
-    }
-    const std::string source = str(MapEditSource->text()), destination = str(MapEditDestination->text());
-    // Keep the destination's cells for undo. A rectangle outside the map or a file that
-    // cannot be read is left to the copy, which refuses it before writing anything.
-    const CellRect rect{g.DFX, g.DFY, g.DTX, g.DTY};
-    std::vector<uint8_t> before;
-    bool haveBefore = false;
-    WorldGeometry destWorld;
-    try {
-        destWorld = MapFileWorld(destination, {}, true);
-        if (!rect.empty() && rect.insideMap(destWorld)) {
-            auto file = openFile(destination, OpenMode::Read);
-            ReadMapCellBytes(*file, rect, before, destWorld);
-            haveBefore = true;
-        }
-    } catch (const Error&) {
-    }
-    try {
-        CopyMapRegion(source, destination, g);
     } catch (...) {
-        // A copy that failed while writing may have changed part of the rectangle: make
-        // that undoable too.
-        if (haveBefore) {
-            try {
-                std::vector<uint8_t> now;
-                auto file = openFile(destination, OpenMode::Read);
-                ReadMapCellBytes(*file, rect, now, destWorld);
-                if (now != before) history_.recordRegion(destination, rect, std::move(before), destWorld);
-            } catch (...) {
-            }
-        }
         MainDrawGrid->invalidateGrid();
         throw;
     }
-    if (haveBefore) history_.recordRegion(destination, rect, std::move(before), destWorld);
     APPEND->setText("Ready to Copy");
     MainDrawGrid->invalidateGrid();
 }

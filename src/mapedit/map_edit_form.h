@@ -1,8 +1,8 @@
 #pragma once
 #include "mapedit/map_edit_history.h"
 #include "mapedit/map_painting.h"
-#include "mapedit/map_render_view.h"
-#include "mapedit/tile_pictures_view.h"
+#include "mapedit/map_renderer.h"
+#include "mapedit/tile_picture_cache.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -75,9 +75,14 @@ private:
     File& mapFile();
     PaintSettings paintSettings() const;
     int zValue() const;
-    void paintMapCells(QPainter& p, int c0, int r0, int c1, int r1);
-    void paintTileRows(QPainter& p, int r0, int r1);
-    void PaintMapCell(int x, int y);
+    void renderMapCells(QPainter& p, int c0, int r0, int c1, int r1);
+    void renderTileRows(QPainter& p, int r0, int r1);
+    // Paints one cell as the user asked and records its old bytes for undo.
+    void paintCellAndRecord(int x, int y);
+    void zoomBy(int step);
+    void toggleFileNamePanel();
+    // The region copy of the advanced panel, from its eight coordinate boxes.
+    void copyRegionOfTheBoxes();
     QImage loadTilePicture(uint16_t id);
     // Errors of drawing and of the status line: shown once, after the paint is over, and
     // not again until the paths change, so a broken file cannot loop on repaint.

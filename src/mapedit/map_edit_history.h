@@ -41,7 +41,6 @@ public:
 
     // Oldest steps are forgotten once the held bytes pass this limit.
     static constexpr size_t MemoryLimit = size_t(256) << 20;
-    size_t heldBytes() const { return held_; }
 
 private:
     struct CellEntry {

@@ -27,6 +27,12 @@ MapRegion parseMapRegion(const MapRegionTexts& t) {
     return r;
 }
 
+void CheckSameSize(const MapRegion& g) {
+    // 64-bit differences: the boxes accept any 32-bit number.
+    if (int64_t(g.STX) - g.SFX != int64_t(g.DTX) - g.DFX || int64_t(g.STY) - g.SFY != int64_t(g.DTY) - g.DFY)
+        throw RegionSizeMismatch();
+}
+
 namespace {
 
 struct Rect {
@@ -138,9 +144,8 @@ int64_t CopyMapRegion(const std::string& sourcePath, const std::string& destinat
 
 int64_t CopyMapRegion(const std::string& sourcePath, const std::string& destinationPath, const MapRegion& g,
                       std::optional<int> facet) {
-    // 64-bit differences: the boxes accept any 32-bit number.
+    CheckSameSize(g);
     const int64_t width = int64_t(g.STX) - g.SFX, height = int64_t(g.STY) - g.SFY;
-    if (width != int64_t(g.DTX) - g.DFX || height != int64_t(g.DTY) - g.DFY) throw Error(BoundariesWrongMessage);
     // A second corner before the first: an empty rectangle, nothing to copy.
     if (width < 0 || height < 0) return 0;
     const Rect source{g.SFX, g.SFY, g.STX, g.STY};

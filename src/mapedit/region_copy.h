@@ -1,4 +1,6 @@
 #pragma once
+#include "core/error.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,6 +22,15 @@ struct MapRegion {
     int32_t DFX = 0, DFY = 0, DTX = 0, DTY = 0;
 };
 
+// The refusal of a source and destination of different sizes: the map editor shows it as
+// a notice, not as an error.
+class RegionSizeMismatch : public Error {
+public:
+    RegionSizeMismatch() : Error(BoundariesWrongMessage) {}
+};
+// Throws RegionSizeMismatch unless both rectangles have the same width, then height.
+void CheckSameSize(const MapRegion& region);
+
 // Parses the boxes in the order SFX, SFY, STX, STY, DFX, DFY, DTX, DTY.
 // Throws ConvertError "'<text>' is not a valid integer value".
 MapRegion parseMapRegion(const MapRegionTexts& texts);
@@ -33,7 +44,7 @@ MapRegion parseMapRegion(const MapRegionTexts& texts);
 // are one file and the rectangles overlap, a source cell already overwritten earlier in
 // the run is copied with its new content.
 //
-// Refused before anything is written: rectangles of different sizes (BoundariesWrongMessage),
+// Refused before anything is written: rectangles of different sizes (RegionSizeMismatch),
 // a rectangle with a cell outside its map, a file too short for its rectangle. A second
 // corner before the first gives an empty rectangle: nothing is copied. Each map has its own
 // world (facet from its name, or `facet` where the name does not tell; size from its length),

@@ -30,7 +30,7 @@ struct TextMap {
 };
 
 // The scan of SelectWorldItems; pumps events every so many lines. Fills `map` if given.
-void selectItems(std::string_view text, SelectionTable& table, int rule, const AutoSelectIds& autoIds,
+void selectItems(std::string_view text, SelectionTable& table, SelectionRule rule, const AutoSelectIds& autoIds,
                  const LogSink& log, const Progress& progress, TextMap* map = nullptr);
 
 // Takes out, in one pass, every item whose section number n has targets[n] != NoTarget,

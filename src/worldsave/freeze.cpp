@@ -1,9 +1,9 @@
 #include "worldsave/freeze.h"
 
+#include "core/ascii_case.h"
 #include "core/atomic_file.h"
 #include "core/error.h"
 #include "core/file_system.h"
-#include "core/named_tiles.h"
 #include "core/spaced_hex.h"
 #include "worldsave/extraction.h"
 #include "worldsave/patch_text.h"
@@ -11,6 +11,8 @@
 #include "worldsave/world_save_text.h"
 
 #include <algorithm>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -50,6 +52,16 @@ struct MarkedBlock {
     size_t first = 0, count = 0;  // its new records in the sorted record list
 };
 
+// What the checks found and prepared: nothing the user owns has been written yet.
+struct FreezePlan {
+    std::vector<MarkedBlock> blocks;     // x-major
+    std::vector<TStaticRec> newRecords;  // by block, in block order
+    std::unique_ptr<File> statics;       // open when a block is marked
+    uint64_t staticsEnd = 0;             // statics0.mul's size before the freeze
+    std::optional<AtomicFile> newWorldSave;  // the world-save without the frozen items
+    std::optional<AtomicFile> newPat;        // the patch file with them, when asked
+};
+
 } // namespace
 
 bool WorldSaveCoversFacet(int facet, bool sharedWorld) { return facet == 0 || (facet == 1 && sharedWorld); }
@@ -59,18 +71,24 @@ std::string skippedItemsMessage(int64_t items, int facet) {
            std::to_string(facet) + " (the world-save's items stand on facet 0)";
 }
 
-void FreezeWorld(const FreezeOptions& options, StaticIndexBuffer& index, const Progress& progress,
-                 const LogSink& log) {
-    auto say = [&log](const std::string& line) {
-        if (log) log(line);
-    };
+namespace {
 
-    // ---- Checks. Nothing the user owns is written until all of them have passed. ----
+// A block's new index entry, before the commit makes it count.
+struct NewEntry {
+    int x, y;
+    TStaticIndexRec entry;
+};
+
+using Say = std::function<void(const std::string&)>;
+
+// ---- Checks. Nothing the user owns is written until all of them have passed. ----
+void planFreeze(const FreezeOptions& options, const StaticIndexBuffer& index, const Progress& progress,
+                const LogSink& log, const Say& say, FreezePlan& plan) {
     const WorldGeometry& world = index.world();
     RequireStaticIndexLength(options.staidxPath, index);
     if (options.writePat) CheckWscAndPat(options.patPath, options.worldSavePath);
     AutoSelectIds autoIds;
-    if (options.rule == RuleAuto) LoadAutoSelectList(options.autoSelectPath, autoIds);
+    if (options.rule == SelectionRule::Auto) LoadAutoSelectList(options.autoSelectPath, autoIds);
     if (options.announce) say(FreezingInProgressMessage);
 
     progress.report(0);
@@ -108,132 +126,121 @@ void FreezeWorld(const FreezeOptions& options, StaticIndexBuffer& index, const P
         const uint32_t key = uint32_t(world.blockNumber(e.BlockX, e.BlockY));
         targets[n] = uint32_t(std::lower_bound(markedKeys.begin(), markedKeys.end(), key) - markedKeys.begin());
     }
+    if (markedKeys.empty()) return;
 
-    std::vector<MarkedBlock> blocks;
     std::vector<detail::ExtractedRecord> records;
-    std::vector<TStaticRec> newRecords;  // by block, in block order
-    std::unique_ptr<File> statics;
-    std::optional<AtomicFile> newWorldSave;
-    std::optional<AtomicFile> newPat;
-    uint64_t staticsEnd = 0;
+    // Every marked block's old run must be readable and must leave room for its new records.
+    plan.statics = openFile(options.staticsPath, OpenMode::ReadWrite);
+    plan.staticsEnd = plan.statics->size();
 
-    if (!markedKeys.empty()) {
-        // Every marked block's old run must be readable and must leave room for its new records.
-        statics = openFile(options.staticsPath, OpenMode::ReadWrite);
-        staticsEnd = statics->size();
-
-        newWorldSave.emplace(options.worldSavePath);
-        {
-            wstext::TextWriter writer(newWorldSave->file(), worldSave);
-            detail::extractItems(worldSave, targets, writer, records, progress, &map);
-        }
-        // Grouped by block, in block order; one block's items stay in file order.
-        std::vector<size_t> firstOf(markedKeys.size() + 1, 0);
-        for (const auto& r : records) ++firstOf[r.pass + 1];
-        for (size_t i = 1; i < firstOf.size(); ++i) firstOf[i] += firstOf[i - 1];
-        {
-            std::vector<TStaticRec> grouped(records.size());
-            std::vector<size_t> next(firstOf.begin(), firstOf.end() - 1);
-            for (const auto& r : records) grouped[next[r.pass]++] = r.rec;
-            newRecords.swap(grouped);
-            records.clear();
-            records.shrink_to_fit();
-        }
-
-        uint64_t end = staticsEnd;
-        for (size_t i = 0; i < markedKeys.size(); ++i) {
-            MarkedBlock b{int(markedKeys[i]) / world.blocksHigh, int(markedKeys[i]) % world.blocksHigh, firstOf[i],
-                          firstOf[i + 1] - firstOf[i]};
-            const TStaticIndexRec& entry = index.at(b.x, b.y);
-            int64_t old = 0;
-            if (entry.Start != -1) {
-                if (entry.Length % StaticRecSize != 0) throw Error(LengthNotMultipleMessage);
-                if (entry.Start < 0 || entry.Length < 0 ||
-                    uint64_t(entry.Start) + uint64_t(entry.Length) > staticsEnd)
-                    throw Error(msg::ReadBeyondEnd);
-                old = entry.Length / StaticRecSize;
-            }
-            if (old + int64_t(b.count) > StaticBlockCapacity)
-                throw Error("Block (" + std::to_string(b.x) + ", " + std::to_string(b.y) + ") would hold " +
-                            std::to_string(old + int64_t(b.count)) + " statics, but a block can hold at most " +
-                            std::to_string(StaticBlockCapacity) + ". Nothing was changed.");
-            if (end > MaxStaticsEnd) throw Error("statics0.mul has grown past 2 GB and cannot take more records");
-            end += uint64_t(old + int64_t(b.count)) * StaticRecSize;
-            blocks.push_back(b);
-        }
-
-        detail::PatchNumbers numbers;
-        if (options.writePat && !newRecords.empty()) {
-            const bool exists = fileExists(options.patPath);
-            const std::string oldPat = exists ? readWholeFile(options.patPath) : std::string();
-            const detail::AppendPlan plan = detail::planAppend(exists, oldPat);
-            numbers = plan.numbers;
-            detail::checkNumbersLeft(numbers, newRecords.size());
-            newPat.emplace(options.patPath);
-            wstext::TextWriter writer(newPat->file(), oldPat);
-            detail::writeLinesBeforeEof(oldPat, plan, newPat->file(), writer);
-            for (const MarkedBlock& b : blocks)
-                for (size_t i = b.first; i < b.first + b.count; ++i)
-                    detail::writeItemSection(writer, numbers, newRecords[i], b.x, b.y);
-            detail::writeEofTrailer(writer);
-            writer.flush();
-            newPat->prepare();
-        }
-        newWorldSave->prepare();
+    plan.newWorldSave.emplace(options.worldSavePath);
+    {
+        wstext::TextWriter writer(plan.newWorldSave->file(), worldSave);
+        detail::extractItems(worldSave, targets, writer, records, progress, &map);
+    }
+    // Grouped by block, in block order; one block's items stay in file order.
+    std::vector<size_t> firstOf(markedKeys.size() + 1, 0);
+    for (const auto& r : records) ++firstOf[r.pass + 1];
+    for (size_t i = 1; i < firstOf.size(); ++i) firstOf[i] += firstOf[i - 1];
+    {
+        std::vector<TStaticRec> grouped(records.size());
+        std::vector<size_t> next(firstOf.begin(), firstOf.end() - 1);
+        for (const auto& r : records) grouped[next[r.pass]++] = r.rec;
+        plan.newRecords.swap(grouped);
+        records.clear();
+        records.shrink_to_fit();
     }
 
-    // ---- Append one new run per marked block, in block order. Until the index is saved
-    // these runs are unreferenced, so a failure here costs nothing but file size. ----
-    struct NewEntry {
-        int x, y;
-        TStaticIndexRec entry;
-    };
+    uint64_t end = plan.staticsEnd;
+    for (size_t i = 0; i < markedKeys.size(); ++i) {
+        MarkedBlock b{int(markedKeys[i]) / world.blocksHigh, int(markedKeys[i]) % world.blocksHigh, firstOf[i],
+                      firstOf[i + 1] - firstOf[i]};
+        const TStaticIndexRec& entry = index.at(b.x, b.y);
+        // The old run's size is weighed below together with the new records.
+        const int64_t old = CheckIndexEntry(entry, plan.staticsEnd, RunCapacity::LeftToCaller);
+        if (old + int64_t(b.count) > StaticBlockCapacity)
+            throw Error("Block (" + std::to_string(b.x) + ", " + std::to_string(b.y) + ") would hold " +
+                        std::to_string(old + int64_t(b.count)) + " statics, but a block can hold at most " +
+                        std::to_string(StaticBlockCapacity) + ". Nothing was changed.");
+        if (end > MaxStaticsEnd) throw Error("statics0.mul has grown past 2 GB and cannot take more records");
+        end += uint64_t(old + int64_t(b.count)) * StaticRecSize;
+        plan.blocks.push_back(b);
+    }
+
+    detail::PatchNumbers numbers;
+    if (options.writePat && !plan.newRecords.empty()) {
+        const bool exists = fileExists(options.patPath);
+        const std::string oldPat = exists ? readWholeFile(options.patPath) : std::string();
+        const detail::AppendPlan patPlan = detail::planAppend(exists, oldPat);
+        numbers = patPlan.numbers;
+        detail::checkNumbersLeft(numbers, plan.newRecords.size());
+        plan.newPat.emplace(options.patPath);
+        wstext::TextWriter writer(plan.newPat->file(), oldPat);
+        detail::writeLinesBeforeEof(oldPat, patPlan, plan.newPat->file(), writer);
+        for (const MarkedBlock& b : plan.blocks)
+            for (size_t i = b.first; i < b.first + b.count; ++i)
+                detail::writeItemSection(writer, numbers, plan.newRecords[i], b.x, b.y);
+        detail::writeEofTrailer(writer);
+        writer.flush();
+        plan.newPat->prepare();
+    }
+    plan.newWorldSave->prepare();
+}
+
+// ---- Append one new run per marked block, in block order. Until the index is saved
+// these runs are unreferenced, so a failure here costs nothing but file size. ----
+std::vector<NewEntry> appendNewRuns(const FreezeOptions& options, const StaticIndexBuffer& index,
+                                    const Progress& progress, const Say& say, FreezePlan& plan) {
     std::vector<NewEntry> changed;
-    changed.reserve(blocks.size());
-    if (!blocks.empty()) {
-        std::vector<uint8_t> buffer;
-        buffer.reserve(AppendBufferLimit + StaticBlockMaxBytes);
-        uint64_t written = staticsEnd;  // file size after the flushed part of the buffer
-        auto flush = [&] {
-            if (buffer.empty()) return;
-            statics->seek(written);
-            statics->write(buffer.data(), buffer.size());
-            written += buffer.size();
-            buffer.clear();
-        };
-        TStaticBlock run;
-        const int total = int(blocks.size());
-        int done = 0;
-        for (const MarkedBlock& b : blocks) {
-            say("Extracting from WSC... " + blockText(b.x, b.y));
-            say("Appending to Statics... " + blockText(b.x, b.y));
-            TStaticIndexRec entry = index.at(b.x, b.y);
-            ReadBlockStatics(*statics, entry, run);
-            for (size_t i = b.first; i < b.first + b.count; ++i) run.Records[run.Count++] = newRecords[i];
-            entry.Start = int32_t(written + buffer.size());
-            entry.Length = int32_t(run.Count) * StaticRecSize;
-            const size_t at = buffer.size();
-            buffer.resize(at + size_t(run.Count) * StaticRecSize);
-            for (int i = 0; i < run.Count; ++i)
-                encodeStaticRec(run.Records[size_t(i)], buffer.data() + at + size_t(i) * StaticRecSize);
-            changed.push_back({b.x, b.y, entry});
-            if (options.writePat) {
-                say("Appending to PAT-File... " + blockText(b.x, b.y));
-                if (b.count == 0) say(NothingToDoMessage);
-            }
-            if (buffer.size() >= AppendBufferLimit) flush();
-            ++done;
-            progress.report(done * 90 / total);
-            progress.pumpEvents();
+    changed.reserve(plan.blocks.size());
+    if (plan.blocks.empty()) return changed;
+    std::vector<uint8_t> buffer;
+    buffer.reserve(AppendBufferLimit + StaticBlockMaxBytes);
+    uint64_t written = plan.staticsEnd;  // file size after the flushed part of the buffer
+    File& statics = *plan.statics;
+    auto flush = [&] {
+        if (buffer.empty()) return;
+        statics.seek(written);
+        statics.write(buffer.data(), buffer.size());
+        written += buffer.size();
+        buffer.clear();
+    };
+    TStaticBlock run;
+    const int total = int(plan.blocks.size());
+    int done = 0;
+    for (const MarkedBlock& b : plan.blocks) {
+        say("Extracting from WSC... " + blockText(b.x, b.y));
+        say("Appending to Statics... " + blockText(b.x, b.y));
+        TStaticIndexRec entry = index.at(b.x, b.y);
+        ReadBlockStatics(statics, entry, run);
+        for (size_t i = b.first; i < b.first + b.count; ++i) run.Records[run.Count++] = plan.newRecords[i];
+        entry.Start = int32_t(written + buffer.size());
+        entry.Length = int32_t(run.Count) * StaticRecSize;
+        const size_t at = buffer.size();
+        buffer.resize(at + size_t(run.Count) * StaticRecSize);
+        for (int i = 0; i < run.Count; ++i)
+            encodeStaticRec(run.Records[size_t(i)], buffer.data() + at + size_t(i) * StaticRecSize);
+        changed.push_back({b.x, b.y, entry});
+        if (options.writePat) {
+            say("Appending to PAT-File... " + blockText(b.x, b.y));
+            if (b.count == 0) say(NothingToDoMessage);
         }
-        flush();
-        statics->sync();
-        statics->close();
+        if (buffer.size() >= AppendBufferLimit) flush();
+        ++done;
+        progress.report(done * 90 / total);
+        progress.pumpEvents();
     }
+    flush();
+    statics.sync();
+    statics.close();
+    return changed;
+}
 
-    // ---- Commit: the index first (it makes the new runs count), then the world-save
-    // without the frozen items, then the patch file. Between the steps an item may stand
-    // both in the statics and in the world-save, never in neither. ----
+// ---- Commit: the index first (it makes the new runs count), then the world-save
+// without the frozen items, then the patch file. Between the steps an item may stand
+// both in the statics and in the world-save, never in neither. ----
+void commitFreeze(const FreezeOptions& options, const std::vector<NewEntry>& changed, StaticIndexBuffer& index,
+                  const Progress& progress, const Say& say, FreezePlan& plan) {
     say("Writing staidx file...");
     std::vector<TStaticIndexRec> previous;
     previous.reserve(changed.size());
@@ -247,11 +254,24 @@ void FreezeWorld(const FreezeOptions& options, StaticIndexBuffer& index, const P
         for (size_t i = 0; i < changed.size(); ++i) index.at(changed[i].x, changed[i].y) = previous[i];
         throw;
     }
-    if (newWorldSave) newWorldSave->commitPrepared();
-    if (newPat) newPat->commitPrepared();
+    if (plan.newWorldSave) plan.newWorldSave->commitPrepared();
+    if (plan.newPat) plan.newPat->commitPrepared();
     say("done...");
     progress.report(100);
     say(FreezingCompletedMessage);
+}
+
+} // namespace
+
+void FreezeWorld(const FreezeOptions& options, StaticIndexBuffer& index, const Progress& progress,
+                 const LogSink& log) {
+    const Say say = [&log](const std::string& line) {
+        if (log) log(line);
+    };
+    FreezePlan plan;
+    planFreeze(options, index, progress, log, say, plan);
+    const std::vector<NewEntry> changed = appendNewRuns(options, index, progress, say, plan);
+    commitFreeze(options, changed, index, progress, say, plan);
 }
 
 } // namespace tq

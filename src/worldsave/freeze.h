@@ -17,10 +17,10 @@ struct FreezeOptions {
     std::string staidxPath;      // staidx0.mul
     std::string staticsPath;     // statics0.mul
     std::string worldSavePath;   // the world-save (or a patch file a player freezes)
-    int rule = RuleType255;      // RuleType255, RuleAuto or RuleNone
+    SelectionRule rule = SelectionRule::Type255;
     bool writePat = false;       // "Write PAT"
     std::string patPath;         // the chosen patch file; appended to when it exists
-    std::string autoSelectPath;  // AutoSelect.txt; read only under RuleAuto
+    std::string autoSelectPath;  // AutoSelect.txt; read only under SelectionRule::Auto
     // When true the freeze logs "Freezing in progress... ..." itself, right after
     // AutoSelect.txt has been read and before the scan (where the window shows it).
     bool announce = false;

@@ -1,6 +1,5 @@
 #include "worldsave/world_save_reader.h"
 
-#include "core/atomic_file.h"
 #include "core/error.h"
 #include "core/file_system.h"
 #include "worldsave/extraction.h"
@@ -13,15 +12,14 @@ using wstext::Line;
 using wstext::LineReader;
 using wstext::parseValue;
 using wstext::startsWithNoCase;
+using wstext::WorldItemHeader;
+using wstext::WorldItemWord;
 
 namespace {
 
 constexpr uint16_t NoSection = 65535;
 constexpr size_t PumpEveryLines = size_t(1) << 16;
 
-// Text after "SECTION WORLDITEM" (the tag without its blank, as the value is trimmed anyway).
-constexpr std::string_view WorldItemHeader = "SECTION WORLDITEM ";
-constexpr size_t WorldItemWord = 17;
 
 } // namespace
 
@@ -29,7 +27,7 @@ std::unique_ptr<SelectionTable> newSelectionTable() { return std::make_unique<Se
 
 namespace detail {
 
-void selectItems(std::string_view text, SelectionTable& table, int rule, const AutoSelectIds& autoIds,
+void selectItems(std::string_view text, SelectionTable& table, SelectionRule rule, const AutoSelectIds& autoIds,
                  const LogSink& log, const Progress& progress, TextMap* map) {
     table.clear();
     if (map) *map = TextMap{};
@@ -83,8 +81,8 @@ void selectItems(std::string_view text, SelectionTable& table, int rule, const A
         case '}':
             if (section != NoSection) {
                 bool selected = false;
-                if (rule == RuleType255) selected = type == 255;
-                else if (rule == RuleAuto)
+                if (rule == SelectionRule::Type255) selected = type == 255;
+                else if (rule == SelectionRule::Auto)
                     selected = container == -1 && (type == 255 || (type == 0 && nameIsHash && autoIds[id]));
                 if (selected) {
                     table[section] = TSelectionEntry{1, uint16_t(x / 8), uint16_t(y / 8)};
@@ -209,54 +207,16 @@ void extractItems(std::string_view text, const std::vector<uint32_t>& targets, w
 
 } // namespace detail
 
-void SelectWorldItems(std::string_view text, SelectionTable& table, int rule, const AutoSelectIds& autoIds,
+void SelectWorldItems(std::string_view text, SelectionTable& table, SelectionRule rule, const AutoSelectIds& autoIds,
                       const LogSink& log) {
     detail::selectItems(text, table, rule, autoIds, log, Progress{});
 }
 
-void SelectWorldItems(const std::string& path, SelectionTable& table, int rule, const AutoSelectIds& autoIds,
+void SelectWorldItems(const std::string& path, SelectionTable& table, SelectionRule rule, const AutoSelectIds& autoIds,
                       const LogSink& log) {
     const std::string text = readWholeFile(path);
     detail::selectItems(text, table, rule, autoIds, log, Progress{});
 }
 
-void ExtractBlockItems(const std::string& path, int bx, int by, const SelectionTable& table, TStaticBlock& out) {
-    out.clear();
-    const std::string text = readWholeFile(path);
-    std::vector<uint32_t> targets(65536, detail::NoTarget);
-    for (size_t n = 0; n < 65536; ++n) {
-        const TSelectionEntry& e = table[n];
-        if (e.Selected == 1 && int(e.BlockX) == bx && int(e.BlockY) == by)
-            targets[n] = 0;
-    }
-    std::vector<detail::ExtractedRecord> records;
-    AtomicFile file(path);
-    wstext::TextWriter writer(file.file(), text);
-    detail::extractItems(text, targets, writer, records, Progress{});
-    if (records.size() > size_t(StaticBlockCapacity)) throw Error(tooManyStaticsMessage(int64_t(records.size())));
-    file.commit();
-    for (const auto& r : records) out.Records[out.Count++] = r.rec;
-}
-
-HighestNumbers ScanHighestNumbers(std::string_view text) {
-    HighestNumbers h;
-    LineReader reader(text);
-    Line line;
-    while (reader.next(line)) {
-        const std::string_view s = line.text;
-        if (s.empty()) continue;
-        const char c = wstext::upperAscii(s[0]);
-        if (c == 'S') {
-            if (startsWithNoCase(s, WorldItemHeader)) {
-                const int32_t n = parseValue(s.substr(WorldItemWord));
-                if (n > h.section) h.section = n;
-            } else if (startsWithNoCase(s, "SERIAL ")) {
-                const int32_t v = parseValue(s.substr(7));
-                if (v > h.serial) h.serial = v;
-            }
-        }
-    }
-    return h;
-}
 
 } // namespace tq

@@ -11,10 +11,12 @@
 
 namespace tq {
 
-// The item-selection rule, as the main window's SelectItemsRadioGroup index.
-inline constexpr int RuleNone = -1;     // nothing is selected
-inline constexpr int RuleType255 = 0;   // "type 255": TYPE 255, wherever the item lies
-inline constexpr int RuleAuto = 1;      // "auto": on the ground, and TYPE 255 or (TYPE 0, NAME "#", id listed)
+// Which world items a freeze takes.
+enum class SelectionRule {
+    None = -1,    // nothing is selected
+    Type255 = 0,  // "type 255": TYPE 255, wherever the item lies
+    Auto = 1,     // "auto": on the ground, and TYPE 255 or (TYPE 0, NAME "#", id listed)
+};
 
 // What the scan decided for one world-item section number.
 struct TSelectionEntry {
@@ -38,22 +40,10 @@ using AutoSelectIds = std::bitset<65536>;
 // Scans a world-save file and marks the items the rule selects. Logs
 // "Selecting item for export: <n>" for each selected item, in file order. Throws
 // "'<TEXT>' is not a valid integer value" for a bad number (nothing is written).
-void SelectWorldItems(const std::string& path, SelectionTable& table, int rule, const AutoSelectIds& autoIds,
+void SelectWorldItems(const std::string& path, SelectionTable& table, SelectionRule rule, const AutoSelectIds& autoIds,
                       const LogSink& log);
 // The same over world-save text already in memory.
-void SelectWorldItems(std::string_view text, SelectionTable& table, int rule, const AutoSelectIds& autoIds,
+void SelectWorldItems(std::string_view text, SelectionTable& table, SelectionRule rule, const AutoSelectIds& autoIds,
                       const LogSink& log);
-
-// Takes the selected items of block (bx, by) out of the world-save file and returns them
-// as statics in file order; the file is replaced atomically (every line then ends in CRLF).
-// Freeze does not call this per block: it takes all blocks out in one pass with the same result.
-void ExtractBlockItems(const std::string& path, int bx, int by, const SelectionTable& table, TStaticBlock& out);
-
-// Highest world-item section number (-1 when none) and highest SERIAL (at least 2^30).
-struct HighestNumbers {
-    int32_t section = -1;
-    int32_t serial = 1073741824;
-};
-HighestNumbers ScanHighestNumbers(std::string_view text);
 
 } // namespace tq

@@ -12,6 +12,11 @@
 
 namespace tq::wstext {
 
+// A world item's section header, and where its number starts (the value is trimmed, so
+// the number may follow the tag's blank or more blanks).
+inline constexpr std::string_view WorldItemHeader = "SECTION WORLDITEM ";
+inline constexpr size_t WorldItemWord = 17;
+
 inline char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
 
 // True when `line`, upper-cased (ASCII letters only), begins with `upperPrefix`.

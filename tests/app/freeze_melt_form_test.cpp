@@ -1,8 +1,8 @@
 // Freeze! and Melt! from the main window, end to end on the files.
 #include "main_form_fixture.h"
 
-#include "app/radio_group.h"
 #include "support/faulty_file_system.h"
+#include "ui/radio_group.h"
 
 namespace tq::test {
 namespace {

@@ -1,11 +1,11 @@
 // The help windows and the progress window.
 #include "app/help_form.h"
 #include "app/main_form.h"
-#include "app/operation.h"
-#include "app/progress_form.h"
-#include "app/settings.h"
 #include "support/temp_dir.h"
 #include "support/ui/scripted_prompts.h"
+#include "ui/operation.h"
+#include "ui/progress_form.h"
+#include "ui/settings.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,12 +2,12 @@
 // A main window on a tiny world in a temporary folder, with the settings store in
 // another one and every dialog answered by script.
 #include "app/main_form.h"
-#include "app/path_field.h"
-#include "app/progress_form.h"
-#include "app/settings.h"
 #include "core/static_index.h"
 #include "support/temp_dir.h"
 #include "support/ui/scripted_prompts.h"
+#include "ui/path_field.h"
+#include "ui/progress_form.h"
+#include "ui/settings.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

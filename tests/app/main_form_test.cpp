@@ -2,8 +2,8 @@
 // answered by script.
 #include "main_form_fixture.h"
 
-#include "app/operation.h"
-#include "app/up_down.h"
+#include "ui/operation.h"
+#include "ui/up_down.h"
 
 #include <QFocusEvent>
 #include <QTimer>

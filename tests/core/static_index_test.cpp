@@ -8,6 +8,7 @@
 #include "support/faulty_file_system.h"
 #include "support/read_only_file.h"
 #include "support/temp_dir.h"
+#include "tools/reference_passes.h"
 
 #include <gtest/gtest.h>
 

@@ -3,12 +3,12 @@
 #include "diff_scenario.h"
 
 #include "app/main_form.h"
-#include "app/operation.h"
-#include "app/path_field.h"
-#include "app/progress_form.h"
-#include "app/settings.h"
 #include "diff/diff_form.h"
 #include "support/ui/scripted_prompts.h"
+#include "ui/operation.h"
+#include "ui/path_field.h"
+#include "ui/progress_form.h"
+#include "ui/settings.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -2,17 +2,17 @@
 // temporary folder and every dialog answered by script.
 #include "app/main_form.h"
 #include "support/classic_world.h"
-#include "app/operation.h"
-#include "app/path_field.h"
-#include "app/progress_form.h"
-#include "app/settings.h"
-#include "app/up_down.h"
 #include "core/map_file.h"
 #include "core/named_tiles.h"
 #include "core/static_index.h"
 #include "fillclear/fill_clear_form.h"
 #include "support/temp_dir.h"
 #include "support/ui/scripted_prompts.h"
+#include "ui/operation.h"
+#include "ui/path_field.h"
+#include "ui/progress_form.h"
+#include "ui/settings.h"
+#include "ui/up_down.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -5,6 +5,7 @@
 #include "core/static_index.h"
 #include "core/world.h"
 #include "fillclear/fill_clear.h"
+#include "support/error_of.h"
 #include "support/faulty_file_system.h"
 #include "support/temp_dir.h"
 
@@ -115,20 +116,22 @@ TStaticRec item(uint16_t id, uint8_t x, uint8_t y) { return {id, x, y, int8_t(5)
 TEST(BlockInArea, WholePartlyOrNone) {
     struct Case {
         uint16_t top, left, right, bottom, bx, by;
-        int expected;
+        BlockCoverage expected;
     };
+    constexpr BlockCoverage None = BlockCoverage::None, Partly = BlockCoverage::Partly,
+                            Wholly = BlockCoverage::Wholly;
     const Case cases[] = {
-        {0, 0, 6143, 4095, 0, 0, 2},     {0, 0, 6143, 4095, 767, 511, 2},
-        {0, 10, 20, 7, 1, 0, 1},         {0, 10, 20, 7, 2, 0, 1},
-        {0, 10, 20, 7, 0, 0, 0},         {0, 10, 20, 7, 3, 0, 0},
-        {0, 10, 20, 7, 1, 1, 0},         {0, 8, 15, 7, 1, 0, 2},  // exactly one block: whole, never partly
-        {3, 8, 15, 7, 1, 0, 1},          {0, 9999, 9999, 9999, 767, 511, 0},
-        {0, 0, 9999, 9999, 767, 511, 2},
+        {0, 0, 6143, 4095, 0, 0, Wholly},     {0, 0, 6143, 4095, 767, 511, Wholly},
+        {0, 10, 20, 7, 1, 0, Partly},         {0, 10, 20, 7, 2, 0, Partly},
+        {0, 10, 20, 7, 0, 0, None},           {0, 10, 20, 7, 3, 0, None},
+        {0, 10, 20, 7, 1, 1, None},           {0, 8, 15, 7, 1, 0, Wholly},  // exactly one block: whole, never partly
+        {3, 8, 15, 7, 1, 0, Partly},          {0, 9999, 9999, 9999, 767, 511, None},
+        {0, 0, 9999, 9999, 767, 511, Wholly},
         // Crossed borders contain no cell, yet a block between them still counts as partly covered.
-        {0, 12, 10, 7, 1, 0, 1},         {0, 12, 10, 7, 2, 0, 0},  {0, 20, 10, 7, 1, 0, 0},
+        {0, 12, 10, 7, 1, 0, Partly},         {0, 12, 10, 7, 2, 0, None},  {0, 20, 10, 7, 1, 0, None},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(BlockInArea(c.top, c.left, c.right, c.bottom, c.bx, c.by), c.expected)
+        EXPECT_EQ(int(BlockInArea(c.top, c.left, c.right, c.bottom, c.bx, c.by)), int(c.expected))
             << c.top << " " << c.left << " " << c.right << " " << c.bottom << " block " << c.bx << "," << c.by;
 }
 
@@ -263,6 +266,8 @@ TEST(FillClear, BadInputOpensNoFile) {
         {[](FillClearInput& in) { in.Top = "abc"; }, "'abc' is not a valid integer value"},
         {[](FillClearInput& in) { in.Bottom = ""; }, "'' is not a valid integer value"},
         {[](FillClearInput& in) { in.Altitude = "1.5"; }, "'1.5' is not a valid integer value"},
+        {[](FillClearInput& in) { in.Altitude = "128"; }, "The altitude must be -128..127, not 128"},
+        {[](FillClearInput& in) { in.Altitude = "-129"; }, "The altitude must be -128..127, not -129"},
         {[](FillClearInput& in) { in.Tile = "Grass"; }, "Input not SpacedHex"},
         {[](FillClearInput& in) { in.Tile = ""; }, "Input not SpacedHex"},
         {[](FillClearInput& in) { in.Tile = "Random water "; }, "Input not SpacedHex"},
@@ -339,12 +344,12 @@ TEST(FillClear, WriteFailureReachesTheCaller) {
     EXPECT_EQ(w.mapBytes(), before);
 }
 
-TEST(FillClear, NeitherPassTouchesNothing) {
+TEST(FillClear, NeitherPassIsRefusedBeforeAnyFile) {
     test::FaultyFileSystem fs;
     tq::ScopedFileSystem guard(fs);
     FillClearInput in;
     in.ClearStatics = in.FillMap = false;
-    FillClear(in);
+    EXPECT_EQ(test::errorOf([&] { FillClear(in); }), NoFillClearPassMessage);
     EXPECT_EQ(fs.opens, 0);
 }
 
@@ -434,7 +439,7 @@ TEST_F(WholeWorld, BordersPastTheEdgeReachItExactly) {
     in.Right = "9999";
     in.Bottom = "9999";
     in.Tile = "01 02";
-    in.Altitude = "300";  // low 8 bits: 44
+    in.Altitude = "44";
     FillClear(in);
     expectWholeWorld({0x0102, 44}, {0x0102, 44});
 }

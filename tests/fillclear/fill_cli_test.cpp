@@ -77,10 +77,11 @@ TEST_F(FillCli, RefusesBadCommandLines) {
         std::string err;
     };
     const Case cases[] = {
-        {{"--no-statics", "--no-map"}, 2, "error: --no-statics and --no-map together leave nothing to do\n"},
+        {{"--no-statics", "--no-map"}, 1, "error: Neither statics nor map is chosen: there is nothing to do\n"},
         {{}, 2, "error: missing option --tile"},
         {{"--tile", "Grass"}, 1, "error: Input not SpacedHex\n"},
         {{"--tile", "00 A8", "--alt", "300"}, 1, "error: The altitude must be -128..127, not 300\n"},
+        {{"--tile", "00 A8", "--alt", "-129"}, 1, "error: The altitude must be -128..127, not -129\n"},
         {{"--tile", "00 A8", "--alt", "x"}, 1, "error: 'x' is not a valid integer value\n"},
     };
     const std::string before = readBytes(map()) + readBytes(staidx()) + readBytes(statics());

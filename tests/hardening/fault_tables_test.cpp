@@ -104,7 +104,7 @@ TEST(FaultTables, FreezeWithPatchFile) {
         o.staidxPath = staidx;
         o.staticsPath = statics;
         o.worldSavePath = wsc;
-        o.rule = RuleAuto;
+        o.rule = SelectionRule::Auto;
         o.writePat = true;
         o.patPath = pat;
         o.autoSelectPath = autoSelect;

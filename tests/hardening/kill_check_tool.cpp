@@ -13,6 +13,7 @@
 #include "support/classic_world.h"
 #include "core/file_system.h"
 #include "core/static_index.h"
+#include "tools/reference_passes.h"
 #include "worldsave/world_save_reader.h"
 
 #include <cstdio>
@@ -80,7 +81,7 @@ int checkText(const std::string& path) {
     const std::string text = readWholeFile(path);
     auto table = newSelectionTable();
     try {
-        SelectWorldItems(std::string_view(text), *table, RuleType255, AutoSelectIds{}, {});
+        SelectWorldItems(std::string_view(text), *table, SelectionRule::Type255, AutoSelectIds{}, {});
         ScanHighestNumbers(text);
     } catch (const Error& e) {
         broken(path + " does not read: " + e.what());

@@ -3,9 +3,10 @@
 #include "core/file_system.h"
 #include "core/int_parse.h"
 #include "support/faulty_file_system.h"
+#include "tools/reference_passes.h"
+#include "world_fixture.h"
 #include "worldsave/freeze.h"
 #include "worldsave/patch_writer.h"
-#include "world_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +34,7 @@ struct Recorder {
     }
 };
 
-FreezeOptions optionsFor(const ClientFiles& f, int rule = RuleType255, bool pat = false) {
+FreezeOptions optionsFor(const ClientFiles& f, SelectionRule rule = SelectionRule::Type255, bool pat = false) {
     FreezeOptions o;
     o.staidxPath = f.staidx;
     o.staticsPath = f.statics;
@@ -101,7 +102,7 @@ void literalExtract(const std::string& path, int bx, int by, const SelectionTabl
 
 void literalFreeze(const FreezeOptions& o, StaticIndexBuffer& index, const Progress& progress, const LogSink& log) {
     AutoSelectIds ids;
-    if (o.rule == RuleAuto) LoadAutoSelectList(o.autoSelectPath, ids);
+    if (o.rule == SelectionRule::Auto) LoadAutoSelectList(o.autoSelectPath, ids);
     progress.report(0);
     auto table = newSelectionTable();
     SelectWorldItems(o.worldSavePath, *table, o.rule, ids, log);
@@ -190,7 +191,7 @@ TEST(FreezeWorld, OnePassGivesExactlyTheBlockByBlockResult) {
     std::mt19937 rng(20240601);
     for (int round = 0; round < 25; ++round) {
         const std::string worldSave = randomWorldSave(rng);
-        const int rule = int(rng() % 3) - 1;
+        const SelectionRule rule = SelectionRule(int(rng() % 3) - 1);
         const bool pat = rng() % 2;
         const bool oldPat = rng() % 2;
         ClientFiles mine, ref;
@@ -228,7 +229,7 @@ TEST(FreezeWorld, MovesItemsIntoStaticsPatchAndLogInBlockOrder) {
             worldItem(11, 101, 2, 9, 255) + worldItem(12, 102, 15, 7, 255) + worldItem(13, 103, 8, 0, 255) +
             "EOF\r\n");
     Recorder run;
-    FreezeWorld(optionsFor(f, RuleType255, true), *f.index, run.reporter(), run.sink());
+    FreezeWorld(optionsFor(f, SelectionRule::Type255, true), *f.index, run.reporter(), run.sink());
 
     EXPECT_EQ(run.log, (std::vector<std::string>{
                            "Selecting item for export: 10", "Selecting item for export: 11",
@@ -272,7 +273,7 @@ TEST(FreezeWorld, NothingSelectedStillSavesTheIndex) {
     f.write(text);
     f.index->at(5, 5) = TStaticIndexRec{-1, 0, 9};  // in memory only: must reach the file
     Recorder run;
-    FreezeWorld(optionsFor(f, RuleType255, true), *f.index, run.reporter(), run.sink());
+    FreezeWorld(optionsFor(f, SelectionRule::Type255, true), *f.index, run.reporter(), run.sink());
     EXPECT_EQ(run.log, (std::vector<std::string>{"Writing staidx file...", "done...", "Freezing completed!"}));
     EXPECT_EQ(readBytes(f.wsc), text);
     EXPECT_EQ(readBytes(f.statics), f.staticsBytes);
@@ -316,10 +317,10 @@ TEST(FreezeWorld, RefusesBeforeAnyWrite) {
              std::filesystem::create_hard_link(f.wsc, f.pat);
          }},
         {"AutoSelect.txt missing", worldItem(1, 1, 8, 8, 255), "File not found",
-         [](ClientFiles&, FreezeOptions& o) { o.rule = RuleAuto; }},
+         [](ClientFiles&, FreezeOptions& o) { o.rule = SelectionRule::Auto; }},
         {"AutoSelect.txt line not spaced hex", worldItem(1, 1, 8, 8, 255), "Input not SpacedHex",
          [](ClientFiles&, FreezeOptions& o) {
-             o.rule = RuleAuto;
+             o.rule = SelectionRule::Auto;
              writeBytes(o.autoSelectPath, "0E ED\r\n0E-ED\r\n");
          }},
         {"old run of a marked block broken", worldItem(1, 1, 8, 8, 255), LengthNotMultipleMessage,
@@ -330,7 +331,7 @@ TEST(FreezeWorld, RefusesBeforeAnyWrite) {
     for (const Case& c : cases) {
         ClientFiles f;
         f.giveStatics(0, 0, {{1, 1, 1, 1, 1}});
-        FreezeOptions o = optionsFor(f, RuleType255, true);
+        FreezeOptions o = optionsFor(f, SelectionRule::Type255, true);
         if (c.setup) c.setup(f, o);
         f.write(c.worldSave);
         const std::string wsc = readBytes(f.wsc), staidx = readBytes(f.staidx), statics = readBytes(f.statics);
@@ -393,7 +394,7 @@ TEST(FreezeWorld, FailureAtAnyStepLosesNoItem) {
     fixture(good);
     {
         ScopedFileSystem guard(counter);
-        FreezeWorld(optionsFor(good, RuleType255, true), *good.index, {}, {});
+        FreezeWorld(optionsFor(good, SelectionRule::Type255, true), *good.index, {}, {});
     }
     const std::string newWsc = readBytes(good.wsc), newPat = readBytes(good.pat);
     ASSERT_GE(counter.writes, 4);
@@ -411,7 +412,7 @@ TEST(FreezeWorld, FailureAtAnyStepLosesNoItem) {
                                      std::to_string(step);
             {
                 ScopedFileSystem guard(faulty);
-                EXPECT_THROW(FreezeWorld(optionsFor(f, RuleType255, true), *f.index, {}, {}), Error) << what;
+                EXPECT_THROW(FreezeWorld(optionsFor(f, SelectionRule::Type255, true), *f.index, {}, {}), Error) << what;
             }
             const std::string wsc = readBytes(f.wsc), pat = readBytes(f.pat);
             EXPECT_TRUE(wsc == oldWsc || wsc == newWsc) << what;

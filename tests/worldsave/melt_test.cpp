@@ -77,7 +77,7 @@ TEST(MeltBlock, EmptyBlockOnlyLogsAndStillEmptiesTheEntry) {
 }
 
 TEST(MeltBlock, MeltThenFreezeGivesBackTheSameRecordsWithExtra0) {
-    for (int rule : {RuleType255, RuleAuto}) {
+    for (SelectionRule rule : {SelectionRule::Type255, SelectionRule::Auto}) {
         ClientFiles f;
         const std::vector<TStaticRec> recs = {{3821, 7, 0, -128, 33}, {1, 0, 7, 127, 0}, {9, 3, 3, 0, 65535}};
         f.giveStatics(20, 30, recs, 99);

@@ -1,7 +1,8 @@
 #include "core/error.h"
+#include "tools/reference_passes.h"
+#include "world_fixture.h"
 #include "worldsave/world_save_reader.h"
 #include "worldsave/world_save_text.h"
-#include "world_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,7 @@ struct Selection {
     std::vector<std::string> log;
 };
 
-Selection select(const std::string& text, int rule, const AutoSelectIds& ids = {}) {
+Selection select(const std::string& text, SelectionRule rule, const AutoSelectIds& ids = {}) {
     Selection s;
     SelectWorldItems(std::string_view(text), *s.table, rule, ids, [&](const std::string& l) { s.log.push_back(l); });
     return s;
@@ -26,7 +27,7 @@ TEST(SelectWorldItems, MatchesTagsCaseInsensitivelyOnlyInTheFirstColumn) {
         "section worlditem 3\r\n{\r\nid 5\r\nx 1234\r\ny 567\r\ntype 255\r\n}\r\n"  // lower case: read
         "SECTION WORLDITEM 4\r\n{\r\nX 8\r\nY 8\r\n  TYPE 255\r\n}\r\n"           // indented TYPE: ignored
         "SECTION WORLDITEM 5\r\n{\r\nX 16\r\nY 16\r\nTYPE 255\r\n  }\r\n";        // indented brace: no close
-    const Selection s = select(text, RuleType255);
+    const Selection s = select(text, SelectionRule::Type255);
     EXPECT_EQ((*s.table)[3].Selected, 1);
     EXPECT_EQ((*s.table)[3].BlockX, 154);
     EXPECT_EQ((*s.table)[3].BlockY, 70);
@@ -58,9 +59,9 @@ TEST(SelectWorldItems, RulesTable) {
         {"type 65791", worldItem(1, 7, 8, 8, 65791), true, true},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(select(c.item, RuleType255, ids).table->entries[1].Selected, c.type255) << c.what;
-        EXPECT_EQ(select(c.item, RuleAuto, ids).table->entries[1].Selected, c.autoRule) << c.what;
-        EXPECT_EQ(select(c.item, RuleNone, ids).table->entries[1].Selected, 0) << c.what;
+        EXPECT_EQ(select(c.item, SelectionRule::Type255, ids).table->entries[1].Selected, c.type255) << c.what;
+        EXPECT_EQ(select(c.item, SelectionRule::Auto, ids).table->entries[1].Selected, c.autoRule) << c.what;
+        EXPECT_EQ(select(c.item, SelectionRule::None, ids).table->entries[1].Selected, 0) << c.what;
     }
 }
 
@@ -68,7 +69,7 @@ TEST(SelectWorldItems, SectionNumbersAreKeptModulo65536AndNoneIsNeverSelected) {
     const Selection s = select(worldItem(70000, 1, 8, 16, 255) + worldItem(65535, 1, 8, 8, 255) +
                                    worldItem(-1, 1, 8, 8, 255) +
                                    "SECTION CHARACTER 7\r\n{\r\nTYPE 255\r\n}\r\n",
-                               RuleType255);
+                               SelectionRule::Type255);
     EXPECT_EQ((*s.table)[4464].Selected, 1);
     EXPECT_EQ((*s.table)[4464].BlockY, 2);
     EXPECT_EQ((*s.table)[65535].Selected, 0);
@@ -88,7 +89,7 @@ TEST(SelectWorldItems, BadNumberNamesTheTrimmedUpperCasedText) {
     };
     for (const Case& c : cases) {
         try {
-            select(c.text, RuleType255);
+            select(c.text, SelectionRule::Type255);
             ADD_FAILURE() << c.text;
         } catch (const ConvertError& e) {
             EXPECT_EQ(std::string(e.what()), c.message);
@@ -115,7 +116,7 @@ TEST(ExtractBlockItems, TakesTheBlocksItemsInFileOrderAndKeepsEveryOtherLineByte
                              worldItem(3, 200, 1232, 560, 255) + worldItem(4, 300, 8, 8, 255) + "EOF";
     test::writeBytes(path, text);
     auto table = newSelectionTable();
-    SelectWorldItems(path, *table, RuleType255, {}, {});
+    SelectWorldItems(path, *table, SelectionRule::Type255, {}, {});
     TStaticBlock block;
     ExtractBlockItems(path, 154, 70, *table, block);
     ASSERT_EQ(block.Count, 2);

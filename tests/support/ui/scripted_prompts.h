@@ -1,5 +1,5 @@
 #pragma once
-#include "app/prompts.h"
+#include "ui/prompts.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,6 @@
-#include "app/progress_form.h"
+#include "ui/progress_form.h"
+
+#include "ui/operation.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -64,6 +66,25 @@ void TProgressForm::closeEvent(QCloseEvent* event) {
     // No title-bar buttons, and the window manager's close (Alt+F4) is refused too:
     // only the operation that showed the window hides it.
     event->ignore();
+}
+
+ProgressShowing::ProgressShowing() : form_(TProgressForm::instance()) {
+    if (!form_) return;
+    form_->show();
+    form_->raise();
+    pumpEvents();
+}
+
+ProgressShowing::~ProgressShowing() {
+    if (form_) form_->hide();
+}
+
+Progress ProgressShowing::progress() {
+    Progress p = windowProgress();
+    p.message = [](const std::string& text) {
+        if (TProgressForm* form = TProgressForm::instance()) form->SetMessage(QString::fromStdString(text));
+    };
+    return p;
 }
 
 } // namespace tq

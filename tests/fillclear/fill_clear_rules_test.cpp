@@ -1,6 +1,6 @@
 #include "core/error.h"
 #include "fillclear/fill_clear.h"
-#include "fillclear/fill_clear_window.h"
+#include "fillclear/fill_clear_rules.h"
 
 #include <gtest/gtest.h>
 
@@ -81,11 +81,11 @@ TEST(FillClearWindowRules, TextsCheckedAsTheRunChecksThem) {
         in.Tile = c.tile;
         in.FillMap = c.fillMap;
         if (!c.error) {
-            EXPECT_NO_THROW(checkFillClearTexts(in));
+            EXPECT_NO_THROW(validateFillClear(in));
             continue;
         }
         try {
-            checkFillClearTexts(in);
+            validateFillClear(in);
             ADD_FAILURE() << "accepted";
         } catch (const Error& e) {
             EXPECT_STREQ(e.what(), c.error);

@@ -1,4 +1,4 @@
-#include "diff/diff_window.h"
+#include "diff/diff_rules.h"
 
 #include <gtest/gtest.h>
 

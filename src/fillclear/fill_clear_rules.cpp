@@ -1,18 +1,16 @@
-#include "fillclear/fill_clear_window.h"
+#include "fillclear/fill_clear_rules.h"
 
 #include "core/int_parse.h"
-#include "core/named_tiles.h"
-#include "core/spaced_hex.h"
-#include "fillclear/fill_clear.h"
+#include "core/setting_names.h"
 
 namespace tq {
 
 namespace {
 const std::array<FillClearFieldInfo, FillClearFieldCount> Fields = {{
     // The two statics paths come only from the settings store (main and diff windows).
-    {"MStaIdxEdit", "StaIdx0.mul", "staidx0.mul", false},
-    {"MStaticsEdit", "Statics0.mul", "statics0.mul", false},
-    {"MMapEdit", "Map0.mul", "map0.mul", true},
+    {"MStaIdxEdit", settings::StaIdx, "staidx0.mul", false},
+    {"MStaticsEdit", settings::Statics, "statics0.mul", false},
+    {"MMapEdit", settings::Map, "map0.mul", true},
 }};
 } // namespace
 
@@ -24,12 +22,7 @@ FillClearGoState decideFillClearGo(const std::array<bool, FillClearFieldCount>& 
 }
 
 FillClearPassControls decideFillClearPasses(FillClearPasses now, bool staticsClicked) {
-    if (!now.statics && !now.map) {
-        if (staticsClicked)
-            now.map = true;
-        else
-            now.statics = true;
-    }
+    now = keepOnePartChecked(now, staticsClicked);
     return {now, now.statics, now.map};
 }
 
@@ -38,13 +31,6 @@ std::optional<std::string> clampedAltitudeText(const std::string& text) {
     if (value > FillAltitudeMax) return std::to_string(FillAltitudeMax);
     if (value < FillAltitudeMin) return std::to_string(FillAltitudeMin);
     return std::nullopt;
-}
-
-void checkFillClearTexts(const FillClearInput& input) {
-    parseFillClearArea(input.Top, input.Left, input.Right, input.Bottom);
-    if (!input.FillMap) return;
-    parseInt(input.Altitude);
-    if (FindNamedTile(input.Tile) < 0) SpacedHexToInt(input.Tile, 2);
 }
 
 } // namespace tq

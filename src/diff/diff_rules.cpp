@@ -1,20 +1,21 @@
-#include "diff/diff_window.h"
+#include "diff/diff_rules.h"
 
 #include "core/error.h"
 #include "core/file_system.h"
+#include "core/setting_names.h"
 #include "diff/diff_package.h"
 
 namespace tq {
 
 namespace {
 const std::array<DiffFieldInfo, DiffFieldCount> Fields = {{
-    {"OStaIdxEdit", "O-StaIdx0.mul", "staidx0.mul", true},
-    {"OStaticsEdit", "O-Statics0.mul", "statics0.mul", true},
-    {"OMapEdit", "O-Map0.mul", "map0.mul", true},
+    {"OStaIdxEdit", settings::OriginalStaIdx, "staidx0.mul", true},
+    {"OStaticsEdit", settings::OriginalStatics, "statics0.mul", true},
+    {"OMapEdit", settings::OriginalMap, "map0.mul", true},
     // The main window's working files, shared through the settings store.
-    {"MStaIdxEdit", "StaIdx0.mul", "staidx0.mul", false},
-    {"MStaticsEdit", "Statics0.mul", "statics0.mul", false},
-    {"MMapEdit", "Map0.mul", "map0.mul", true},
+    {"MStaIdxEdit", settings::StaIdx, "staidx0.mul", false},
+    {"MStaticsEdit", settings::Statics, "statics0.mul", false},
+    {"MMapEdit", settings::Map, "map0.mul", true},
 }};
 } // namespace
 
@@ -29,16 +30,6 @@ DiffControlStates decideDiffControls(const std::array<bool, DiffFieldCount>& gre
     s.apply = true;
     s.generate = s.staticsCheckBox = s.mapCheckBox = !simpleMode;
     return s;
-}
-
-PartChoice keepOnePartChecked(PartChoice now, bool staticsClicked) {
-    if (!now.statics && !now.map) {
-        if (staticsClicked)
-            now.map = true;
-        else
-            now.statics = true;
-    }
-    return now;
 }
 
 const std::vector<std::string>& diffExplanationLines() {

@@ -1,4 +1,4 @@
-#include "app/up_down.h"
+#include "ui/up_down.h"
 
 #include "core/int_parse.h"
 

@@ -2,7 +2,7 @@
 // The one place where the windows catch what their handlers throw: every signal a
 // window reacts to is connected through connectHandler, every event override calls
 // guarded(). The error box shows the message; the program carries on.
-#include "app/prompts.h"
+#include "ui/prompts.h"
 
 #include <QObject>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "mapedit/tile_pictures_view.h"
+#include "mapedit/tile_picture_cache.h"
 
 #include "mapedit/tile_image.h"
 

@@ -1,4 +1,4 @@
-#include "core/synthetic_world.h"
+#include "tools/synthetic_world.h"
 
 #include "core/bytes.h"
 #include "core/file_system.h"

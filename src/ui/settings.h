@@ -3,34 +3,15 @@
 // `settings` command). On Windows QSettings("Brannock", "Terraquill") is the registry
 // key HKCU\Software\Brannock\Terraquill; elsewhere ~/.config/Brannock/Terraquill.conf.
 // Header-only so the command-line tool, which does not link the windows, shares it.
+// The value names are in core/setting_names.h, which the Qt-free rules share.
 #include "core/error.h"
+#include "core/setting_names.h"
 
 #include <QSettings>
 #include <QString>
 #include <QVariant>
 
-#include <array>
-
 namespace tq::settings {
-
-inline constexpr const char* Organization = "Brannock";
-inline constexpr const char* Application = "Terraquill";
-
-// Value names. Windows share a name where they share the meaning.
-inline constexpr const char* StaIdx = "StaIdx0.mul";
-inline constexpr const char* Statics = "Statics0.mul";
-inline constexpr const char* WorldSave = "UOX3.wsc";
-inline constexpr const char* Mode = "Mode";  // the one integer value
-inline constexpr const char* OriginalStaIdx = "O-StaIdx0.mul";
-inline constexpr const char* OriginalStatics = "O-Statics0.mul";
-inline constexpr const char* OriginalMap = "O-Map0.mul";
-inline constexpr const char* Map = "Map0.mul";
-inline constexpr const char* ClientFolder = "UOPath";
-inline constexpr const char* CoordX = "CoordX";
-inline constexpr const char* CoordY = "CoordY";
-
-inline constexpr std::array<const char*, 11> AllNames = {
-    StaIdx, Statics, WorldSave, Mode, OriginalStaIdx, OriginalStatics, OriginalMap, Map, ClientFolder, CoordX, CoordY};
 
 inline bool isIntegerValue(const QString& name) { return name == QLatin1String(Mode); }
 

@@ -1,4 +1,6 @@
 #pragma once
+#include "core/progress.h"
+
 #include <QWidget>
 
 class QLabel;
@@ -29,6 +31,22 @@ private:
 
     QLabel* ProgressLabel;
     QProgressBar* ProgressBar;
+};
+
+// Shows the progress window for the length of a run (the diff and fill/clear windows);
+// hides it however the run ends.
+class ProgressShowing {
+public:
+    ProgressShowing();
+    ~ProgressShowing();
+    ProgressShowing(const ProgressShowing&) = delete;
+    ProgressShowing& operator=(const ProgressShowing&) = delete;
+
+    // windowProgress() whose messages go to the progress window's label.
+    static Progress progress();
+
+private:
+    TProgressForm* form_;
 };
 
 } // namespace tq

@@ -1,4 +1,4 @@
-#include "app/path_field.h"
+#include "ui/path_field.h"
 
 #include <QLineEdit>
 #include <QPalette>

@@ -4,7 +4,7 @@
 #include "core/named_tiles.h"
 #include "core/spaced_hex.h"
 #include "core/static_index.h"
-#include "core/synthetic_world.h"
+#include "tools/synthetic_world.h"
 
 #include "support/temp_dir.h"
 

@@ -1,7 +1,7 @@
-#include "app/operation.h"
+#include "ui/operation.h"
 
-#include "app/progress_form.h"
 #include "core/error.h"
+#include "ui/progress_form.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -2,6 +2,8 @@
 // The diff window's decisions, apart from its widgets: which settings value belongs to
 // which path field, what the window enables for a given set of field colours, the rule
 // that keeps one part checked, and the explanation text it lists.
+#include "core/part_choice.h"
+
 #include <array>
 #include <string>
 #include <string_view>
@@ -35,15 +37,6 @@ struct DiffControlStates {
 // generated from, or applied to, a file that is not the one it claims to be. Simple
 // mode offers only applying.
 DiffControlStates decideDiffControls(const std::array<bool, DiffFieldCount>& green, bool simpleMode);
-
-// The two "which part" check boxes after one of them was clicked: unchecking the last
-// checked one checks the other, so at least one part is always chosen.
-struct PartChoice {
-    bool statics = true;
-    bool map = true;
-    friend bool operator==(const PartChoice&, const PartChoice&) = default;
-};
-PartChoice keepOnePartChecked(PartChoice now, bool staticsClicked);
 
 // The explanation list, one item per line, leading blanks included.
 const std::vector<std::string>& diffExplanationLines();

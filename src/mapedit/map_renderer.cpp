@@ -1,7 +1,7 @@
-#include "mapedit/map_render_view.h"
+#include "mapedit/map_renderer.h"
 
 #include "core/world.h"
-#include "mapedit/tile_pictures_view.h"
+#include "mapedit/tile_picture_cache.h"
 
 #include <QFontMetrics>
 #include <QPainter>

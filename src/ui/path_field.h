@@ -2,7 +2,7 @@
 // Path fields carry their validity in their background colour: green (0, 128, 0) when
 // the file is there under the expected name, red (255, 0, 0) when not. The enabling
 // rules of every window read the colours back through fieldColour().
-#include "app/main_rules.h"
+#include "core/path_field_rules.h"
 
 #include <QColor>
 

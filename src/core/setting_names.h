@@ -1,0 +1,37 @@
+#pragma once
+// The names of the values in the per-user settings store, Qt-free so that the windows'
+// rules (which settings value fills which path field) and the store itself
+// (ui/settings.h) share one spelling.
+#include <array>
+#include <cstdint>
+
+namespace tq::settings {
+
+inline constexpr const char* Organization = "Brannock";
+inline constexpr const char* Application = "Terraquill";
+
+// Value names. Windows share a name where they share the meaning.
+inline constexpr const char* StaIdx = "StaIdx0.mul";
+inline constexpr const char* Statics = "Statics0.mul";
+inline constexpr const char* WorldSave = "UOX3.wsc";
+inline constexpr const char* Mode = "Mode";  // the one integer value
+inline constexpr const char* OriginalStaIdx = "O-StaIdx0.mul";
+inline constexpr const char* OriginalStatics = "O-Statics0.mul";
+inline constexpr const char* OriginalMap = "O-Map0.mul";
+inline constexpr const char* Map = "Map0.mul";
+inline constexpr const char* ClientFolder = "UOPath";
+inline constexpr const char* CoordX = "CoordX";
+inline constexpr const char* CoordY = "CoordY";
+
+inline constexpr std::array<const char*, 11> AllNames = {
+    StaIdx, Statics, WorldSave, Mode, OriginalStaIdx, OriginalStatics, OriginalMap, Map, ClientFolder, CoordX, CoordY};
+
+} // namespace tq::settings
+
+namespace tq {
+
+// The values of settings::Mode: the run's mode. Any other value behaves as Normal.
+inline constexpr uint8_t NormalMode = 0;
+inline constexpr uint8_t SimpleMode = 1;
+
+} // namespace tq

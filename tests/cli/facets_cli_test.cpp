@@ -26,6 +26,9 @@ struct WorldCase {
     const char* size;  // mkworld --size, or "" for the facet's only size
 };
 
+// Test names and failure messages say which world, not the case's bytes.
+void PrintTo(const WorldCase& c, std::ostream* out) { *out << c.name; }
+
 std::string n(int v) { return std::to_string(v); }
 
 class FacetWorld : public ::testing::TestWithParam<WorldCase> {

@@ -41,6 +41,11 @@ int main(int argc, char** argv) {
     } catch (const UsageError& e) {
         std::fprintf(stderr, "error: %s\nusage: terraquill-cli %s\n", e.what(), it->usage.c_str());
         return 2;
+    } catch (const tq::Error& e) {
+        std::fflush(stdout);
+        if (e.path().empty()) std::fprintf(stderr, "error: %s\n", e.what());
+        else std::fprintf(stderr, "error: %s: %s\n", e.path().c_str(), e.what());
+        return 1;
     } catch (const std::exception& e) {
         std::fflush(stdout);
         std::fprintf(stderr, "error: %s\n", e.what());

@@ -60,6 +60,7 @@ void FreezeWorld(const FreezeOptions& options, StaticIndexBuffer& index, const P
 
     // ---- Checks. Nothing the user owns is written until all of them have passed. ----
     if (options.writePat) CheckWscAndPat(options.patPath, options.worldSavePath);
+    checkReplaceable(options.staidxPath);  // replaced last, after the statics have grown
     AutoSelectIds autoIds;
     if (options.rule == RuleAuto) LoadAutoSelectList(options.autoSelectPath, autoIds);
     if (options.announce) say(FreezingInProgressMessage);

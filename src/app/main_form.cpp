@@ -8,6 +8,7 @@
 #include "app/radio_group.h"
 #include "app/settings.h"
 #include "app/up_down.h"
+#include "core/loaded_index.h"
 #include "core/static_listing.h"
 #include "worldsave/freeze.h"
 #include "worldsave/melt.h"
@@ -500,6 +501,10 @@ void TMainForm::runOperation(F body) {
     try {
         body();
         LogListBox->scrollToBottom();
+    } catch (const IndexChangedError&) {
+        IndexLoaded = false;  // another program changed the file: GetStaticIndex loads it again
+        restoreAfterFailure();
+        throw;
     } catch (...) {
         restoreAfterFailure();
         throw;

@@ -2,6 +2,7 @@
 #include "core/error.h"
 #include "core/int_parse.h"
 #include "core/static_index.h"
+#include "core/world_lock.h"
 #include "worldsave/melt.h"
 
 namespace tq::cli {
@@ -22,6 +23,8 @@ int runMelt(const std::vector<std::string>& argv) {
 
     const Progress progress = terminalProgress();
     auto index = newStaticIndex();
+    // Locked before the index is read, so no other writer can change it in between.
+    const WorldLock lock({options.staidxPath}, "melt", {options.worldSavePath}, printLine);
     LoadStaticIndex(options.staidxPath, *index, progress);
     MeltBlock(options, x, y, *index, progress, printLine);
     return 0;

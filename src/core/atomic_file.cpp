@@ -44,6 +44,7 @@ public:
     void write(const void* buffer, size_t n) override { naming(name_, [&] { base_->write(buffer, n); }); }
     void sync() override { naming(name_, [&] { base_->sync(); }); }
     void close() override { naming(name_, [&] { base_->close(); }); }
+    std::string name() const override { return name_; }
 
 private:
     std::unique_ptr<File> base_;

@@ -31,6 +31,8 @@ public:
     // Pushes buffered data to the system and to the disk (before a rename commits it).
     virtual void sync() = 0;
     virtual void close() = 0;
+    // The name the file was opened under, for messages ("" when it has none).
+    virtual std::string name() const { return {}; }
 };
 
 // An operating-system lock held on a lock file: released when this object goes, and by

@@ -135,6 +135,7 @@ public:
         fd_ = -1;
         if (::close(fd) != 0 && errno != EINTR) throwPosixError(errno, path_);
     }
+    std::string name() const override { return path_; }
 
 private:
     int fd_;

@@ -40,7 +40,7 @@ void ReadMapBlock(File& map, int x, int y, TMapBlock& block) {
 namespace {
 // In-place writers never grow the map: a short file is not a map to extend.
 void requireInside(File& map, uint64_t end) {
-    if (map.size() < end) throw Error(msg::ReadBeyondEnd);
+    if (map.size() < end) throw Error(msg::ReadBeyondEnd, map.name());
 }
 } // namespace
 

@@ -60,7 +60,7 @@ void LoadStaticIndex(const std::string& path, StaticIndexBuffer& index, const Pr
     progress.report(0);
     auto file = openFile(path, OpenMode::Read);
     // A short index is refused before the buffer is touched.
-    if (file->size() < StaticIndexFileSize) throw Error(msg::ReadBeyondEnd);
+    if (file->size() < StaticIndexFileSize) throw Error(msg::ReadBeyondEnd, path);
     if constexpr (IndexLayoutIsFileLayout) {
         file->read(index.entries.data(), StaticIndexFileSize);
         file->close();

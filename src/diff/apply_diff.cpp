@@ -1,7 +1,9 @@
 #include "core/atomic_file.h"
 #include "core/bytes.h"
+#include "core/commit_journal.h"
 #include "core/error.h"
 #include "core/file_system.h"
+#include "core/world_lock.h"
 #include "diff/buffered_io.h"
 #include "diff/diff.h"
 #include "diff/diff_package.h"
@@ -140,6 +142,8 @@ void applyStaticsPart(const DiffPaths& paths, const CheckedPackage& p, WindowedR
     const std::string oldIndex = hadIndex ? readWholeFile(paths.modStaIdx) : std::string();
     newStatics.prepare();
     newIndex.prepare();
+    // Journaled: a run killed between the renames is finished by the next one.
+    CommitJournal journal(paths.modStaIdx, "apply", {&newIndex, &newStatics});
     newIndex.commitPrepared();
     try {
         newStatics.commitPrepared();
@@ -152,6 +156,7 @@ void applyStaticsPart(const DiffPaths& paths, const CheckedPackage& p, WindowedR
         }
         throw;
     }
+    journal.finish();
 }
 
 void applyMapPart(const CheckedPackage& p, WindowedReader& package, File& origMap, File& modMap,
@@ -193,6 +198,7 @@ void applyMapPart(const CheckedPackage& p, WindowedReader& package, File& origMa
 
 void ApplyDiff(const DiffPaths& paths, const std::string& packageName, const Progress& progress) {
     if (!IsDiffPackageName(packageName)) throw DiffPackageNameError();
+    const WorldLock lock({paths.modStaIdx, paths.modMap}, "apply", {paths.modStatics});
     auto packageFile = openFile(packageName, OpenMode::Read);
     WindowedReader package(*packageFile);
     const CheckedPackage p = readAndCheckPackage(package);
@@ -206,7 +212,8 @@ void ApplyDiff(const DiffPaths& paths, const std::string& packageName, const Pro
     if (hasMap) {
         origMap = openFile(paths.origMap, OpenMode::Read);
         modMap = openFile(paths.modMap, OpenMode::ReadWrite);
-        if (origMap->size() < MapFileSize || modMap->size() < MapFileSize) throw Error(msg::ReadBeyondEnd);
+        if (origMap->size() < MapFileSize) throw Error(msg::ReadBeyondEnd, paths.origMap);
+        if (modMap->size() < MapFileSize) throw Error(msg::ReadBeyondEnd, paths.modMap);
     }
 
     if (hasStatics) applyStaticsPart(paths, p, package, std::move(origStatics), progress);

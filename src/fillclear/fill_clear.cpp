@@ -9,6 +9,7 @@
 #include "core/spaced_hex.h"
 #include "core/static_index.h"
 #include "core/world.h"
+#include "core/world_lock.h"
 
 #include <array>
 #include <cstring>
@@ -92,7 +93,7 @@ FillTile parseFillTile(const FillClearInput& input) {
 
 // Throws unless the file reaches `end`: in-place passes never grow a file.
 void requireSize(File& file, uint64_t end) {
-    if (file.size() < end) throw Error(msg::ReadBeyondEnd);
+    if (file.size() < end) throw Error(msg::ReadBeyondEnd, file.name());
 }
 
 // Everything ReadBlockStatics would refuse, found before the pass writes anything.
@@ -314,6 +315,8 @@ FillClearResult FillClear(const FillClearInput& input, const Progress& progress)
     FillTile tile;
     if (input.FillMap) tile = parseFillTile(input);
     if (!input.ClearStatics && !input.FillMap) return {};
+    const WorldLock lock({input.ClearStatics ? input.StaIdxPath : "", input.FillMap ? input.MapPath : ""}, "fill",
+                         {input.StaticsPath});
     FillClearRun run(input, area, progress);
     return run.run(input.FillMap ? &tile : nullptr);
 }

@@ -4,6 +4,7 @@
 #include "core/file_system.h"
 #include "core/int_parse.h"
 #include "core/world.h"
+#include "core/world_lock.h"
 
 #include <algorithm>
 #include <cstring>
@@ -118,7 +119,7 @@ void writeCells(File& map, const Rect& dest, CellGrid& grid, int dx, int dy) {
 
 void requireReach(File& map, const Rect& r) {
     if (map.size() < mapBlockOffset(r.x1 / BlockSize, r.y1 / BlockSize) + MapBlockSize)
-        throw Error(msg::ReadBeyondEnd);
+        throw Error(msg::ReadBeyondEnd, map.name());
 }
 
 } // namespace
@@ -137,6 +138,7 @@ int64_t CopyMapRegion(const std::string& sourcePath, const std::string& destinat
     const Rect dest{g.DFX, g.DFY, g.DTX, g.DTY};
     requireInsideMap(source, "source");
     requireInsideMap(dest, "destination");
+    const WorldLock lock(destinationPath, "copy region");
 
     const bool sameFile = fileSystem().sameFile(sourcePath, destinationPath);
     std::unique_ptr<File> in;

@@ -1,10 +1,13 @@
 #include "worldsave/freeze.h"
 
 #include "core/atomic_file.h"
+#include "core/commit_journal.h"
 #include "core/error.h"
 #include "core/file_system.h"
 #include "core/named_tiles.h"
 #include "core/spaced_hex.h"
+#include "core/loaded_index.h"
+#include "core/world_lock.h"
 #include "worldsave/extraction.h"
 #include "worldsave/patch_text.h"
 #include "worldsave/patch_writer.h"
@@ -57,6 +60,11 @@ void FreezeWorld(const FreezeOptions& options, StaticIndexBuffer& index, const P
     auto say = [&log](const std::string& line) {
         if (log) log(line);
     };
+
+    // One writer per world; a run killed earlier is finished first.
+    const WorldLock lock({options.staidxPath}, "freeze",
+                         {options.staticsPath, options.worldSavePath, options.writePat ? options.patPath : ""}, log);
+    CheckIndexUnchanged(options.staidxPath, index);
 
     // ---- Checks. Nothing the user owns is written until all of them have passed. ----
     if (options.writePat) CheckWscAndPat(options.patPath, options.worldSavePath);
@@ -131,7 +139,7 @@ void FreezeWorld(const FreezeOptions& options, StaticIndexBuffer& index, const P
                 if (entry.Length % StaticRecSize != 0) throw Error(LengthNotMultipleMessage);
                 if (entry.Start < 0 || entry.Length < 0 ||
                     uint64_t(entry.Start) + uint64_t(entry.Length) > staticsEnd)
-                    throw Error(msg::ReadBeyondEnd);
+                    throw Error(msg::ReadBeyondEnd, options.staticsPath);
                 old = entry.Length / StaticRecSize;
             }
             if (old + int64_t(b.count) > StaticBlockCapacity)
@@ -222,14 +230,24 @@ void FreezeWorld(const FreezeOptions& options, StaticIndexBuffer& index, const P
         previous.push_back(index.at(c.x, c.y));
         index.at(c.x, c.y) = c.entry;
     }
+    std::optional<AtomicFile> newIndex;
+    std::optional<CommitJournal> journal;
     try {
-        SaveStaticIndex(options.staidxPath, index, progress);
+        newIndex.emplace(options.staidxPath);
+        WriteStaticIndex(newIndex->file(), index, progress);
+        newIndex->prepare();
+        // Journaled: a run killed between the renames is finished by the next one.
+        journal.emplace(options.staidxPath, "freeze",
+                        std::vector<AtomicFile*>{&*newIndex, newWorldSave ? &*newWorldSave : nullptr,
+                                                 newPat ? &*newPat : nullptr});
+        newIndex->commitPrepared();
     } catch (...) {
         for (size_t i = 0; i < changed.size(); ++i) index.at(changed[i].x, changed[i].y) = previous[i];
         throw;
     }
     if (newWorldSave) newWorldSave->commitPrepared();
     if (newPat) newPat->commitPrepared();
+    journal->finish();
     say("done...");
     progress.report(100);
     say(FreezingCompletedMessage);

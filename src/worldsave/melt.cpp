@@ -1,7 +1,10 @@
 #include "worldsave/melt.h"
 
 #include "core/atomic_file.h"
+#include "core/commit_journal.h"
 #include "core/error.h"
+#include "core/loaded_index.h"
+#include "core/world_lock.h"
 #include "worldsave/patch_writer.h"
 
 namespace tq {
@@ -14,6 +17,8 @@ void MeltBlock(const MeltOptions& options, int bx, int by, StaticIndexBuffer& in
     if (!validBlock(bx, by))
         throw Error("Block (" + std::to_string(bx) + ", " + std::to_string(by) +
                     ") is outside the world: X must be 0..767 and Y 0..511");
+    const WorldLock lock({options.staidxPath}, "melt", {options.worldSavePath}, log);
+    CheckIndexUnchanged(options.staidxPath, index);
     if (options.announce) say(MeltingInProgressMessage);
     progress.report(0);
 
@@ -33,8 +38,8 @@ void MeltBlock(const MeltOptions& options, int bx, int by, StaticIndexBuffer& in
         AtomicFile newIndex(options.staidxPath);
         WriteStaticIndex(newIndex.file(), index, progress);
         newIndex.prepare();
-        if (worldSave) worldSave->commitPrepared();
-        newIndex.commitPrepared();
+        // Journaled: a run killed between the renames is finished by the next one.
+        commitInOrder(options.staidxPath, "melt", {worldSave.get(), &newIndex});
     } catch (...) {
         index.at(bx, by) = previous;
         throw;

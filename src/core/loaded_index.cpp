@@ -1,0 +1,24 @@
+#include "core/loaded_index.h"
+
+#include "core/file_system.h"
+#include "core/world.h"
+
+#include <cstring>
+
+namespace tq {
+
+void CheckIndexUnchanged(const std::string& staidxPath, const StaticIndexBuffer& index) {
+    FileSystem& fs = fileSystem();
+    if (!fs.exists(staidxPath) || fs.fileSize(staidxPath) != StaticIndexFileSize) return;
+    const std::string bytes = readWholeFile(staidxPath);
+    if (bytes.size() != StaticIndexFileSize) return;
+    uint8_t mine[StaticIndexRecSize];
+    for (int x = 0; x < BlocksX; ++x)
+        for (int y = 0; y < BlocksY; ++y) {
+            encodeIndexRec(index.at(x, y), mine);
+            if (std::memcmp(mine, bytes.data() + staticIndexOffset(x, y), StaticIndexRecSize) != 0)
+                throw IndexChangedError(staidxPath);
+        }
+}
+
+} // namespace tq

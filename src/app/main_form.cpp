@@ -9,6 +9,7 @@
 #include "app/settings.h"
 #include "app/up_down.h"
 #include "core/loaded_index.h"
+#include "core/world_lock.h"
 #include "core/static_listing.h"
 #include "worldsave/freeze.h"
 #include "worldsave/melt.h"
@@ -554,6 +555,9 @@ void TMainForm::MeltBlockButtonClick() {
         options.staidxPath = str(StaIdxEdit->text());
         options.staticsPath = str(StaticsEdit->text());
         options.worldSavePath = str(WSCEdit->text());
+        // Under the world's lock the index held since GetStaticIndex must still be the file's.
+        const WorldLock lock({options.staidxPath}, "melt", {options.worldSavePath}, operationLog());
+        CheckIndexUnchanged(options.staidxPath, *StaticIndex);
         MeltBlock(options, block.x, block.y, *StaticIndex, operationProgress(), operationLog());
         setReady();  // logs "Melting completed!" itself
     });
@@ -592,6 +596,10 @@ void TMainForm::FreezeWorldButtonClick() {
             options.patPath = str(pat);
         }
 
+        // Under the world's lock the index held since GetStaticIndex must still be the file's.
+        const WorldLock lock({options.staidxPath}, "freeze",
+                             {options.staticsPath, options.worldSavePath, options.patPath}, operationLog());
+        CheckIndexUnchanged(options.staidxPath, *StaticIndex);
         FreezeWorld(options, *StaticIndex, operationProgress(), operationLog());
         Frozen = true;
         freezeChoicesLocked_ = true;

@@ -201,7 +201,14 @@ void ApplyDiff(const DiffPaths& paths, const std::string& packageName, const Pro
     const WorldLock lock({paths.modStaIdx, paths.modMap}, "apply", {paths.modStatics});
     auto packageFile = openFile(packageName, OpenMode::Read);
     WindowedReader package(*packageFile);
-    const CheckedPackage p = readAndCheckPackage(package);
+    const CheckedPackage p = [&] {
+        try {
+            return readAndCheckPackage(package);
+        } catch (Error& e) {
+            e.setPathIfMissing(packageName);  // "Invalid TQD file: …" is about the package
+            throw;
+        }
+    }();
     const bool hasStatics = p.header.StaticsIndexPos != -1;
     const bool hasMap = p.header.MapIndexPos != -1;
 

@@ -6,7 +6,6 @@
 #include "core/file_system.h"
 #include "core/named_tiles.h"
 #include "core/spaced_hex.h"
-#include "core/loaded_index.h"
 #include "core/world_lock.h"
 #include "worldsave/extraction.h"
 #include "worldsave/patch_text.h"
@@ -64,7 +63,6 @@ void FreezeWorld(const FreezeOptions& options, StaticIndexBuffer& index, const P
     // One writer per world; a run killed earlier is finished first.
     const WorldLock lock({options.staidxPath}, "freeze",
                          {options.staticsPath, options.worldSavePath, options.writePat ? options.patPath : ""}, log);
-    CheckIndexUnchanged(options.staidxPath, index);
 
     // ---- Checks. Nothing the user owns is written until all of them have passed. ----
     if (options.writePat) CheckWscAndPat(options.patPath, options.worldSavePath);

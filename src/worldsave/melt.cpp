@@ -3,7 +3,6 @@
 #include "core/atomic_file.h"
 #include "core/commit_journal.h"
 #include "core/error.h"
-#include "core/loaded_index.h"
 #include "core/world_lock.h"
 #include "worldsave/patch_writer.h"
 
@@ -18,7 +17,6 @@ void MeltBlock(const MeltOptions& options, int bx, int by, StaticIndexBuffer& in
         throw Error("Block (" + std::to_string(bx) + ", " + std::to_string(by) +
                     ") is outside the world: X must be 0..767 and Y 0..511");
     const WorldLock lock({options.staidxPath}, "melt", {options.worldSavePath}, log);
-    CheckIndexUnchanged(options.staidxPath, index);
     if (options.announce) say(MeltingInProgressMessage);
     progress.report(0);
 

@@ -35,11 +35,4 @@ public:
     using Error::Error;
 };
 
-// The message with its file on a second line, for boxes that do not require an exact text.
-inline std::string messageWithPath(const std::exception& e) {
-    const auto* error = dynamic_cast<const Error*>(&e);
-    if (!error || error->path().empty()) return e.what();
-    return std::string(e.what()) + "\n" + error->path();
-}
-
 } // namespace tq

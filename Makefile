@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps build build-asan test test-normal test-asan run bench check-windows fuzz clean
+.PHONY: all deps build build-asan test test-normal test-asan kill-long run bench check-windows fuzz clean
 
 all: build
 
@@ -37,6 +37,12 @@ test-asan: build-asan
 
 # Every test, twice: a normal build and a sanitizer build. Fails if either fails.
 test: test-normal test-asan
+
+# The kill test at length: KILLS random SIGKILLs per two-file writer (freeze, melt, apply),
+# besides the kill before each of their renames that every run makes.
+KILLS ?= 100
+kill-long: build
+	TQ_KILLS=$(KILLS) TQ_KILL_OPS="freeze melt apply" bash tests/hardening/kill_test.sh $(BUILD)/bin/terraquill-cli $(BUILD)
 
 run: build
 	@scripts/run.sh $(BUILD)

@@ -1,6 +1,8 @@
 #include "app/main_form.h"
 
 #include "app/help_form.h"
+#include "core/loaded_index.h"
+#include "core/world_lock.h"
 #include "core/static_listing.h"
 #include "ui/handlers.h"
 #include "ui/operation.h"
@@ -499,6 +501,10 @@ void TMainForm::runOperation(F body) {
     try {
         body();
         LogListBox->scrollToBottom();
+    } catch (const IndexChangedError&) {
+        IndexLoaded = false;  // another program changed the file: GetStaticIndex loads it again
+        restoreAfterFailure();
+        throw;
     } catch (...) {
         restoreAfterFailure();
         throw;
@@ -548,6 +554,9 @@ void TMainForm::MeltBlockButtonClick() {
         options.staidxPath = str(StaIdxEdit->text());
         options.staticsPath = str(StaticsEdit->text());
         options.worldSavePath = str(WSCEdit->text());
+        // Under the world's lock the index held since GetStaticIndex must still be the file's.
+        const WorldLock lock({options.staidxPath}, "melt", {options.worldSavePath}, operationLog());
+        CheckIndexUnchanged(options.staidxPath, *StaticIndex);
         MeltBlock(options, block.x, block.y, *StaticIndex, operationProgress(), operationLog());
         setReady();  // logs "Melting completed!" itself
     });
@@ -586,6 +595,10 @@ void TMainForm::FreezeWorldButtonClick() {
             options.patPath = str(pat);
         }
 
+        // Under the world's lock the index held since GetStaticIndex must still be the file's.
+        const WorldLock lock({options.staidxPath}, "freeze",
+                             {options.staticsPath, options.worldSavePath, options.patPath}, operationLog());
+        CheckIndexUnchanged(options.staidxPath, *StaticIndex);
         FreezeWorld(options, *StaticIndex, operationProgress(), operationLog());
         Frozen = true;
         freezeChoicesLocked_ = true;

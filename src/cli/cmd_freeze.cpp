@@ -2,6 +2,7 @@
 #include "facet_option.h"
 #include "core/error.h"
 #include "core/static_index.h"
+#include "core/world_lock.h"
 #include "worldsave/freeze.h"
 
 #include <filesystem>
@@ -32,6 +33,10 @@ int runFreeze(const std::vector<std::string>& argv) {
 
     const Progress progress = terminalProgress();
     auto index = newStaticIndex();
+    // Locked before the index is read, so no other writer can change it in between.
+    const WorldLock lock({options.staidxPath}, "freeze",
+                         {options.staticsPath, options.worldSavePath, options.writePat ? options.patPath : ""},
+                         printLine);
     LoadStaticIndex(options.staidxPath, *index, progress, facetOption(args));
     FreezeWorld(options, *index, progress, printLine);
     return 0;

@@ -1,5 +1,6 @@
 #include "command.h"
 #include "core/error.h"
+#include "core/world_lock.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -17,6 +18,29 @@ void printUsage(FILE* out) {
     std::fprintf(out, "\nexit status: 0 done, 1 the operation failed (error on stderr), 2 usage error\n");
 }
 
+// "COMMAND --help": the command's usage and summary on stdout. A command with actions
+// ("diff generate --help") shows only the action's line when there is one for it.
+int printCommandHelp(const Command& c, const std::vector<std::string>& args) {
+    std::string usage = c.usage;
+    if (args.size() > 1 && args[1].compare(0, 1, "-") != 0) {
+        const std::string want = c.name + " " + args[1] + " ";
+        size_t start = 0;
+        while (start <= usage.size()) {
+            size_t end = usage.find('\n', start);
+            if (end == std::string::npos) end = usage.size();
+            std::string line = usage.substr(start, end - start);
+            line.erase(0, line.find_first_not_of(' '));
+            if (line.compare(0, want.size(), want) == 0) {
+                usage = line;
+                break;
+            }
+            start = end + 1;
+        }
+    }
+    std::printf("usage: terraquill-cli %s\n\n%s\n", usage.c_str(), c.summary.c_str());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -29,6 +53,10 @@ int main(int argc, char** argv) {
         printUsage(stdout);
         return 0;
     }
+    if (args[0] == "--version") {
+        std::printf("terraquill-cli %s\n", TQ_VERSION);
+        return 0;
+    }
     const auto& all = commands();
     auto it = std::find_if(all.begin(), all.end(), [&](const Command& c) { return c.name == args[0]; });
     if (it == all.end()) {
@@ -36,11 +64,21 @@ int main(int argc, char** argv) {
         printUsage(stderr);
         return 2;
     }
+    if (std::find(args.begin() + 1, args.end(), "--help") != args.end() ||
+        std::find(args.begin() + 1, args.end(), "-h") != args.end())
+        return printCommandHelp(*it, args);
+    // Operations without a log of their own still say when they finished a killed run's work.
+    tq::setInterruptedWorkLog(printLine);
     try {
         return it->run(std::vector<std::string>(args.begin() + 1, args.end()));
     } catch (const UsageError& e) {
         std::fprintf(stderr, "error: %s\nusage: terraquill-cli %s\n", e.what(), it->usage.c_str());
         return 2;
+    } catch (const tq::Error& e) {
+        std::fflush(stdout);
+        if (e.path().empty()) std::fprintf(stderr, "error: %s\n", e.what());
+        else std::fprintf(stderr, "error: %s: %s\n", e.path().c_str(), e.what());
+        return 1;
     } catch (const std::exception& e) {
         std::fflush(stdout);
         std::fprintf(stderr, "error: %s\n", e.what());

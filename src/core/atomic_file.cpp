@@ -1,5 +1,7 @@
 #include "core/atomic_file.h"
 
+#include "core/error.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -12,16 +14,65 @@ std::string temporaryNameFor(const std::string& target) {
     const auto stamp = static_cast<unsigned long long>(
         std::chrono::steady_clock::now().time_since_epoch().count());
     char suffix[64];
-    std::snprintf(suffix, sizeof suffix, ".tqtmp-%llx-%u", stamp & 0xffffffffull, counter++);
-    return target + suffix;
+    std::snprintf(suffix, sizeof suffix, "%llx-%u", stamp & 0xffffffffull, counter++);
+    return target + TemporaryMarker + suffix;
 }
+
+// Runs f; a failure of the file layer then names `path` (the name the user gave) rather
+// than the temporary file or the link's target.
+template <typename F>
+auto naming(const std::string& path, F&& f) -> decltype(f()) {
+    try {
+        return f();
+    } catch (Error& e) {
+        e.setPath(path);
+        throw;
+    }
+}
+
+// The temporary file, its failures told under the name of the file it replaces.
+class NamedFile final : public File {
+public:
+    NamedFile(std::unique_ptr<File> base, const std::string& name) : base_(std::move(base)), name_(name) {}
+    void seek(uint64_t offset) override { naming(name_, [&] { base_->seek(offset); }); }
+    uint64_t position() const override { return base_->position(); }
+    uint64_t size() override { return naming(name_, [&] { return base_->size(); }); }
+    void read(void* buffer, size_t n) override { naming(name_, [&] { base_->read(buffer, n); }); }
+    size_t readSome(void* buffer, size_t n) override {
+        return naming(name_, [&] { return base_->readSome(buffer, n); });
+    }
+    void write(const void* buffer, size_t n) override { naming(name_, [&] { base_->write(buffer, n); }); }
+    void sync() override { naming(name_, [&] { base_->sync(); }); }
+    void close() override { naming(name_, [&] { base_->close(); }); }
+    std::string name() const override { return name_; }
+
+private:
+    std::unique_ptr<File> base_;
+    const std::string& name_;
+};
 } // namespace
 
-AtomicFile::AtomicFile(std::string target)
-    : target_(std::move(target)), tempPath_(temporaryNameFor(target_)) {
-    // Truncating in place would have needed write access to the target; so does replacing it.
-    fileSystem().checkWritable(target_);
-    file_ = fileSystem().open(tempPath_, OpenMode::Create);
+AtomicFile::AtomicFile(std::string target) : named_(std::move(target)) {
+    naming(named_, [&] {
+        FileSystem& fs = fileSystem();
+        target_ = fs.resolveLinks(named_);
+        // Truncating in place would have needed write access to the target; so does replacing
+        // it. A rename would route around a file's protection, so it is checked here.
+        fs.checkWritable(target_);
+        tempPath_ = temporaryNameFor(target_);
+        file_ = std::make_unique<NamedFile>(fs.open(tempPath_, OpenMode::Create), named_);
+        try {
+            // Before any byte is written: a private file's contents are never readable by others.
+            fs.copyAttributes(target_, tempPath_);
+        } catch (...) {
+            file_.reset();
+            try {
+                fs.remove(tempPath_);
+            } catch (...) {
+            }
+            throw;
+        }
+    });
 }
 
 AtomicFile::~AtomicFile() {
@@ -40,7 +91,7 @@ void AtomicFile::prepare() {
 }
 
 void AtomicFile::commitPrepared() {
-    fileSystem().rename(tempPath_, target_);
+    naming(named_, [&] { fileSystem().rename(tempPath_, target_); });
     done_ = true;
 }
 
@@ -53,6 +104,10 @@ void AtomicFile::discard() {
     done_ = true;
     if (file_) file_.reset();
     fileSystem().remove(tempPath_);
+}
+
+void checkReplaceable(const std::string& path) {
+    naming(path, [&] { fileSystem().checkWritable(fileSystem().resolveLinks(path)); });
 }
 
 void writeFileAtomic(const std::string& path, const std::string& bytes) {

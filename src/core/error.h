@@ -5,9 +5,27 @@
 namespace tq {
 
 // Every failure the user can see: the message is exactly what the error box shows.
+// A failure about one file also carries that file's path, apart from the message, so a
+// window that must show an exact text still can, and the command line can say which of
+// its files it was ("error: staidx0.mul: Read beyond end of file").
 class Error : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit Error(const std::string& message, std::string path = {})
+        : std::runtime_error(message), path_(std::move(path)) {}
+    explicit Error(const char* message, std::string path = {})
+        : std::runtime_error(message), path_(std::move(path)) {}
+
+    // The file the failure is about, as the caller named it; "" when it is about none.
+    const std::string& path() const { return path_; }
+    // Names the file when the failure does not name one yet (callers that know which of
+    // their files an unnamed failure came from); rethrow with `throw;` to keep the type.
+    void setPathIfMissing(const std::string& path) {
+        if (path_.empty()) path_ = path;
+    }
+    void setPath(const std::string& path) { path_ = path; }
+
+private:
+    std::string path_;
 };
 
 // A text that is not a number in the expected notation ("Input not SpacedHex",

@@ -34,6 +34,17 @@ std::string readWholeFile(const std::string& path) {
     return bytes;
 }
 
+std::string folderOf(const std::string& path) {
+    const auto slash = path.find_last_of("/\\");
+    if (slash == std::string::npos) return "";
+    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+}
+
+std::string nameOf(const std::string& path) {
+    const auto slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 std::string ioErrorMessage(int code) {
     char text[32];
     std::snprintf(text, sizeof text, "I/O error %d", code);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tq {
 
@@ -30,6 +31,15 @@ public:
     // Pushes buffered data to the system and to the disk (before a rename commits it).
     virtual void sync() = 0;
     virtual void close() = 0;
+    // The name the file was opened under, for messages ("" when it has none).
+    virtual std::string name() const { return {}; }
+};
+
+// An operating-system lock held on a lock file: released when this object goes, and by
+// the system itself when the process dies, so a killed program never leaves one held.
+class FileLock {
+public:
+    virtual ~FileLock() = default;
 };
 
 // The one gate to the file system. Tests swap in a wrapper that fails on demand.
@@ -49,6 +59,33 @@ public:
     // attribute, read-only medium). A file replaced by rename is never opened for
     // writing, so this keeps a read-only original from being replaced behind its back.
     virtual void checkWritable(const std::string& path) { (void)path; }
+    // The file a path finally leads to, following symbolic links (relative ones from the
+    // link's folder); the path itself when it is no link or does not exist. A whole-file
+    // rewrite replaces this file, so the link the user keeps stays a link.
+    virtual std::string resolveLinks(const std::string& path) { return path; }
+    // Gives `to` (a new temporary file) the permission bits of `from` and, where the
+    // process may, its owner and group; on Windows its hidden/system attributes. Nothing
+    // when `from` does not exist (a new file gets the system's defaults).
+    virtual void copyAttributes(const std::string& from, const std::string& to) {
+        (void)from;
+        (void)to;
+    }
+    // The names (not paths) of the entries of a folder; empty when it cannot be read.
+    virtual std::vector<std::string> listFolder(const std::string& folder) {
+        (void)folder;
+        return {};
+    }
+    // Takes an exclusive lock on the file `path` (created when missing) without waiting
+    // and writes `owner` into it. When another process holds it: returns null and sets
+    // `holder` to the text that process wrote. Without real files there is no one to
+    // share with: the default always succeeds.
+    virtual std::unique_ptr<FileLock> tryLock(const std::string& path, const std::string& owner,
+                                              std::string& holder) {
+        (void)path;
+        (void)owner;
+        (void)holder;
+        return std::make_unique<FileLock>();
+    }
 };
 
 // The file system every operation uses; the real one unless a test replaced it.
@@ -72,6 +109,9 @@ private:
 std::unique_ptr<File> openFile(const std::string& path, OpenMode mode);
 bool fileExists(const std::string& path);
 std::string readWholeFile(const std::string& path);
+// The folder part of a path ("" for a bare name) and the name part.
+std::string folderOf(const std::string& path);
+std::string nameOf(const std::string& path);
 
 // The file layer's messages, in one place.
 namespace msg {

@@ -3,7 +3,10 @@
 #include "core/file_system.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,8 +57,25 @@ std::string systemErrorMessage(int err, const std::string& path) {
 namespace {
 
 [[noreturn]] void throwPosixError(int err, const std::string& path) {
-    throw Error(systemErrorMessage(err, path));
+    throw Error(systemErrorMessage(err, path), path);
 }
+
+// flock() locks belong to one open file, so they also keep two windows of one process
+// apart, and the system drops them with the process.
+class PosixFileLock final : public FileLock {
+public:
+    PosixFileLock(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    ~PosixFileLock() override {
+        // Removed while still held, so no one can lock the old file after we let go while a
+        // newcomer locks a new one; tryLock checks that the file it locked is still there.
+        ::unlink(path_.c_str());
+        ::close(fd_);
+    }
+
+private:
+    int fd_;
+    std::string path_;
+};
 
 class PosixFile final : public File {
 public:
@@ -75,7 +95,7 @@ public:
         return static_cast<uint64_t>(st.st_size);
     }
     void read(void* buffer, size_t n) override {
-        if (readSome(buffer, n) != n) throw Error(msg::ReadBeyondEnd);
+        if (readSome(buffer, n) != n) throw Error(msg::ReadBeyondEnd, path_);
     }
     size_t readSome(void* buffer, size_t n) override {
         auto* p = static_cast<char*>(buffer);
@@ -101,7 +121,7 @@ public:
                 if (errno == EINTR) continue;
                 throwPosixError(errno, path_);
             }
-            if (w == 0) throw Error(msg::DiskFull);
+            if (w == 0) throw Error(msg::DiskFull, path_);
             done += static_cast<size_t>(w);
         }
         pos_ += done;
@@ -115,6 +135,7 @@ public:
         fd_ = -1;
         if (::close(fd) != 0 && errno != EINTR) throwPosixError(errno, path_);
     }
+    std::string name() const override { return path_; }
 
 private:
     int fd_;
@@ -132,8 +153,8 @@ public:
         case OpenMode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
         case OpenMode::Append: flags |= O_RDWR; break;
         }
-        if (path.empty()) throw Error(msg::InvalidFilename);
-        if (isDirectory(path)) throw Error(msg::AccessDenied);
+        if (path.empty()) throw Error(msg::InvalidFilename, path);
+        if (isDirectory(path)) throw Error(msg::AccessDenied, path);
         int fd;
         do {
             fd = ::open(path.c_str(), flags, 0666);
@@ -166,7 +187,76 @@ public:
     void checkWritable(const std::string& path) override {
         // access() also reports immutable files and read-only mounts, for root too.
         if (!exists(path)) return;
-        if (::access(path.c_str(), W_OK) != 0 && errno != ENOENT) throwPosixError(errno, path);
+        if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT)
+            throwPosixError(errno, path);
+    }
+    std::string resolveLinks(const std::string& path) override {
+        std::string at = path;
+        for (int hops = 0; hops < 40; ++hops) {
+            struct stat st;
+            if (::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
+            std::string target(size_t(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+            const ssize_t n = ::readlink(at.c_str(), target.data(), target.size());
+            if (n < 0) throwPosixError(errno, path);
+            target.resize(size_t(n));
+            std::string dir;
+            if (!target.empty() && target[0] != '/' && directoryOf(at, dir)) target = dir + "/" + target;
+            at = target;
+        }
+        throwPosixError(ELOOP, path);
+    }
+    void copyAttributes(const std::string& from, const std::string& to) override {
+        struct stat st;
+        if (::stat(from.c_str(), &st) != 0) return;
+        // Owner and group first: changing them may clear the set-id bits the mode then restores.
+        // Only root may give a file away; a group the user belongs to is allowed to anyone.
+        if (::chown(to.c_str(), st.st_uid, st.st_gid) != 0) (void)::chown(to.c_str(), uid_t(-1), st.st_gid);
+        if (::chmod(to.c_str(), st.st_mode & 07777) != 0) throwPosixError(errno, to);
+    }
+    std::vector<std::string> listFolder(const std::string& folder) override {
+        std::vector<std::string> names;
+        DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+        if (!dir) return names;
+        while (const dirent* e = ::readdir(dir)) {
+            const std::string name = e->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        ::closedir(dir);
+        return names;
+    }
+    std::unique_ptr<FileLock> tryLock(const std::string& path, const std::string& owner,
+                                      std::string& holder) override {
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+            if (fd < 0) throwPosixError(errno, path);
+            if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+                const int err = errno;
+                if (err != EWOULDBLOCK) {
+                    ::close(fd);
+                    throwPosixError(err, path);
+                }
+                char text[512];
+                const ssize_t n = ::pread(fd, text, sizeof text - 1, 0);
+                ::close(fd);
+                holder.assign(text, size_t(n > 0 ? n : 0));
+                return nullptr;
+            }
+            // The holder before us may have removed the file between our open and our lock.
+            struct stat mine, now;
+            if (::fstat(fd, &mine) != 0 || ::stat(path.c_str(), &now) != 0 || mine.st_ino != now.st_ino ||
+                mine.st_dev != now.st_dev) {
+                ::close(fd);
+                continue;
+            }
+            if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, owner.data(), owner.size(), 0) != ssize_t(owner.size())) {
+                const int err = errno;
+                ::unlink(path.c_str());
+                ::close(fd);
+                throwPosixError(err, path);
+            }
+            return std::make_unique<PosixFileLock>(fd, path);
+        }
+        throwPosixError(EAGAIN, path);
     }
 };
 

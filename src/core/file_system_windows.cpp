@@ -3,6 +3,8 @@
 #include "core/file_system.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -43,29 +45,48 @@ std::string systemErrorMessage(int code, const std::string&) {
 namespace {
 
 [[noreturn]] void throwWindowsError(DWORD err, const std::string& path = {}) {
-    throw Error(systemErrorMessage(static_cast<int>(err), path));
+    throw Error(systemErrorMessage(static_cast<int>(err), path), path);
 }
+
+// LockFileEx locks are per handle and go with the process. The locked byte lies far past
+// the text, so a refused writer can still read who holds it. The file itself stays: a
+// removal pending on an open handle would refuse the next opener.
+constexpr DWORD LockedByte = 0x7FFFFFFF;
+
+class WindowsFileLock final : public FileLock {
+public:
+    explicit WindowsFileLock(HANDLE h) : h_(h) {}
+    ~WindowsFileLock() override {
+        OVERLAPPED ov{};
+        ov.Offset = LockedByte;
+        UnlockFileEx(h_, 0, 1, 0, &ov);
+        CloseHandle(h_);
+    }
+
+private:
+    HANDLE h_;
+};
 
 class WindowsFile final : public File {
 public:
-    explicit WindowsFile(HANDLE h) : h_(h) {}
+    WindowsFile(HANDLE h, std::string path) : h_(h), path_(std::move(path)) {}
     ~WindowsFile() override {
         if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
     }
     void seek(uint64_t offset) override {
         LARGE_INTEGER li;
         li.QuadPart = static_cast<LONGLONG>(offset);
-        if (!SetFilePointerEx(h_, li, nullptr, FILE_BEGIN)) throwWindowsError(GetLastError());
+        if (!SetFilePointerEx(h_, li, nullptr, FILE_BEGIN)) throwWindowsError(GetLastError(), path_);
         pos_ = offset;
     }
     uint64_t position() const override { return pos_; }
     uint64_t size() override {
         LARGE_INTEGER li;
-        if (!GetFileSizeEx(h_, &li)) throwWindowsError(GetLastError());
+        if (!GetFileSizeEx(h_, &li)) throwWindowsError(GetLastError(), path_);
         return static_cast<uint64_t>(li.QuadPart);
     }
     void read(void* buffer, size_t n) override {
-        if (readSome(buffer, n) != n) throw Error(msg::ReadBeyondEnd);
+        if (readSome(buffer, n) != n) throw Error(msg::ReadBeyondEnd, path_);
     }
     size_t readSome(void* buffer, size_t n) override {
         auto* p = static_cast<char*>(buffer);
@@ -73,7 +94,7 @@ public:
         while (done < n) {
             const DWORD chunk = static_cast<DWORD>(std::min<size_t>(n - done, 1u << 30));
             DWORD got = 0;
-            if (!ReadFile(h_, p + done, chunk, &got, nullptr)) throwWindowsError(GetLastError());
+            if (!ReadFile(h_, p + done, chunk, &got, nullptr)) throwWindowsError(GetLastError(), path_);
             if (got == 0) break;
             done += got;
         }
@@ -86,31 +107,34 @@ public:
         while (done < n) {
             const DWORD chunk = static_cast<DWORD>(std::min<size_t>(n - done, 1u << 30));
             DWORD put = 0;
-            if (!WriteFile(h_, p + done, chunk, &put, nullptr)) throwWindowsError(GetLastError());
-            if (put == 0) throw Error(msg::DiskFull);
+            if (!WriteFile(h_, p + done, chunk, &put, nullptr)) throwWindowsError(GetLastError(), path_);
+            if (put == 0) throw Error(msg::DiskFull, path_);
             done += put;
         }
         pos_ += done;
     }
     void sync() override {
-        if (!FlushFileBuffers(h_)) throwWindowsError(GetLastError());
+        if (!FlushFileBuffers(h_)) throwWindowsError(GetLastError(), path_);
     }
     void close() override {
         if (h_ == INVALID_HANDLE_VALUE) return;
         HANDLE h = h_;
         h_ = INVALID_HANDLE_VALUE;
-        if (!CloseHandle(h)) throwWindowsError(GetLastError());
+        if (!CloseHandle(h)) throwWindowsError(GetLastError(), path_);
     }
+
+    std::string name() const override { return path_; }
 
 private:
     HANDLE h_;
+    std::string path_;
     uint64_t pos_ = 0;
 };
 
 class WindowsFileSystem final : public FileSystem {
 public:
     std::unique_ptr<File> open(const std::string& path, OpenMode mode) override {
-        if (path.empty()) throw Error(msg::InvalidFilename);
+        if (path.empty()) throw Error(msg::InvalidFilename, path);
         DWORD access = GENERIC_READ;
         DWORD disposition = OPEN_EXISTING;
         if (mode != OpenMode::Read) access |= GENERIC_WRITE;
@@ -119,8 +143,8 @@ public:
         HANDLE h = CreateFileW(widen(path).c_str(), access,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) throwWindowsError(GetLastError());
-        auto file = std::make_unique<WindowsFile>(h);
+        if (h == INVALID_HANDLE_VALUE) throwWindowsError(GetLastError(), path);
+        auto file = std::make_unique<WindowsFile>(h, path);
         if (mode == OpenMode::Append) file->seek(file->size());
         return file;
     }
@@ -131,29 +155,89 @@ public:
     uint64_t fileSize(const std::string& path) override {
         WIN32_FILE_ATTRIBUTE_DATA data;
         if (!GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &data))
-            throwWindowsError(GetLastError());
+            throwWindowsError(GetLastError(), path);
         return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     }
     void rename(const std::string& from, const std::string& to) override {
         if (!MoveFileExW(widen(from).c_str(), widen(to).c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            throwWindowsError(GetLastError());
+            throwWindowsError(GetLastError(), to);
     }
     void remove(const std::string& path) override {
         if (!DeleteFileW(widen(path).c_str())) {
             const DWORD err = GetLastError();
-            if (err != ERROR_FILE_NOT_FOUND) throwWindowsError(err);
+            if (err != ERROR_FILE_NOT_FOUND) throwWindowsError(err, path);
         }
     }
     void checkWritable(const std::string& path) override {
         const DWORD attr = GetFileAttributesW(widen(path).c_str());
-        if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_READONLY)) throw Error(msg::AccessDenied);
+        if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_READONLY)) throw Error(msg::AccessDenied, path);
     }
     bool sameFile(const std::string& a, const std::string& b) override {
         BY_HANDLE_FILE_INFORMATION ia, ib;
         if (!info(a, ia) || !info(b, ib)) return false;
         return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
                ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+    }
+    std::string resolveLinks(const std::string& path) override {
+        namespace fs = std::filesystem;
+        std::error_code ec;
+        fs::path at = fs::u8path(path);
+        for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(at, ec)); ++hops) {
+            fs::path target = fs::read_symlink(at, ec);
+            if (ec) break;
+            at = target.is_absolute() ? target : at.parent_path() / target;
+        }
+        const auto text = at.u8string();
+        return std::string(text.begin(), text.end());
+    }
+    void copyAttributes(const std::string& from, const std::string& to) override {
+        const DWORD attr = GetFileAttributesW(widen(from).c_str());
+        if (attr == INVALID_FILE_ATTRIBUTES) return;
+        const DWORD keep = attr & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                   FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+        if (keep && !SetFileAttributesW(widen(to).c_str(), keep)) throwWindowsError(GetLastError(), to);
+    }
+    std::vector<std::string> listFolder(const std::string& folder) override {
+        std::vector<std::string> names;
+        std::error_code ec;
+        for (std::filesystem::directory_iterator it(std::filesystem::u8path(folder.empty() ? "." : folder), ec), end;
+             !ec && it != end; it.increment(ec)) {
+            const auto text = it->path().filename().u8string();
+            names.emplace_back(text.begin(), text.end());
+        }
+        return names;
+    }
+    std::unique_ptr<FileLock> tryLock(const std::string& path, const std::string& owner,
+                                      std::string& holder) override {
+        HANDLE h = CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) throwWindowsError(GetLastError(), path);
+        OVERLAPPED ov{};
+        ov.Offset = LockedByte;
+        if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &ov)) {
+            const DWORD err = GetLastError();
+            char text[512];
+            DWORD got = 0;
+            if (err == ERROR_LOCK_VIOLATION || err == ERROR_IO_PENDING) {
+                ReadFile(h, text, sizeof text - 1, &got, nullptr);
+                CloseHandle(h);
+                holder.assign(text, got);
+                return nullptr;
+            }
+            CloseHandle(h);
+            throwWindowsError(err, path);
+        }
+        DWORD put = 0;
+        LARGE_INTEGER zero{};
+        if (!SetFilePointerEx(h, zero, nullptr, FILE_BEGIN) || !SetEndOfFile(h) ||
+            !WriteFile(h, owner.data(), static_cast<DWORD>(owner.size()), &put, nullptr)) {
+            const DWORD err = GetLastError();
+            CloseHandle(h);
+            throwWindowsError(err, path);
+        }
+        return std::make_unique<WindowsFileLock>(h);
     }
 
 private:

@@ -41,7 +41,7 @@ void ReadMapBlock(File& map, const WorldGeometry& world, int x, int y, TMapBlock
 namespace {
 // In-place writers never grow the map: a short file is not a map to extend.
 void requireInside(File& map, uint64_t end) {
-    if (map.size() < end) throw Error(msg::ReadBeyondEnd);
+    if (map.size() < end) throw Error(msg::ReadBeyondEnd, map.name());
 }
 } // namespace
 

@@ -80,7 +80,7 @@ void LoadStaticIndex(const std::string& path, StaticIndexBuffer& index, const Pr
     auto file = openFile(path, OpenMode::Read);
     // The world is decided (and a file of the wrong length refused) before the buffer is touched.
     const WorldGeometry world = resolveWorld({{WorldFileKind::StaticIndex, path}}, facet);
-    if (file->size() != world.staticIndexBytes()) throw Error(msg::ReadBeyondEnd);  // changed under us
+    if (file->size() != world.staticIndexBytes()) throw Error(msg::ReadBeyondEnd, path);  // changed under us
     index.reshape(world);
     const uint64_t bytes = world.staticIndexBytes();
     if constexpr (IndexLayoutIsFileLayout) {

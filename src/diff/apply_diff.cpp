@@ -1,8 +1,10 @@
 #include "core/atomic_file.h"
 #include "core/bytes.h"
+#include "core/commit_journal.h"
 #include "core/error.h"
 #include "core/facets.h"
 #include "core/file_system.h"
+#include "core/world_lock.h"
 #include "diff/buffered_io.h"
 #include "diff/diff.h"
 #include "diff/diff_package.h"
@@ -142,6 +144,8 @@ void applyStaticsPart(const DiffPaths& paths, const WorldGeometry& world, const 
     const std::string oldIndex = hadIndex ? readWholeFile(paths.modStaIdx) : std::string();
     newStatics.prepare();
     newIndex.prepare();
+    // Journaled: a run killed between the renames is finished by the next one.
+    CommitJournal journal(paths.modStaIdx, "apply", {&newIndex, &newStatics});
     newIndex.commitPrepared();
     try {
         newStatics.commitPrepared();
@@ -154,6 +158,7 @@ void applyStaticsPart(const DiffPaths& paths, const WorldGeometry& world, const 
         }
         throw;
     }
+    journal.finish();
 }
 
 void applyMapPart(const WorldGeometry& world, const CheckedPackage& p, WindowedReader& package, File& origMap,
@@ -204,9 +209,17 @@ std::string PackageWorldMismatchMessage(const TDiffHeader& header, const WorldGe
 
 void ApplyDiff(const DiffPaths& paths, const std::string& packageName, const Progress& progress) {
     if (!IsDiffPackageName(packageName)) throw DiffPackageNameError();
+    const WorldLock lock({paths.modStaIdx, paths.modMap}, "apply", {paths.modStatics});
     auto packageFile = openFile(packageName, OpenMode::Read);
     WindowedReader package(*packageFile);
-    const CheckedPackage p = readAndCheckPackage(package);
+    const CheckedPackage p = [&] {
+        try {
+            return readAndCheckPackage(package);
+        } catch (Error& e) {
+            e.setPathIfMissing(packageName);  // "Invalid TQD file: …" is about the package
+            throw;
+        }
+    }();
     const bool hasStatics = p.header.StaticsIndexPos != -1;
     const bool hasMap = p.header.MapIndexPos != -1;
     const WorldGeometry world = DiffWorld(paths, hasStatics, hasMap, true);
@@ -219,7 +232,8 @@ void ApplyDiff(const DiffPaths& paths, const std::string& packageName, const Pro
     if (hasMap) {
         origMap = openFile(paths.origMap, OpenMode::Read);
         modMap = openFile(paths.modMap, OpenMode::ReadWrite);
-        if (origMap->size() < world.mapBytes() || modMap->size() < world.mapBytes()) throw Error(msg::ReadBeyondEnd);
+        if (origMap->size() < world.mapBytes()) throw Error(msg::ReadBeyondEnd, paths.origMap);
+        if (modMap->size() < world.mapBytes()) throw Error(msg::ReadBeyondEnd, paths.modMap);
     }
 
     if (hasStatics) applyStaticsPart(paths, world, p, package, std::move(origStatics), progress);

@@ -10,7 +10,7 @@ namespace tq {
 WindowedReader::WindowedReader(File& file, size_t window) : file_(file), size_(file.size()), buffer_(window) {}
 
 void WindowedReader::read(uint64_t pos, void* out, size_t n) {
-    if (pos > size_ || n > size_ - pos) throw Error(msg::ReadBeyondEnd);
+    if (pos > size_ || n > size_ - pos) throw Error(msg::ReadBeyondEnd, file_.name());
     if (n == 0) return;
     if (pos >= windowStart_ && pos + n <= windowStart_ + windowLength_) {
         std::memcpy(out, buffer_.data() + (pos - windowStart_), n);

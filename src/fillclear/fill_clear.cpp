@@ -10,6 +10,7 @@
 #include "core/spaced_hex.h"
 #include "core/static_index.h"
 #include "core/world.h"
+#include "core/world_lock.h"
 
 #include <array>
 #include <cstring>
@@ -86,7 +87,7 @@ struct FillTile {
 
 // Throws unless the file reaches `end`: in-place passes never grow a file.
 void requireSize(File& file, uint64_t end) {
-    if (file.size() < end) throw Error(msg::ReadBeyondEnd);
+    if (file.size() < end) throw Error(msg::ReadBeyondEnd, file.name());
 }
 
 using Runs = std::vector<ColumnRun>;  // one per block column
@@ -334,6 +335,8 @@ WorldGeometry FillClearWorld(const FillClearRequest& request) {
 }
 
 FillClearResult FillClear(const FillClearRequest& request, const Progress& progress) {
+    const WorldLock lock({request.ClearStatics ? request.StaIdxPath : "", request.FillMap ? request.MapPath : ""},
+                         "fill", {request.StaticsPath});
     FillClearRun run(request, FillClearWorld(request), progress);
     const FillTile tile{request.TileGroup, request.TileId, request.Altitude};
     return run.run(request.FillMap ? &tile : nullptr);

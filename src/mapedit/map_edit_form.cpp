@@ -5,6 +5,7 @@
 #include "core/int_parse.h"
 #include "core/random.h"
 #include "core/world.h"
+#include "core/world_lock.h"
 #include "mapedit/draw_grid_view.h"
 #include "mapedit/map_edit_paths.h"
 #include "mapedit/map_edit_status.h"
@@ -673,6 +674,7 @@ void TTQMapEditForm::MainDrawGridSelectCell(int col, int row) {
                 if (on) h.endStep();
             }
         } close{history_, single};
+        const WorldLock lock(historyPath_, "map painting");
         for (const CellPos& p : brushCells(col, row, BrushSizeMover->value(), world_)) paintCellAndRecord(p.x, p.y);
     });
     if (!ok) MainDrawGrid->cancelDrag();

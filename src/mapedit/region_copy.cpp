@@ -6,6 +6,7 @@
 #include "core/map_file.h"
 #include "core/int_parse.h"
 #include "core/world.h"
+#include "core/world_lock.h"
 
 #include <algorithm>
 #include <cstring>
@@ -126,7 +127,7 @@ void writeCells(File& map, const WorldGeometry& world, const Rect& dest, CellGri
 
 void requireReach(File& map, const WorldGeometry& world, const Rect& r) {
     if (map.size() < world.mapBlockOffset(r.x1 / BlockSize, r.y1 / BlockSize) + MapBlockSize)
-        throw Error(msg::ReadBeyondEnd);
+        throw Error(msg::ReadBeyondEnd, map.name());
 }
 
 // The facet given for the copy counts for a file whose name does not tell its own.
@@ -161,6 +162,7 @@ int64_t CopyMapRegion(const std::string& sourcePath, const std::string& destinat
     const WorldGeometry destWorld = MapFileWorld(destinationPath, facetOf(destinationPath, facet), true);
     requireInsideMap(source, sourceWorld, "source");
     requireInsideMap(dest, destWorld, "destination");
+    const WorldLock lock(destinationPath, "copy region");
     if (in) requireReach(*in, sourceWorld, source);
     requireReach(*out, destWorld, dest);
     if (sameFile) requireReach(*out, destWorld, source);

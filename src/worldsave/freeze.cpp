@@ -2,9 +2,11 @@
 
 #include "core/ascii_case.h"
 #include "core/atomic_file.h"
+#include "core/commit_journal.h"
 #include "core/error.h"
 #include "core/file_system.h"
 #include "core/spaced_hex.h"
+#include "core/world_lock.h"
 #include "worldsave/extraction.h"
 #include "worldsave/patch_text.h"
 #include "worldsave/patch_writer.h"
@@ -87,6 +89,7 @@ void planFreeze(const FreezeOptions& options, const StaticIndexBuffer& index, co
     const WorldGeometry& world = index.world();
     RequireStaticIndexLength(options.staidxPath, index);
     if (options.writePat) CheckWscAndPat(options.patPath, options.worldSavePath);
+    checkReplaceable(options.staidxPath);  // replaced last, after the statics have grown
     AutoSelectIds autoIds;
     if (options.rule == SelectionRule::Auto) LoadAutoSelectList(options.autoSelectPath, autoIds);
     if (options.announce) say(FreezingInProgressMessage);
@@ -248,14 +251,24 @@ void commitFreeze(const FreezeOptions& options, const std::vector<NewEntry>& cha
         previous.push_back(index.at(c.x, c.y));
         index.at(c.x, c.y) = c.entry;
     }
+    std::optional<AtomicFile> newIndex;
+    std::optional<CommitJournal> journal;
     try {
-        SaveStaticIndex(options.staidxPath, index, progress);
+        newIndex.emplace(options.staidxPath);
+        WriteStaticIndex(newIndex->file(), index, progress);
+        newIndex->prepare();
+        // Journaled: a run killed between the renames is finished by the next one.
+        journal.emplace(options.staidxPath, "freeze",
+                        std::vector<AtomicFile*>{&*newIndex, plan.newWorldSave ? &*plan.newWorldSave : nullptr,
+                                                 plan.newPat ? &*plan.newPat : nullptr});
+        newIndex->commitPrepared();
     } catch (...) {
         for (size_t i = 0; i < changed.size(); ++i) index.at(changed[i].x, changed[i].y) = previous[i];
         throw;
     }
     if (plan.newWorldSave) plan.newWorldSave->commitPrepared();
     if (plan.newPat) plan.newPat->commitPrepared();
+    journal->finish();
     say("done...");
     progress.report(100);
     say(FreezingCompletedMessage);
@@ -268,6 +281,9 @@ void FreezeWorld(const FreezeOptions& options, StaticIndexBuffer& index, const P
     const Say say = [&log](const std::string& line) {
         if (log) log(line);
     };
+    // One writer per world; a run killed earlier is finished first.
+    const WorldLock lock({options.staidxPath}, "freeze",
+                         {options.staticsPath, options.worldSavePath, options.writePat ? options.patPath : ""}, log);
     FreezePlan plan;
     planFreeze(options, index, progress, log, say, plan);
     const std::vector<NewEntry> changed = appendNewRuns(options, index, progress, say, plan);

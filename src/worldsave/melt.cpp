@@ -1,8 +1,10 @@
 #include "worldsave/melt.h"
 
 #include "core/atomic_file.h"
+#include "core/commit_journal.h"
 #include "core/error.h"
 #include "core/facets.h"
+#include "core/world_lock.h"
 #include "worldsave/patch_writer.h"
 
 namespace tq {
@@ -15,6 +17,7 @@ void MeltBlock(const MeltOptions& options, int bx, int by, StaticIndexBuffer& in
     const WorldGeometry& world = index.world();
     RequireBlockInWorld(world, bx, by);
     RequireStaticIndexLength(options.staidxPath, index);
+    const WorldLock lock({options.staidxPath}, "melt", {options.worldSavePath}, log);
     if (options.announce) say(MeltingInProgressMessage);
     progress.report(0);
 
@@ -34,8 +37,8 @@ void MeltBlock(const MeltOptions& options, int bx, int by, StaticIndexBuffer& in
         AtomicFile newIndex(options.staidxPath);
         WriteStaticIndex(newIndex.file(), index, progress);
         newIndex.prepare();
-        if (worldSave) worldSave->commitPrepared();
-        newIndex.commitPrepared();
+        // Journaled: a run killed between the renames is finished by the next one.
+        commitInOrder(options.staidxPath, "melt", {worldSave.get(), &newIndex});
     } catch (...) {
         index.at(bx, by) = previous;
         throw;

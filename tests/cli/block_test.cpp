@@ -57,7 +57,7 @@ TEST_F(BlockCommand, FailuresAndUsage) {
 
     const auto missing = test::runCli({"block", "--staidx", dir.file("none.mul"), "--statics", statics, "0", "0"});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "error: File not found\n");
+    EXPECT_EQ(missing.err, "error: " + dir.file("none.mul") + ": File not found\n");
 
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"block", "--staidx", staidx, "1", "1"},

@@ -37,7 +37,7 @@ TEST(DiffCli, CrcAndMapSumPrintSpacedHex) {
 
     r = runCli({"crc", dir.file("missing.mul")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "error: File not found\n");
+    EXPECT_EQ(r.err, "error: " + dir.file("missing.mul") + ": File not found\n");
 }
 
 TEST(DiffCli, OperatorGeneratesAndPlayerApplies) {

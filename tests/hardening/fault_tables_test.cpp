@@ -151,7 +151,7 @@ TEST(FaultTables, FreezeWithPatchFile) {
         EXPECT_EQ(test::filesIn(dir.path().string()), files) << what;
     };
     const test::StepCounts counts = table.run();
-    EXPECT_EQ(counts.renames, 3);  // index, world-save, patch file
+    EXPECT_EQ(counts.renames, 4);  // the journal, then index, world-save, patch file
 }
 
 // ---- melt -----------------------------------------------------------------------------

@@ -8,13 +8,25 @@
 //   kill_check_tool same-statics IDX STA IDX STA every block the same records, Extra, emptiness
 //   kill_check_tool map-old-or-new MAP OLD NEW   the same size, every byte the old or the new one
 //   kill_check_tool blocks-old-or-new IDX STA OLD_IDX OLD_STA NEW_IDX NEW_STA
+//   kill_check_tool kill-at-rename N freeze IDX STA WSC PAT
+//   kill_check_tool kill-at-rename N melt IDX STA WSC X Y
+//   kill_check_tool kill-at-rename N apply O_IDX O_STA O_MAP M_IDX M_STA M_MAP PACKAGE
+//       runs the operation as the command line does and kills itself with SIGKILL just
+//       before its Nth rename (exit status 3 when it finished with fewer renames), so every
+//       moment between two renames is met, not only the ones random kills happen to hit.
 // Exit status 0: fine; 1: the promise is broken (the reason on stderr); 2: usage.
 #include "core/error.h"
 #include "support/classic_world.h"
 #include "core/file_system.h"
 #include "core/static_index.h"
 #include "tools/reference_passes.h"
+#include "core/world_lock.h"
+#include "diff/diff.h"
+#include "worldsave/freeze.h"
+#include "worldsave/melt.h"
 #include "worldsave/world_save_reader.h"
+
+#include <csignal>
 
 #include <cstdio>
 #include <cstdlib>
@@ -124,6 +136,61 @@ int blocksOldOrNew(char** p) {
     return 0;
 }
 
+// The real file system, but the Nth rename never happens: the process dies just before it.
+class KillingFileSystem final : public FileSystem {
+public:
+    explicit KillingFileSystem(int killAt) : killAt_(killAt) {}
+    std::unique_ptr<File> open(const std::string& path, OpenMode mode) override { return base_.open(path, mode); }
+    bool exists(const std::string& path) override { return base_.exists(path); }
+    uint64_t fileSize(const std::string& path) override { return base_.fileSize(path); }
+    void rename(const std::string& from, const std::string& to) override {
+        if (++renames_ == killAt_) std::raise(SIGKILL);
+        base_.rename(from, to);
+    }
+    void remove(const std::string& path) override { base_.remove(path); }
+    bool sameFile(const std::string& a, const std::string& b) override { return base_.sameFile(a, b); }
+    void checkWritable(const std::string& path) override { base_.checkWritable(path); }
+    std::string resolveLinks(const std::string& path) override { return base_.resolveLinks(path); }
+    void copyAttributes(const std::string& from, const std::string& to) override { base_.copyAttributes(from, to); }
+    std::vector<std::string> listFolder(const std::string& folder) override { return base_.listFolder(folder); }
+    std::unique_ptr<FileLock> tryLock(const std::string& path, const std::string& owner, std::string& holder) override {
+        return base_.tryLock(path, owner, holder);
+    }
+
+private:
+    FileSystem& base_ = realFileSystem();
+    int killAt_;
+    int renames_ = 0;
+};
+
+int killAtRename(int argc, char** argv) {
+    const int n = std::atoi(argv[2]);
+    const std::string op = argv[3];
+    KillingFileSystem killing(n);
+    ScopedFileSystem scoped(killing);
+    auto index = newStaticIndex();
+    if (op == "freeze" && argc == 8) {
+        FreezeOptions o;
+        o.staidxPath = argv[4], o.staticsPath = argv[5], o.worldSavePath = argv[6];
+        o.writePat = true, o.patPath = argv[7];
+        const WorldLock lock({o.staidxPath}, "freeze", {o.staticsPath, o.worldSavePath, o.patPath});
+        LoadStaticIndex(o.staidxPath, *index);
+        FreezeWorld(o, *index, {}, {});
+    } else if (op == "melt" && argc == 9) {
+        MeltOptions o;
+        o.staidxPath = argv[4], o.staticsPath = argv[5], o.worldSavePath = argv[6];
+        const WorldLock lock({o.staidxPath}, "melt", {o.worldSavePath});
+        LoadStaticIndex(o.staidxPath, *index);
+        MeltBlock(o, std::atoi(argv[7]), std::atoi(argv[8]), *index, {}, {});
+    } else if (op == "apply" && argc == 11) {
+        ApplyDiff({argv[4], argv[5], argv[6], argv[7], argv[8], argv[9]}, argv[10]);
+    } else {
+        std::fprintf(stderr, "usage: see the comment at the top of kill_check_tool.cpp\n");
+        return 2;
+    }
+    return 3;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -135,6 +202,7 @@ int main(int argc, char** argv) {
         if (cmd == "same-statics" && argc == 6) return sameStatics(argv[2], argv[3], argv[4], argv[5]);
         if (cmd == "map-old-or-new" && argc == 5) return mapOldOrNew(argv[2], argv[3], argv[4]);
         if (cmd == "blocks-old-or-new" && argc == 8) return blocksOldOrNew(argv + 2);
+        if (cmd == "kill-at-rename" && argc > 3) return killAtRename(argc, argv);
     } catch (const std::exception& e) {
         broken(cmd + ": " + e.what());
     }

@@ -3,7 +3,10 @@
 # melt, a diff apply and a fill, on generated worlds. After each kill: the index is whole
 # and fits its statics, the texts read and are their old or new selves, nothing frozen or
 # melted is in neither file, the map keeps its size. Then the operation runs again to the
-# end and must give what an uninterrupted run gives.
+# end and must give what an uninterrupted run gives, leaving no temporary, journal or lock
+# file. A kill between the renames of a two-file writer leaves a journal beside the index,
+# and the next run finishes it first; such a state without a journal is a failure. Besides
+# the random kills, each two-file writer is killed just before each of its renames in turn.
 #   bash kill_test.sh <terraquill-cli> <build-dir>
 # TQ_KILLS: kills per operation (30); TQ_KILL_SEED: seeds the moments (9), so a failing
 # sequence of moments can be replayed (the timing itself still varies a little);
@@ -79,6 +82,37 @@ report() {
 }
 wants() { [[ " ${TQ_KILL_OPS:-freeze melt apply fill} " == *" $1 "* ]]; }
 leftovers() { find "$@" -name '*.tqtmp-*' | wc -l; }
+# After the next run nothing of the killed one may be left: no temporary, journal or lock file.
+no_leftovers() {
+  local left; left=$(find "$w" \( -name '*.tqtmp-*' -o -name '*.journal' -o -name '*.lock' \) -printf '%f ')
+  [ -z "$left" ] || fail "left behind after the next run: $left"
+}
+# A state only a kill between two renames can leave must come with its journal.
+journaled() { [ -f "$w/staidx0.mul.journal" ] || fail "$1 without a journal"; want_finish=1; }
+# The next run says in its log that it finished the killed one's renames.
+said_finished() {
+  [ "$want_finish" = 1 ] || return 0
+  grep -q "^Finished an interrupted $1 of " "$work/stdout" || fail "the next run did not say it finished the $1"
+}
+# rename_kills OP CHECK ARGS...: runs OP in $w under kill_check_tool, killed before its 1st,
+# 2nd, ... rename until it finishes, and runs CHECK after each.
+rename_kills() {
+  local name=$1 checker=$2 n status; shift 2
+  for ((n = 1; ; n++)); do
+    i=r$n delay=0 ended=killed
+    w=$work/w
+    rm -rf "$w" && cp -r "$base" "$w"
+    status=0
+    "$tool" kill-at-rename "$n" "$name" "$@" 2>"$work/stderr" &
+    wait $! 2>/dev/null || status=$?
+    case $status in
+      137) "$checker" ;;
+      3) break ;;
+      *) fail "kill_check_tool kill-at-rename failed ($status): $(cat "$work/stderr")" ;;
+    esac
+  done
+  rename_kill_count=$((n - 1))
+}
 
 # One generated world serves every operation; each run works on copies of the files it
 # changes.
@@ -115,8 +149,8 @@ printf 'SECTION WORLDITEM 40\r\n{\r\nSERIAL 1073741900\r\nTYPE 0\r\n}\r\nEOF\r\n
 # Each operation as a command line on the files of a folder.
 freeze() { cmd=("$cli" freeze --staidx "$1/staidx0.mul" --statics "$1/statics0.mul" --wsc "$1/items.wsc" --pat "$1/out.pat"); }
 uninterrupted "$work/base" freeze
-for ((i = 1; i <= kills; i++)); do
-  killed "$work/base" freeze
+after_freeze_kill() {
+  want_finish=0
   check check-index "$w/staidx0.mul" "$w/statics0.mul"
   check check-text "$w/items.wsc"
   check check-text "$w/out.pat"
@@ -125,24 +159,32 @@ for ((i = 1; i <= kills; i++)); do
   [ "$idx/$wsc" = old/new ] && fail "frozen items are in neither the statics nor the world-save"
   [ $idx = new ] && check same-statics "$w/staidx0.mul" "$w/statics0.mul" "$work/good/staidx0.mul" "$work/good/statics0.mul"
   if [ "$idx/$wsc" = new/old ]; then
-    tally both  # items in the statics and still in the world-save: freezing again would double them
-    continue
-  fi
-  if [ "$wsc/$pat" = new/old ]; then
-    tally patch_behind  # killed between the last two renames: the items are frozen, the patch file lacks them
-    continue
-  fi
-  if [ $wsc = old ]; then
+    journaled "the new index beside the old world-save (items in both)"; tally between_renames
+  elif [ "$wsc/$pat" = new/old ]; then
+    journaled "the new world-save beside the old patch file"; tally between_renames
+  elif [ $wsc = old ]; then
     [ "$(stat -c %s "$w/statics0.mul")" = "$(stat -c %s "$work/base/statics0.mul")" ] && tally before || tally midway
-    "${cmd[@]}" >/dev/null || fail "freezing again failed"
   else
     tally after
   fi
+  freeze "$w"
+  "${cmd[@]}" >"$work/stdout" 2>"$work/stderr" || fail "freezing again failed: $(cat "$work/stderr")"
+  said_finished freeze
   same "$w/items.wsc" "$work/good/items.wsc" || fail "after freezing again the world-save differs"
   same "$w/out.pat" "$work/good/out.pat" || fail "after freezing again the patch file differs"
   check same-statics "$w/staidx0.mul" "$w/statics0.mul" "$work/good/staidx0.mul" "$work/good/statics0.mul"
+  no_leftovers
+}
+for ((i = 1; i <= kills; i++)); do
+  killed "$work/base" freeze
+  after_freeze_kill
 done
-report before midway both after patch_behind
+report before midway between_renames after
+base=$work/base
+rename_kills freeze after_freeze_kill "$work/w/staidx0.mul" "$work/w/statics0.mul" "$work/w/items.wsc" "$work/w/out.pat"
+kills=$rename_kill_count saved_op=$op op="$op, killed before each rename"
+report before midway between_renames after
+kills=${TQ_KILLS:-30} op=$saved_op
 fi
 
 # ---- melt -----------------------------------------------------------------------------
@@ -152,8 +194,8 @@ copies "$work/mbase" staidx0.mul statics0.mul items.wsc
 read -r mx my < <("$tool" statics-block "$work/mbase/staidx0.mul")
 melt() { cmd=("$cli" melt --staidx "$1/staidx0.mul" --statics "$1/statics0.mul" --wsc "$1/items.wsc" "$mx" "$my"); }
 uninterrupted "$work/mbase" melt
-for ((i = 1; i <= kills; i++)); do
-  killed "$work/mbase" melt
+after_melt_kill() {
+  want_finish=0
   check check-index "$w/staidx0.mul" "$w/statics0.mul"
   check check-text "$w/items.wsc"
   same "$w/statics0.mul" "$work/mbase/statics0.mul" || fail "melt wrote statics0.mul"
@@ -161,14 +203,27 @@ for ((i = 1; i <= kills; i++)); do
   wsc=${v[items.wsc]} idx=${v[staidx0.mul]}
   [ "$idx/$wsc" = new/old ] && fail "the melted statics are in neither the index nor the world-save"
   case $idx/$wsc in
-    old/new) tally both; continue ;;  # melting again would double them
-    old/old) tally before; "${cmd[@]}" >/dev/null || fail "melting again failed" ;;
+    old/new) journaled "the new world-save beside the old index (statics in both)"; tally between_renames ;;
+    old/old) tally before ;;
     new/new) tally after ;;
   esac
+  melt "$w"
+  "${cmd[@]}" >"$work/stdout" 2>"$work/stderr" || fail "melting again failed: $(cat "$work/stderr")"
+  said_finished melt
   same "$w/items.wsc" "$work/good/items.wsc" || fail "after melting again the world-save differs"
   same "$w/staidx0.mul" "$work/good/staidx0.mul" || fail "after melting again the index differs"
+  no_leftovers
+}
+for ((i = 1; i <= kills; i++)); do
+  killed "$work/mbase" melt
+  after_melt_kill
 done
-report before both after
+report before between_renames after
+base=$work/mbase
+rename_kills melt after_melt_kill "$work/w/staidx0.mul" "$work/w/statics0.mul" "$work/w/items.wsc" "$mx" "$my"
+kills=$rename_kill_count saved_op=$op op="$op, killed before each rename"
+report before between_renames after
+kills=${TQ_KILLS:-30} op=$saved_op
 fi
 
 # ---- diff apply -----------------------------------------------------------------------
@@ -193,28 +248,39 @@ apply() {
 uninterrupted "$d/orig" apply
 i=0
 same "$work/good/map0.mul" "$d/mod/map0.mul" || fail "an uninterrupted apply does not give the modified map"
-for ((i = 1; i <= kills; i++)); do
-  killed "$d/orig" apply
+after_apply_kill() {
+  want_finish=0
   check map-old-or-new "$w/map0.mul" "$d/orig/map0.mul" "$work/good/map0.mul"
   for f in staidx0.mul statics0.mul map0.mul; do v[$f]=$(version "$w/$f" "$d/orig/$f" "$work/good/$f"); done
   case ${v[staidx0.mul]}/${v[statics0.mul]}/${v[map0.mul]} in
     old/old/old) tally before ;;
     new/new/new) tally after ;;
     new/new/*) tally map_midway ;;
-    # Killed between the two renames: the new index beside the old statics. Two files cannot
-    # be replaced in one step; applying again from the separate originals mends it (below).
-    new/old/old) tally index_ahead ;;
+    new/old/old) journaled "the new index beside the old statics"; tally between_renames ;;
     *) fail "the statics and the index are not a pair (index, statics, map: ${v[staidx0.mul]}, ${v[statics0.mul]}, ${v[map0.mul]})" ;;
   esac
   [ "${v[staidx0.mul]}/${v[statics0.mul]}" = new/old ] || check check-index "$w/staidx0.mul" "$w/statics0.mul"
   left=$(leftovers "$w")
-  "${cmd[@]}" >/dev/null 2>"$work/stderr" || fail "applying again failed: $(cat "$work/stderr")"
+  [ "$left" -gt 0 ] && tally temporary_files_removed
+  apply "$w"
+  "${cmd[@]}" >"$work/stdout" 2>"$work/stderr" || fail "applying again failed: $(cat "$work/stderr")"
+  said_finished apply
   for f in staidx0.mul statics0.mul map0.mul; do
     same "$w/$f" "$work/good/$f" || fail "after applying again $f differs"
   done
-  [ "$left" -gt 0 ] && tally temporary_files_left
+  no_leftovers
+}
+for ((i = 1; i <= kills; i++)); do
+  killed "$d/orig" apply
+  after_apply_kill
 done
-report before index_ahead map_midway after temporary_files_left
+report before between_renames map_midway after temporary_files_removed
+base=$d/orig
+rename_kills apply after_apply_kill "$d/orig/staidx0.mul" "$d/orig/statics0.mul" "$d/orig/map0.mul" \
+  "$work/w/staidx0.mul" "$work/w/statics0.mul" "$work/w/map0.mul" "$work/patch.tq2"
+kills=$rename_kill_count saved_op=$op op="$op, killed before each rename"
+report before between_renames map_midway after temporary_files_removed
+kills=${TQ_KILLS:-30} op=$saved_op
 fi
 
 # ---- fill -----------------------------------------------------------------------------
@@ -238,6 +304,7 @@ for ((i = 1; i <= kills; i++)); do
   "${cmd[@]}" >/dev/null || fail "filling again failed"
   same "$w/map0.mul" "$work/good/map0.mul" || fail "after filling again the map differs"
   check same-statics "$w/staidx0.mul" "$w/statics0.mul" "$work/good/staidx0.mul" "$work/good/statics0.mul"
+  no_leftovers
 done
 report before midway after
 fi

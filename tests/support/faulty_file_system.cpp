@@ -28,6 +28,7 @@ public:
     }
     void sync() override { base_->sync(); }
     void close() override { base_->close(); }
+    std::string name() const override { return base_->name(); }
 
 private:
     std::unique_ptr<File> base_;

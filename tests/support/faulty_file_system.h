@@ -40,6 +40,12 @@ public:
     void remove(const std::string& path) override { base_.remove(path); }
     bool sameFile(const std::string& a, const std::string& b) override { return base_.sameFile(a, b); }
     void checkWritable(const std::string& path) override { base_.checkWritable(path); }
+    std::string resolveLinks(const std::string& path) override { return base_.resolveLinks(path); }
+    void copyAttributes(const std::string& from, const std::string& to) override { base_.copyAttributes(from, to); }
+    std::vector<std::string> listFolder(const std::string& folder) override { return base_.listFolder(folder); }
+    std::unique_ptr<FileLock> tryLock(const std::string& path, const std::string& owner, std::string& holder) override {
+        return base_.tryLock(path, owner, holder);
+    }
 
     // Called by the files it hands out.
     void beforeWrite();

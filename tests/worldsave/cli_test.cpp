@@ -52,7 +52,8 @@ TEST(FreezeMeltCli, ErrorsAndUsage) {
     const Case cases[] = {
         {with({"freeze"}, {"--pat", f.dir.file("ITEMS.WSC")}), 1,
          "error: The WSC and the PAT file cannot be the same!\n"},
-        {with({"freeze"}, {"--rule", "auto", "--autoselect", f.dir.file("none.txt")}), 1, "error: File not found\n"},
+        {with({"freeze"}, {"--rule", "auto", "--autoselect", f.dir.file("none.txt")}), 1,
+         "error: " + f.dir.file("none.txt") + ": File not found\n"},
         {with({"freeze"}, {"--rule", "all"}), 2, ""},
         {with({"melt"}, {"768", "0"}), 1, "error: Block (768, 0) is outside the world"},
         {with({"melt"}, {"1"}), 2, ""},

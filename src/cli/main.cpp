@@ -1,5 +1,6 @@
 #include "command.h"
 #include "core/error.h"
+#include "platform.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -20,7 +21,8 @@ void printUsage(FILE* out) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    setUpConsole();
+    const std::vector<std::string> args = commandLineArguments(argc, argv);
     if (args.empty()) {
         printUsage(stderr);
         return 2;

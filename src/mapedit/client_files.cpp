@@ -1,6 +1,7 @@
 #include "mapedit/client_files.h"
 
 #include "core/file_system.h"
+#include "core/utf8_path.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -34,8 +35,8 @@ std::string findClientFile(const std::string& folder, const std::string& name) {
     const std::string wanted = asciiLower(name);
     std::vector<std::string> matches;
     std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string entry = it->path().filename().string();
+    for (std::filesystem::directory_iterator it(fsPath(folder), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string entry = utf8Path(it->path().filename());
         if (asciiLower(entry) == wanted) matches.push_back(entry);
     }
     // Several spellings side by side: take the same one every time.

@@ -1,6 +1,7 @@
 #ifdef _WIN32
 #include "core/error.h"
 #include "core/file_system.h"
+#include "core/file_system_windows.h"
 
 #include <algorithm>
 
@@ -22,12 +23,13 @@ std::wstring widen(const std::string& utf8) {
     return wide;
 }
 
-// The name handed to the wide-character calls. Plain names reach at most MAX_PATH (260)
-// characters; a longer one is made absolute the way the system would (current folder,
-// "/" to "\", "." and "..", trailing dots and blanks dropped) and given the "\\?\" prefix
-// that lifts the limit. Game folders nested under long user and library names pass 260
-// sooner than one would think.
-std::wstring systemPath(const std::string& utf8) {
+} // namespace
+
+// Plain names reach at most MAX_PATH (260) characters; a longer one is made absolute the
+// way the system would (current folder, "/" to "\", "." and "..", trailing dots and blanks
+// dropped) and given the "\\?\" prefix that lifts the limit. Game folders nested under
+// long user and library names pass 260 sooner than one would think.
+std::wstring windowsPath(const std::string& utf8) {
     std::wstring wide = widen(utf8);
     // A margin below MAX_PATH: folders stop at 248, and the temporary file's suffix adds ~20.
     constexpr size_t Short = MAX_PATH - 40;
@@ -42,8 +44,6 @@ std::wstring systemPath(const std::string& utf8) {
     if (full.rfind(LR"(\\)", 0) == 0) return LR"(\\?\UNC\)" + full.substr(2);          // \\server\share
     return LR"(\\?\)" + full;
 }
-
-} // namespace
 
 std::string systemErrorMessage(int code, const std::string&) {
     switch (static_cast<DWORD>(code)) {
@@ -139,7 +139,7 @@ public:
         if (mode != OpenMode::Read) access |= GENERIC_WRITE;
         if (mode == OpenMode::Create) disposition = CREATE_ALWAYS;
         // Others may read and write meanwhile: the map editor keeps the map open.
-        HANDLE h = CreateFileW(systemPath(path).c_str(), access,
+        HANDLE h = CreateFileW(windowsPath(path).c_str(), access,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) throwWindowsError(GetLastError());
@@ -155,23 +155,23 @@ public:
     }
     uint64_t fileSize(const std::string& path) override {
         WIN32_FILE_ATTRIBUTE_DATA data;
-        if (!GetFileAttributesExW(systemPath(path).c_str(), GetFileExInfoStandard, &data))
+        if (!GetFileAttributesExW(windowsPath(path).c_str(), GetFileExInfoStandard, &data))
             throwWindowsError(GetLastError());
         return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     }
     void rename(const std::string& from, const std::string& to) override {
-        if (!MoveFileExW(systemPath(from).c_str(), systemPath(to).c_str(),
+        if (!MoveFileExW(windowsPath(from).c_str(), windowsPath(to).c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             throwWindowsError(GetLastError());
     }
     void remove(const std::string& path) override {
-        if (!DeleteFileW(systemPath(path).c_str())) {
+        if (!DeleteFileW(windowsPath(path).c_str())) {
             const DWORD err = GetLastError();
             if (err != ERROR_FILE_NOT_FOUND && err != ERROR_PATH_NOT_FOUND) throwWindowsError(err);
         }
     }
     void checkWritable(const std::string& path) override {
-        const std::wstring name = systemPath(path);
+        const std::wstring name = windowsPath(path);
         const DWORD attr = GetFileAttributesW(name.c_str());
         if (attr == INVALID_FILE_ATTRIBUTES) return;  // a new file
         if (attr & FILE_ATTRIBUTE_READONLY) throw Error(msg::AccessDenied);
@@ -199,7 +199,7 @@ private:
     // For the questions that answer "no" rather than fail: a name that cannot be a file's.
     static bool usableName(const std::string& path, std::wstring& name) {
         try {
-            name = systemPath(path);
+            name = windowsPath(path);
             return true;
         } catch (const Error&) {
             return false;

@@ -39,6 +39,9 @@ foreach(name ${TQWIN_TEST_FOLDERS})
   endif()
   add_executable(tq_${name}_tests ${tests})
   target_link_libraries(tq_${name}_tests PRIVATE tqtestsupport gtest_main)
+  # Linux's 8 MiB main stack rather than Windows' 1 MiB: some tests copy a whole static
+  # index (4.7 MB) onto it. The CLI keeps the default, as it will have on Windows.
+  target_link_options(tq_${name}_tests PRIVATE -Wl,--stack,8388608)
   add_dependencies(tq_${name}_tests terraquill-cli)
   list(APPEND TQWIN_TEST_PROGRAMS tq_${name}_tests)
 endforeach()

@@ -134,12 +134,19 @@ private:
 class WindowsFileSystem final : public FileSystem {
 public:
     std::unique_ptr<File> open(const std::string& path, OpenMode mode) override {
+        const std::wstring name = windowsPath(path);
+        // Windows itself refuses to write a read-only file, but not every implementation of
+        // its calls does (Wine run as root writes it): the attribute is the user's word.
+        if (mode != OpenMode::Read) {
+            const DWORD attr = GetFileAttributesW(name.c_str());
+            if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_READONLY)) throw Error(msg::AccessDenied);
+        }
         DWORD access = GENERIC_READ;
         DWORD disposition = OPEN_EXISTING;
         if (mode != OpenMode::Read) access |= GENERIC_WRITE;
         if (mode == OpenMode::Create) disposition = CREATE_ALWAYS;
         // Others may read and write meanwhile: the map editor keeps the map open.
-        HANDLE h = CreateFileW(windowsPath(path).c_str(), access,
+        HANDLE h = CreateFileW(name.c_str(), access,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) throwWindowsError(GetLastError());

@@ -30,7 +30,9 @@ std::string clientFilePath(const std::string& folder, const std::string& name) {
 std::string findClientFile(const std::string& folder, const std::string& name) {
     if (folder.empty()) return {};
     const std::string exact = clientFilePath(folder, name);
+#ifndef _WIN32
     if (fileExists(exact)) return exact;
+#endif
     // Listing only; the file itself is still opened through the file layer.
     const std::string wanted = asciiLower(name);
     std::vector<std::string> matches;
@@ -45,6 +47,9 @@ std::string findClientFile(const std::string& folder, const std::string& name) {
         const std::string path = clientFilePath(folder, entry);
         if (fileExists(path)) return path;
     }
+    // Windows matches any case, so the name as asked for is found too; the listing above
+    // gave the spelling on disk where it could be read.
+    if (fileExists(exact)) return exact;
     return {};
 }
 

@@ -13,12 +13,16 @@ list(FILTER TQWIN_CLI_SOURCES EXCLUDE REGEX "src/cli/cmd_settings\\.cpp$")
 add_executable(terraquill-cli ${TQWIN_CLI_SOURCES})
 target_include_directories(terraquill-cli PRIVATE src/cli ${TQ_STB_INCLUDE_DIR})
 target_link_libraries(terraquill-cli PRIVATE tqcore)
+# Where the synthetic world (mkworld) has a library of its own.
+if(TARGET tqtools)
+  target_link_libraries(terraquill-cli PRIVATE tqtools)
+endif()
 
 # --- the core's tests, with GoogleTest built from Debian's sources -----------------
 set(TQ_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources (Debian's googletest package)")
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-# MinGW's win32 thread model has no pthread.h; GoogleTest then uses Windows' own locks.
+# On Windows GoogleTest uses the system's own threads and locks; no pthreads to look for.
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
 add_subdirectory(${TQ_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
@@ -26,10 +30,13 @@ file(GLOB TQWIN_TEST_SUPPORT CONFIGURE_DEPENDS tests/support/*.cpp)
 add_library(tqtestsupport STATIC ${TQWIN_TEST_SUPPORT})
 target_include_directories(tqtestsupport PUBLIC tests src ${TQ_STB_INCLUDE_DIR})
 target_link_libraries(tqtestsupport PUBLIC tqcore gtest)
+if(TARGET tqtools)
+  target_link_libraries(tqtestsupport PUBLIC tqtools)
+endif()
 
 # Every test folder's non-window tests, one program per folder as on Linux. The CLI is
 # found beside the test program (tests/support/run_cli_windows.cpp).
-set(TQWIN_TEST_FOLDERS core cli worldsave diff fillclear mapedit hardening)
+set(TQWIN_TEST_FOLDERS core tools cli worldsave diff fillclear mapedit hardening)
 set(TQWIN_TEST_PROGRAMS "")
 foreach(name ${TQWIN_TEST_FOLDERS})
   file(GLOB tests CONFIGURE_DEPENDS tests/${name}/*_test.cpp)

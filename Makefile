@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps build build-asan test test-normal test-asan kill-long run bench check-windows fuzz clean
+.PHONY: all deps build build-asan test test-normal test-asan kill-long run bench windows check-windows windows-zip fuzz clean
 
 all: build
 
@@ -53,11 +53,23 @@ bench: deps
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@scripts/run-benchmarks.sh $(BENCH_BUILD)
 
-# Compiles the Qt-free core with the Windows cross-compiler.
-check-windows:
+# Windows (MinGW-w64 cross-compile, no Qt): terraquill-cli.exe and the core's test
+# programs in $(WIN_BUILD)/bin, statically linked. docs/windows.md tells the rest.
+windows:
 	@scripts/install-deps.sh mingw
-	cmake -S . -B $(WIN_BUILD) $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DTQ_CORE_ONLY=ON
+	cmake -S . -B $(WIN_BUILD) $(CMAKE_GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DTQ_CORE_ONLY=ON \
+	  -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(WIN_BUILD) -j $(JOBS)
+
+# The Windows tests under Wine, and the Windows CLI compared with the Linux one
+# (which it builds in $(BUILD) when missing).
+check-windows: windows deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target terraquill-cli
+	@scripts/check-windows.sh $(WIN_BUILD) $(BUILD)
+
+# dist/terraquill-cli-windows.zip: the CLI with AutoSelect.txt, its help text and a README.
+windows-zip: windows
+	@scripts/windows-zip.sh $(WIN_BUILD) dist/terraquill-cli-windows.zip
 
 # Every fuzz harness for FUZZ_SECONDS, with clang's libFuzzer (ASan + UBSan).
 fuzz:

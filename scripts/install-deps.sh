@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only those that are missing.
 set -euo pipefail
-packages=(cmake g++ make qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(cmake g++ make qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev libstb-dev)
 case "${1:-}" in
-  mingw) packages=(cmake make g++-mingw-w64-x86-64) ;;
+  # The Windows build and its test run: the cross-compiler, GoogleTest's sources, the PNG
+  # writer, and Wine to run the result.
+  mingw) packages=(cmake make g++-mingw-w64-x86-64 googletest libstb-dev wine64) ;;
   fuzz)  packages=(clang libclang-rt-14-dev) ;;
   bench) packages+=(xdelta3) ;;
 esac

@@ -5,7 +5,7 @@
 #include "core/world_lock.h"
 #include "worldsave/freeze.h"
 
-#include <filesystem>
+#include "core/utf8_path.h"
 
 namespace tq::cli {
 namespace {
@@ -23,7 +23,7 @@ int runFreeze(const std::vector<std::string>& argv) {
     else if (rule == "auto") options.rule = SelectionRule::Auto;
     else throw UsageError("--rule must be type255 or auto");
     options.autoSelectPath =
-        args.option("autoselect").value_or((std::filesystem::path(programFolder()) / "AutoSelect.txt").string());
+        args.option("autoselect").value_or(utf8Path(fsPath(programFolder()) / "AutoSelect.txt"));
     if (auto pat = args.option("pat")) {
         options.writePat = true;
         options.patPath = *pat;

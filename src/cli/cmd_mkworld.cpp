@@ -3,6 +3,7 @@
 #include "core/facets.h"
 #include "core/file_system.h"
 #include "core/int_parse.h"
+#include "core/utf8_path.h"
 #include "facet_option.h"
 #include "tools/synthetic_world.h"
 
@@ -37,12 +38,12 @@ int runMkworld(const std::vector<std::string>& argv) {
     const WorldGeometry world = worldOption(facetOption(args).value_or(0), args.option("size"));
 
     std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec || !std::filesystem::is_directory(dir)) throw Error("Cannot create the folder " + dir);
+    std::filesystem::create_directories(fsPath(dir), ec);
+    if (ec || !std::filesystem::is_directory(fsPath(dir))) throw Error("Cannot create the folder " + dir);
 
     const SyntheticWorldSummary s = makeSyntheticWorld(dir, items, seed, terminalProgress(), world);
     for (const std::string& name : s.files) {
-        const std::string path = (std::filesystem::path(dir) / name).string();
+        const std::string path = utf8Path(fsPath(dir) / fsPath(name));
         printLine(name + ": " + std::to_string(fileSystem().fileSize(path)) + " bytes");
     }
     printLine("statics: " + std::to_string(s.staticRecords) + " in " + std::to_string(s.staticBlocks) +

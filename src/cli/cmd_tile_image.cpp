@@ -4,10 +4,7 @@
 #include "core/int_parse.h"
 #include "mapedit/client_files.h"
 #include "mapedit/tile_image.h"
-
-#include <QBuffer>
-#include <QByteArray>
-#include <QImage>
+#include "png_writer.h"
 
 namespace tq::cli {
 namespace {
@@ -27,17 +24,14 @@ int runTileImage(const std::vector<std::string>& argv) {
 
     TileImageLoader loader(folder);
     const TileImage tile = loader.tile(uint16_t(id));
-    QImage image(tile.Width, tile.Height, QImage::Format_RGB32);
-    for (int y = 0; y < tile.Height; ++y)
-        for (int x = 0; x < tile.Width; ++x) {
-            const int v = tile.pixel(x, y);
-            image.setPixel(x, y, qRgb(widen((v >> 10) & 31), widen((v >> 5) & 31), widen(v & 31)));
-        }
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG")) throw Error("Could not encode the picture as PNG");
-    writeFileAtomic(out, std::string(png.constData(), size_t(png.size())));
+    std::vector<uint8_t> rgb;
+    rgb.reserve(tile.Pixels.size() * 3);
+    for (const uint16_t v : tile.Pixels) {
+        rgb.push_back(uint8_t(widen((v >> 10) & 31)));
+        rgb.push_back(uint8_t(widen((v >> 5) & 31)));
+        rgb.push_back(uint8_t(widen(v & 31)));
+    }
+    writeFileAtomic(out, encodePng(tile.Width, tile.Height, rgb));
     printLine("Tile " + std::to_string(id) + ": " + std::to_string(tile.Width) + " x " + std::to_string(tile.Height) +
               " picture written to " + out);
     return 0;

@@ -4,6 +4,11 @@
 #include <filesystem>
 #include <unistd.h>
 
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
+
 namespace tq::cli {
 
 Args::Args(const std::vector<std::string>& argv, const std::set<std::string>& valueOptions,
@@ -79,10 +84,25 @@ Progress terminalProgress() {
 }
 
 std::string programFolder() {
+#ifdef _WIN32
+    std::wstring exe(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, exe.data(), DWORD(exe.size()));
+        if (n == 0) return ".";
+        if (n < exe.size()) {
+            exe.resize(n);
+            break;
+        }
+        exe.resize(exe.size() * 2);
+    }
+    const std::u8string folder = std::filesystem::path(exe).parent_path().u8string();
+    return std::string(folder.begin(), folder.end());
+#else
     std::error_code ec;
     auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) return ".";
     return exe.parent_path().string();
+#endif
 }
 
 } // namespace tq::cli

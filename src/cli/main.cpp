@@ -1,6 +1,7 @@
 #include "command.h"
 #include "core/error.h"
 #include "core/world_lock.h"
+#include "platform.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -44,7 +45,8 @@ int printCommandHelp(const Command& c, const std::vector<std::string>& args) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    setUpConsole();
+    const std::vector<std::string> args = commandLineArguments(argc, argv);
     if (args.empty()) {
         printUsage(stderr);
         return 2;

@@ -1,6 +1,7 @@
 #ifdef _WIN32
 #include "core/error.h"
 #include "core/file_system.h"
+#include "core/file_system_windows.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -12,16 +13,39 @@
 namespace tq {
 namespace {
 
-// Paths are UTF-8 inside the program; Windows wants UTF-16.
+// Paths are UTF-8 inside the program; Windows wants UTF-16. A name that is not UTF-8, or
+// that has a NUL inside (the system would cut it there and open another file), is refused.
 std::wstring widen(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    if (utf8.empty() || utf8.find('\0') != std::string::npos) throw Error(msg::InvalidFilename);
+    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
+                                      nullptr, 0);
+    if (n <= 0) throw Error(msg::InvalidFilename);
     std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
     return wide;
 }
 
 } // namespace
+
+// Plain names reach at most MAX_PATH (260) characters; a longer one is made absolute the
+// way the system would (current folder, "/" to "\", "." and "..", trailing dots and blanks
+// dropped) and given the "\\?\" prefix that lifts the limit. Game folders nested under
+// long user and library names pass 260 sooner than one would think.
+std::wstring windowsPath(const std::string& utf8) {
+    std::wstring wide = widen(utf8);
+    // A margin below MAX_PATH: folders stop at 248, and the temporary file's suffix adds ~20.
+    constexpr size_t Short = MAX_PATH - 40;
+    if (wide.size() < Short || wide.rfind(LR"(\\?\)", 0) == 0) return wide;
+    DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return wide;
+    std::wstring full(n, L'\0');
+    n = GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
+    if (n == 0 || n >= full.size()) return wide;
+    full.resize(n);
+    if (full.rfind(LR"(\\.\)", 0) == 0 || full.rfind(LR"(\\?\)", 0) == 0) return full;  // a device
+    if (full.rfind(LR"(\\)", 0) == 0) return LR"(\\?\UNC\)" + full.substr(2);          // \\server\share
+    return LR"(\\?\)" + full;
+}
 
 std::string systemErrorMessage(int code, const std::string&) {
     switch (static_cast<DWORD>(code)) {
@@ -134,13 +158,19 @@ private:
 class WindowsFileSystem final : public FileSystem {
 public:
     std::unique_ptr<File> open(const std::string& path, OpenMode mode) override {
-        if (path.empty()) throw Error(msg::InvalidFilename, path);
+        const std::wstring name = windowsPath(path);
+        // Windows itself refuses to write a read-only file, but not every implementation of
+        // its calls does (Wine run as root writes it): the attribute is the user's word.
+        if (mode != OpenMode::Read) {
+            const DWORD attr = GetFileAttributesW(name.c_str());
+            if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_READONLY)) throw Error(msg::AccessDenied, path);
+        }
         DWORD access = GENERIC_READ;
         DWORD disposition = OPEN_EXISTING;
         if (mode != OpenMode::Read) access |= GENERIC_WRITE;
         if (mode == OpenMode::Create) disposition = CREATE_ALWAYS;
         // Others may read and write meanwhile: the map editor keeps the map open.
-        HANDLE h = CreateFileW(widen(path).c_str(), access,
+        HANDLE h = CreateFileW(name.c_str(), access,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) throwWindowsError(GetLastError(), path);
@@ -149,29 +179,45 @@ public:
         return file;
     }
     bool exists(const std::string& path) override {
-        const DWORD attr = GetFileAttributesW(widen(path).c_str());
+        std::wstring name;
+        if (!usableName(path, name)) return false;
+        const DWORD attr = GetFileAttributesW(name.c_str());
         return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
     }
     uint64_t fileSize(const std::string& path) override {
         WIN32_FILE_ATTRIBUTE_DATA data;
-        if (!GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &data))
+        if (!GetFileAttributesExW(windowsPath(path).c_str(), GetFileExInfoStandard, &data))
             throwWindowsError(GetLastError(), path);
         return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     }
     void rename(const std::string& from, const std::string& to) override {
-        if (!MoveFileExW(widen(from).c_str(), widen(to).c_str(),
+        if (!MoveFileExW(windowsPath(from).c_str(), windowsPath(to).c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             throwWindowsError(GetLastError(), to);
     }
     void remove(const std::string& path) override {
-        if (!DeleteFileW(widen(path).c_str())) {
+        if (!DeleteFileW(windowsPath(path).c_str())) {
             const DWORD err = GetLastError();
-            if (err != ERROR_FILE_NOT_FOUND) throwWindowsError(err, path);
+            if (err != ERROR_FILE_NOT_FOUND && err != ERROR_PATH_NOT_FOUND) throwWindowsError(err, path);
         }
     }
     void checkWritable(const std::string& path) override {
-        const DWORD attr = GetFileAttributesW(widen(path).c_str());
-        if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_READONLY)) throw Error(msg::AccessDenied, path);
+        const std::wstring name = windowsPath(path);
+        const DWORD attr = GetFileAttributesW(name.c_str());
+        if (attr == INVALID_FILE_ATTRIBUTES) return;  // a new file
+        if (attr & FILE_ATTRIBUTE_READONLY) throw Error(msg::AccessDenied, path);
+        // A file the game client or server holds open without letting others delete it
+        // cannot be replaced: the rename at the end would fail after all the work, and in
+        // a two-file operation after the first file was already replaced. Asking for the
+        // right to delete it, as the rename will, finds that out before anything is written.
+        HANDLE h = CreateFileW(name.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            const DWORD err = GetLastError();
+            if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) return;
+            throwWindowsError(err, path);
+        }
+        CloseHandle(h);
     }
     bool sameFile(const std::string& a, const std::string& b) override {
         BY_HANDLE_FILE_INFORMATION ia, ib;
@@ -241,8 +287,19 @@ public:
     }
 
 private:
+    // For the questions that answer "no" rather than fail: a name that cannot be a file's.
+    static bool usableName(const std::string& path, std::wstring& name) {
+        try {
+            name = windowsPath(path);
+            return true;
+        } catch (const Error&) {
+            return false;
+        }
+    }
     static bool info(const std::string& path, BY_HANDLE_FILE_INFORMATION& out) {
-        HANDLE h = CreateFileW(widen(path).c_str(), 0,
+        std::wstring name;
+        if (!usableName(path, name)) return false;
+        HANDLE h = CreateFileW(name.c_str(), 0,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) return false;

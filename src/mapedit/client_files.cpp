@@ -2,6 +2,7 @@
 
 #include "core/ascii_case.h"
 #include "core/file_system.h"
+#include "core/utf8_path.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -21,13 +22,15 @@ std::string clientFilePath(const std::string& folder, const std::string& name) {
 std::string findClientFile(const std::string& folder, const std::string& name) {
     if (folder.empty()) return {};
     const std::string exact = clientFilePath(folder, name);
+#ifndef _WIN32
     if (fileExists(exact)) return exact;
+#endif
     // Listing only; the file itself is still opened through the file layer.
     const std::string wanted = asciiLower(name);
     std::vector<std::string> matches;
     std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string entry = it->path().filename().string();
+    for (std::filesystem::directory_iterator it(fsPath(folder), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string entry = utf8Path(it->path().filename());
         if (asciiLower(entry) == wanted) matches.push_back(entry);
     }
     // Several spellings side by side: take the same one every time.
@@ -36,6 +39,9 @@ std::string findClientFile(const std::string& folder, const std::string& name) {
         const std::string path = clientFilePath(folder, entry);
         if (fileExists(path)) return path;
     }
+    // Windows matches any case, so the name as asked for is found too; the listing above
+    // gave the spelling on disk where it could be read.
+    if (fileExists(exact)) return exact;
     return {};
 }
 

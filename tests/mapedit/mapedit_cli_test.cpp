@@ -2,6 +2,7 @@
 #include "support/classic_world.h"
 #include "core/world.h"
 #include "mapedit/region_copy.h"
+#include "support/png_decode.h"
 #include "support/run_cli.h"
 #include "support/temp_dir.h"
 
@@ -69,6 +70,57 @@ TEST(TileImageCli, WritesAPng) {
     const auto r = runCli({"tile-image", "--client-dir", dir.path().string(), "1", "--out", out});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "error: art.mul not found in " + dir.path().string() + "\n");
+}
+
+// The PNG shows each stored pixel, 5 bits a channel widened to 8 and rounded (31 is 255),
+// decoded by a reader apart from the tool's writer; both builds, Linux and Windows, write
+// it with the same encoder, so this runs on each.
+TEST(TileImageCli, ThePngHoldsEveryPixelTheEditorDraws) {
+    test::TempDir dir;
+    std::string texidx(4096 * 12, '\xFF'), artidx(4096 * 12, '\xFF');
+    // Tile 1: a 64 x 64 texture running through every 5-bit level of each channel.
+    le::put32(reinterpret_cast<uint8_t*>(texidx.data()) + 12, 0);
+    le::put32(reinterpret_cast<uint8_t*>(texidx.data()) + 16, 8192);
+    std::string texmaps;
+    auto stored = [](int x, int y) { return uint16_t((x % 32) << 10 | (y % 32) << 5 | ((x + y) % 32) | 0x8000); };
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const uint16_t v = stored(x, y);
+            texmaps += char(v & 0xFF);
+            texmaps += char(v >> 8);
+        }
+    writeBytes(dir.file("texidx.mul"), texidx);
+    writeBytes(dir.file("texmaps.mul"), texmaps);
+    writeBytes(dir.file("artidx.mul"), artidx);
+    writeBytes(dir.file("art.mul"), "");
+    const std::string out = dir.file("tile.png");
+    const auto r = runCli({"tile-image", "--client-dir", dir.path().string(), "1", "--out", out});
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    const auto png = test::decodePng(readBytes(out));
+    ASSERT_TRUE(png.ok);
+    ASSERT_EQ(png.width, 64);
+    ASSERT_EQ(png.height, 64);
+    auto widen = [](int v) { return uint32_t(v * 255 + 15) / 31; };
+    int wrong = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const uint16_t v = stored(x, y);
+            const uint32_t want = widen((v >> 10) & 31) << 16 | widen((v >> 5) & 31) << 8 | widen(v & 31);
+            if (png.pixel(x, y) != want && ++wrong <= 5)
+                ADD_FAILURE() << "pixel (" << x << ", " << y << "): " << std::hex << png.pixel(x, y) << ", not " << want;
+        }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(widen(31), 255u);
+    EXPECT_EQ(widen(16), 132u);
+
+    // A tile with no picture is one black pixel.
+    ASSERT_EQ(runCli({"tile-image", "--client-dir", dir.path().string(), "2", "--out", out}).status, 0);
+    const auto black = test::decodePng(readBytes(out));
+    ASSERT_TRUE(black.ok);
+    EXPECT_EQ(black.width, 1);
+    EXPECT_EQ(black.height, 1);
+    EXPECT_EQ(black.pixel(0, 0), 0u);
 }
 
 } // namespace

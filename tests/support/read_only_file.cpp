@@ -1,3 +1,4 @@
+#ifndef _WIN32
 #include "support/read_only_file.h"
 
 #include <fcntl.h>
@@ -36,3 +37,4 @@ ReadOnlyFile::~ReadOnlyFile() {
 }
 
 } // namespace tq::test
+#endif

@@ -1,3 +1,4 @@
+#ifndef _WIN32
 #include "support/run_cli.h"
 
 #include "support/temp_dir.h"
@@ -38,3 +39,4 @@ CliResult runCli(const std::vector<std::string>& args) {
 }
 
 } // namespace tq::test
+#endif

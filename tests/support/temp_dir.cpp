@@ -1,5 +1,7 @@
 #include "support/temp_dir.h"
 
+#include "core/utf8_path.h"
+
 #include <algorithm>
 #include <atomic>
 #include <fstream>
@@ -33,19 +35,19 @@ TempDir::~TempDir() {
 
 std::vector<std::string> TempDir::entries() const {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(e.path().filename().string());
+    for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(utf8Path(e.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
 }
 
 void writeBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(fsPath(path), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), std::streamsize(bytes.size()));
     if (!out) throw std::runtime_error("cannot write fixture " + path);
 }
 
 std::string readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    std::ifstream in(fsPath(path), std::ios::binary | std::ios::ate);
     if (!in) throw std::runtime_error("cannot read " + path);
     std::string bytes(size_t(in.tellg()), '\0');
     in.seekg(0);

@@ -1,4 +1,6 @@
 #pragma once
+#include "core/utf8_path.h"
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -13,7 +15,7 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    std::string file(const std::string& name) const { return utf8Path(path_ / fsPath(name)); }
     // Names of everything in the folder, sorted (to see that no temporary file is left).
     std::vector<std::string> entries() const;
 

@@ -110,6 +110,11 @@ void TMainForm::buildControls() {
     titleFont.setBold(true);
     title->setFont(titleFont);
     topLayout->addWidget(title);
+    // The loaded index's world ("facet 0, 7168 × 4096"); empty until one is loaded.
+    WorldLabel = new QLabel(topPanel);
+    WorldLabel->setObjectName("WorldLabel");
+    topLayout->addSpacing(12);
+    topLayout->addWidget(WorldLabel);
     topLayout->addStretch(1);
     // The world-save's items name no facet: whether they stand on facet 1 as well is the
     // user's to say (Normal mode only).
@@ -535,7 +540,7 @@ void TMainForm::showWorld() {
     const WorldGeometry& world = StaticIndex->world();
     XBlockUpDown->setRange(0, world.blocksWide - 1);
     YBlockUpDown->setRange(0, world.blocksHigh - 1);
-    setWindowTitle(qs(mainCaption(Mode, world)));
+    WorldLabel->setText(qs(world.describe()));
 }
 
 void TMainForm::GetStaticBlockButtonClick() {

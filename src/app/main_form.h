@@ -127,6 +127,7 @@ private:
     // Controls.
     QToolButton* SpeedButton1;
     QCheckBox* SharedWorldCheckBox;
+    QLabel* WorldLabel;
     QWidget* ButtonPanel;
     QPushButton* GetStaticIndexButton;
     QLabel* XBlockLabel;

@@ -102,11 +102,6 @@ inline std::string mainCaption(uint8_t mode) {
     return "CustomTerraquill (Version 6X)";
 }
 
-// The caption once an index is loaded: the mode's and the world's ("facet 0, 7168 × 4096").
-inline std::string mainCaption(uint8_t mode, const WorldGeometry& world) {
-    return mainCaption(mode) + " - " + world.describe();
-}
-
 // Simple mode's guidance: the first step whose condition holds. A plain (not yet
 // judged) field does not count as red.
 inline int guidanceStep(const MainWindowState& s) {

@@ -1,5 +1,5 @@
 // The main window on the worlds of today's clients: the index's world sets the block fields'
-// ranges and the caption, and listing, freezing and melting reach the last column and row.
+// ranges and shows beside the title, and listing, freezing and melting reach the last column and row.
 #include "main_form_fixture.h"
 
 #include "core/static_listing.h"
@@ -34,12 +34,13 @@ protected:
     }
 };
 
-TEST_P(FacetMainFormTest, TheIndexsWorldSetsRangesAndCaptionAndTheLastBlockIsListed) {
+TEST_P(FacetMainFormTest, TheIndexsWorldSetsRangesAndIsShownAndTheLastBlockIsListed) {
+    EXPECT_EQ(child<QLabel>("WorldLabel")->text(), "");
     EXPECT_EQ(child<TUpDown>("XBlockUpDown")->maximum(), WorldGeometry().blocksWide - 1);
     EXPECT_EQ(child<TUpDown>("YBlockUpDown")->maximum(), WorldGeometry().blocksHigh - 1);
     loadIndex();
     EXPECT_EQ(form->staticIndex().world(), w);
-    EXPECT_EQ(form->windowTitle(), QString::fromStdString("Terraquill 6.2 (Normal mode) - " + w.describe()));
+    EXPECT_EQ(child<QLabel>("WorldLabel")->text(), QString::fromStdString(w.describe()));
     auto* x = child<TUpDown>("XBlockUpDown");
     auto* y = child<TUpDown>("YBlockUpDown");
     EXPECT_EQ(x->maximum(), w.blocksWide - 1);

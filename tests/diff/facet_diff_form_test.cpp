@@ -2,6 +2,7 @@
 // of version 3, and applied from the window it turns the player's originals into the
 // operator's modified files, eastern and last columns included.
 #include "core/bytes.h"
+#include "core/setting_names.h"
 #include "core/static_index.h"
 #include "diff/diff_form.h"
 #include "fillclear/fill_clear.h"

@@ -112,7 +112,19 @@ void TMainForm::buildControls() {
     titleFont.setBold(true);
     title->setFont(titleFont);
     topLayout->addWidget(title);
+    // The loaded index's world ("facet 0, 7168 × 4096"); empty until one is loaded.
+    WorldLabel = new QLabel(topPanel);
+    WorldLabel->setObjectName("WorldLabel");
+    topLayout->addSpacing(12);
+    topLayout->addWidget(WorldLabel);
     topLayout->addStretch(1);
+    // The world-save's items name no facet: whether they stand on facet 1 as well is the
+    // user's to say (Normal mode only).
+    SharedWorldCheckBox = new QCheckBox("Facet 1 shares facet 0's world", topPanel);
+    SharedWorldCheckBox->setObjectName("SharedWorldCheckBox");
+    SharedWorldCheckBox->setToolTip("The world-save's items stand on facet 0. Tick this when facet 1 is a copy of "
+                                    "facet 0's world: a freeze of facet 1 then takes them too.");
+    topLayout->addWidget(SharedWorldCheckBox);
     SpeedButton1 = new QToolButton(topPanel);
     SpeedButton1->setObjectName("SpeedButton1");
     SpeedButton1->setFixedSize(32, 32);
@@ -263,6 +275,7 @@ void TMainForm::buildControls() {
     connectHandler(GetStaticBlockButton, &QPushButton::clicked, this, &TMainForm::GetStaticBlockButtonClick);
     connectHandler(MeltBlockButton, &QPushButton::clicked, this, &TMainForm::MeltBlockButtonClick);
     connectHandler(FreezeWorldButton, &QPushButton::clicked, this, &TMainForm::FreezeWorldButtonClick);
+    connectHandler(SharedWorldCheckBox, &QCheckBox::clicked, this, &TMainForm::SharedWorldCheckBoxClick);
     connectHandler(NormalModeRadioButton, &QRadioButton::toggled, this, &TMainForm::NormalModeRadioButtonClick);
     connectHandler(SimpleModeRadioButton, &QRadioButton::toggled, this, &TMainForm::SimpleModeRadioButtonClick);
     connectHandler(TQDiffButton, &QPushButton::clicked, this, &TMainForm::TQDiffButtonClick);
@@ -344,6 +357,8 @@ void TMainForm::FormShow() {
         NormalModeRadioButton->setAutoExclusive(true);
     }
     setWindowTitle(qs(mainCaption(Mode)));
+    SharedWorldCheckBox->setChecked(settings::readInt(settings::SharedWorld) != 0);
+    SharedWorldCheckBox->setVisible(Mode == NormalMode);
 
     // Each field is judged even when its text does not change (an empty stored path
     // turns it red), so a newcomer's first screen already shows what is missing.
@@ -364,23 +379,18 @@ void TMainForm::FormShow() {
 
 // --- path fields --------------------------------------------------------------
 
-void TMainForm::StaIdxEditChange() {
-    checkPathField(StaIdxEdit, "staidx0.mul");
+// The three fields are judged together: the index and statics must be of one facet.
+void TMainForm::checkPaths() {
+    checkPathFields({{StaIdxEdit, PathKind::StaticIndex},
+                     {StaticsEdit, PathKind::Statics},
+                     {WSCEdit, PathKind::AnyFile}});  // the world-save file, or a patch file, under any name
     UpdateButtons();
     ShowGuidance();
 }
 
-void TMainForm::StaticsEditChange() {
-    checkPathField(StaticsEdit, "statics0.mul");
-    UpdateButtons();
-    ShowGuidance();
-}
-
-void TMainForm::WSCEditChange() {
-    checkPathField(WSCEdit, "");  // the world-save file, or a patch file, under any name
-    UpdateButtons();
-    ShowGuidance();
-}
+void TMainForm::StaIdxEditChange() { checkPaths(); }
+void TMainForm::StaticsEditChange() { checkPaths(); }
+void TMainForm::WSCEditChange() { checkPaths(); }
 
 MainWindowState TMainForm::state() const {
     MainWindowState s;
@@ -410,6 +420,7 @@ void TMainForm::UpdateButtons() {
     FreezeWorldButton->setEnabled(b.freeze);
     SelectItemsRadioGroup->setEnabled(b.selectItems);
     WritePATCheckBox->setEnabled(b.writePat);
+    SharedWorldCheckBox->setEnabled(b.selectItems);
     FillClearButton->setEnabled(b.fillClear);
     TQDiffButton->setEnabled(b.tqDiff);
     MapEditButton->setEnabled(b.mapEdit);
@@ -520,6 +531,7 @@ void TMainForm::GetStaticIndexButtonClick() {
         IndexLoaded = false;
         LoadStaticIndex(str(StaIdxEdit->text()), *StaticIndex, windowProgress());
         IndexLoaded = true;
+        showWorld();
         // The index in memory belongs to these two files for the rest of the run.
         StaIdxEdit->setEnabled(false);
         StaticsEdit->setEnabled(false);
@@ -528,6 +540,13 @@ void TMainForm::GetStaticIndexButtonClick() {
         log("Init completed!");
         setReady();
     });
+}
+
+void TMainForm::showWorld() {
+    const WorldGeometry& world = StaticIndex->world();
+    XBlockUpDown->setRange(0, world.blocksWide - 1);
+    YBlockUpDown->setRange(0, world.blocksHigh - 1);
+    WorldLabel->setText(qs(world.describe()));
 }
 
 void TMainForm::GetStaticBlockButtonClick() {
@@ -575,7 +594,8 @@ void TMainForm::FreezeWorldButtonClick() {
         options.rule = selectionRuleOfItem(SelectItemsRadioGroup->itemIndex());
         options.writePat = WritePATCheckBox->isChecked();
         options.autoSelectPath = str(QDir(programFolder_).filePath("AutoSelect.txt"));
-        options.announce = true;  // after AutoSelect.txt is read, as the log should show it
+        options.announce = true;
+        options.sharedWorld = Mode == NormalMode && SharedWorldCheckBox->isChecked();  // after AutoSelect.txt is read, as the log should show it
 
         if (options.writePat) {
             const QString pat = prompts().saveFileName(this, "Save or append the patch to", QString(), "PAT",
@@ -617,6 +637,10 @@ void TMainForm::StaticIndexWrittenElsewhere() {
 }
 
 // --- modes ----------------------------------------------------------------------
+
+void TMainForm::SharedWorldCheckBoxClick() {
+    settings::writeInt(settings::SharedWorld, SharedWorldCheckBox->isChecked() ? 1 : 0);
+}
 
 void TMainForm::NormalModeRadioButtonClick() {
     if (!NormalModeRadioButton->isChecked() || Initializing) return;

@@ -62,6 +62,7 @@ public:
     void GetStaticBlockButtonClick();
     void MeltBlockButtonClick();
     void FreezeWorldButtonClick();
+    void SharedWorldCheckBoxClick();
     void NormalModeRadioButtonClick();
     void SimpleModeRadioButtonClick();
     void TQDiffButtonClick();
@@ -108,6 +109,9 @@ private:
     template <typename F>
     void runOperation(F body);
     void blockFieldExit(QLineEdit* field, int maximum);
+    void checkPaths();
+    // The block up-downs' ranges and the caption follow the loaded index's world.
+    void showWorld();
 
     // State of the run.
     std::unique_ptr<StaticIndexBuffer> StaticIndex;
@@ -122,6 +126,8 @@ private:
 
     // Controls.
     QToolButton* SpeedButton1;
+    QCheckBox* SharedWorldCheckBox;
+    QLabel* WorldLabel;
     QWidget* ButtonPanel;
     QPushButton* GetStaticIndexButton;
     QLabel* XBlockLabel;

@@ -14,7 +14,7 @@ inline constexpr const char* Application = "Terraquill";
 inline constexpr const char* StaIdx = "StaIdx0.mul";
 inline constexpr const char* Statics = "Statics0.mul";
 inline constexpr const char* WorldSave = "UOX3.wsc";
-inline constexpr const char* Mode = "Mode";  // the one integer value
+inline constexpr const char* Mode = "Mode";  // an integer value, as SharedWorld
 inline constexpr const char* OriginalStaIdx = "O-StaIdx0.mul";
 inline constexpr const char* OriginalStatics = "O-Statics0.mul";
 inline constexpr const char* OriginalMap = "O-Map0.mul";
@@ -22,9 +22,12 @@ inline constexpr const char* Map = "Map0.mul";
 inline constexpr const char* ClientFolder = "UOPath";
 inline constexpr const char* CoordX = "CoordX";
 inline constexpr const char* CoordY = "CoordY";
+// 1 when facet 1 is a copy of facet 0's world: a freeze of facet 1 takes the world-save's items too.
+inline constexpr const char* SharedWorld = "SharedWorld";
 
-inline constexpr std::array<const char*, 11> AllNames = {
-    StaIdx, Statics, WorldSave, Mode, OriginalStaIdx, OriginalStatics, OriginalMap, Map, ClientFolder, CoordX, CoordY};
+inline constexpr std::array<const char*, 12> AllNames = {StaIdx,       Statics, WorldSave, Mode,   OriginalStaIdx,
+                                                         OriginalStatics, OriginalMap, Map,     ClientFolder, CoordX,
+                                                         CoordY,       SharedWorld};
 
 } // namespace tq::settings
 

@@ -177,13 +177,19 @@ void TTQDiffForm::FormShow() {
     }
     // An unchanged text fires nothing, yet its file may have gone or come since the
     // last showing: judge every field again so the colours and the actions are true now.
-    for (int i = 0; i < DiffFieldCount; ++i)
-        checkPathField(edits_[size_t(i)], diffFields()[size_t(i)].expectedName);
+    judgeFields();
     CheckDiffPaths();
 }
 
-void TTQDiffForm::fieldChange(DiffField field) {
-    checkPathField(edit(field), diffFieldInfo(field).expectedName);
+// The six are judged together: one facet for all.
+void TTQDiffForm::judgeFields() {
+    std::vector<std::pair<QLineEdit*, PathKind>> fields;
+    for (int i = 0; i < DiffFieldCount; ++i) fields.emplace_back(edits_[size_t(i)], diffFields()[size_t(i)].kind);
+    checkPathFields(fields);
+}
+
+void TTQDiffForm::fieldChange(DiffField) {
+    judgeFields();
     CheckDiffPaths();
 }
 

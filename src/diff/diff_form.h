@@ -54,6 +54,7 @@ protected:
 private:
     void buildControls();
     void fieldChange(DiffField field);
+    void judgeFields();
     void checkBoxClick(bool staticsClicked);
     QLineEdit* edit(DiffField field) const { return edits_[size_t(field)]; }
     DiffPaths paths() const;

@@ -9,13 +9,13 @@ namespace tq {
 
 namespace {
 const std::array<DiffFieldInfo, DiffFieldCount> Fields = {{
-    {"OStaIdxEdit", settings::OriginalStaIdx, "staidx0.mul", true},
-    {"OStaticsEdit", settings::OriginalStatics, "statics0.mul", true},
-    {"OMapEdit", settings::OriginalMap, "map0.mul", true},
+    {"OStaIdxEdit", settings::OriginalStaIdx, PathKind::StaticIndex, true},
+    {"OStaticsEdit", settings::OriginalStatics, PathKind::Statics, true},
+    {"OMapEdit", settings::OriginalMap, PathKind::Map, true},
     // The main window's working files, shared through the settings store.
-    {"MStaIdxEdit", settings::StaIdx, "staidx0.mul", false},
-    {"MStaticsEdit", settings::Statics, "statics0.mul", false},
-    {"MMapEdit", settings::Map, "map0.mul", true},
+    {"MStaIdxEdit", settings::StaIdx, PathKind::StaticIndex, false},
+    {"MStaticsEdit", settings::Statics, PathKind::Statics, false},
+    {"MMapEdit", settings::Map, PathKind::Map, true},
 }};
 } // namespace
 

@@ -3,6 +3,7 @@
 // which path field, what the window enables for a given set of field colours, the rule
 // that keeps one part checked, and the explanation text it lists.
 #include "core/part_choice.h"
+#include "core/path_field_rules.h"
 
 #include <array>
 #include <string>
@@ -18,7 +19,7 @@ inline constexpr int DiffFieldCount = 6;
 struct DiffFieldInfo {
     const char* control;        // the QLineEdit's object name
     const char* settingName;    // its value in the settings store
-    const char* expectedName;   // the file name, lower-cased, that makes the field valid
+    PathKind kind;              // the world file it takes (of the facet all six share)
     bool userEditable;          // MStaIdxEdit/MStaticsEdit come from the main window only
 };
 const DiffFieldInfo& diffFieldInfo(DiffField field);

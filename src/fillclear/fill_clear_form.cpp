@@ -1,5 +1,6 @@
 #include "fillclear/fill_clear_form.h"
 
+#include "core/facets.h"
 #include "core/named_tiles.h"
 #include "ui/handlers.h"
 #include "ui/operation.h"
@@ -208,8 +209,9 @@ void TTQFillClearForm::FormCreate() {
     // The whole world.
     ClearAreaTopEdit->setText("0");
     ClearAreaLeftEdit->setText("0");
-    ClearAreaRightEdit->setText("6143");
-    ClearAreaBottomEdit->setText("4095");
+    ClearAreaRightEdit->setText(QString::number(world_.cellsWide() - 1));
+    ClearAreaBottomEdit->setText(QString::number(world_.cellsHigh() - 1));
+    showWorld(world_, false);
     for (const TNamedTile& tile : NamedTiles) FillTileComboBox->addItem(QString::fromLatin1(tile.Name));
     FillTileComboBox->setCurrentIndex(-1);
     FillTileComboBox->setEditText(QString());
@@ -222,16 +224,49 @@ void TTQFillClearForm::FormShow() {
     MMapEdit->setText(paths.map);
     // An unchanged text fires no change handler, yet its file may have gone or come since
     // the last showing (or the field was never judged): judge all three again.
-    for (int i = 0; i < FillClearFieldCount; ++i)
-        checkPathField(edits_[size_t(i)], fillClearFields()[size_t(i)].expectedName);
+    judgeFields();
     CheckFillClearPaths();
 }
 
 // --- paths ----------------------------------------------------------------------
 
-void TTQFillClearForm::fieldChange(int field) {
-    checkPathField(edits_[size_t(field)], fillClearFields()[size_t(field)].expectedName);
+void TTQFillClearForm::fieldChange(int) {
+    judgeFields();
     CheckFillClearPaths();
+}
+
+void TTQFillClearForm::judgeFields() {
+    std::vector<std::pair<QLineEdit*, PathKind>> fields;
+    for (int i = 0; i < FillClearFieldCount; ++i) fields.emplace_back(edits_[size_t(i)], fillClearFields()[size_t(i)].kind);
+    checkPathFields(fields);
+    for (QLineEdit* field : edits_)
+        if (fieldColour(field) != FieldColour::Green) return showWorld(world_, false);
+    try {
+        // As the run will decide it; a file of no size of its facet is reported by "Go!".
+        showWorld(resolveWorld({{WorldFileKind::StaticIndex, str(MStaIdxEdit->text()), true},
+                                {WorldFileKind::Statics, str(MStaticsEdit->text())},
+                                {WorldFileKind::Map, str(MMapEdit->text()), true}}),
+                  true);
+    } catch (const std::exception&) {
+        showWorld(world_, false);
+    }
+}
+
+void TTQFillClearForm::showWorld(const WorldGeometry& world, bool known) {
+    // Borders still at the whole world follow the new one; typed ones stay.
+    const auto follow = [](QLineEdit* field, int before, int after) {
+        if (field->text() == QString::number(before)) field->setText(QString::number(after));
+    };
+    follow(ClearAreaRightEdit, world_.cellsWide() - 1, world.cellsWide() - 1);
+    follow(ClearAreaBottomEdit, world_.cellsHigh() - 1, world.cellsHigh() - 1);
+    world_ = world;
+    const QString columns = "0.." + QString::number(world.cellsWide() - 1);
+    const QString rows = "0.." + QString::number(world.cellsHigh() - 1);
+    ClearAreaLeftEdit->setToolTip("Cell column " + columns);
+    ClearAreaRightEdit->setToolTip("Cell column " + columns);
+    ClearAreaTopEdit->setToolTip("Cell row " + rows);
+    ClearAreaBottomEdit->setToolTip("Cell row " + rows);
+    setWindowTitle(known ? "Fill/Clear - " + qstr(world.describe()) : QString("Fill/Clear"));
 }
 
 void TTQFillClearForm::MStaIdxEditChange() { fieldChange(0); }

@@ -40,6 +40,7 @@ public:
 
     // What "Go!" hands to the operation: the controls as they stand.
     FillClearInput input() const;
+    const WorldGeometry& world() const { return world_; }
 
     // Event handlers, under the names the rest of the program knows them by.
     void FormCreate();
@@ -60,6 +61,10 @@ protected:
 private:
     void buildControls();
     void fieldChange(int field);
+    // Judges the three paths together and, when they are valid, takes their world.
+    void judgeFields();
+    // The borders' ranges and the whole-world defaults follow `world`; the caption shows it.
+    void showWorld(const WorldGeometry& world, bool known);
     void passChange(bool staticsClicked);
 
     // Controls.
@@ -95,6 +100,7 @@ private:
     QLineEdit* MStaticsEdit;
     QLineEdit* MMapEdit;
     std::array<QLineEdit*, FillClearFieldCount> edits_{};
+    WorldGeometry world_;  // of the files, once their paths are valid (the old clients' before)
 };
 
 } // namespace tq

@@ -8,9 +8,9 @@ namespace tq {
 namespace {
 const std::array<FillClearFieldInfo, FillClearFieldCount> Fields = {{
     // The two statics paths come only from the settings store (main and diff windows).
-    {"MStaIdxEdit", settings::StaIdx, "staidx0.mul", false},
-    {"MStaticsEdit", settings::Statics, "statics0.mul", false},
-    {"MMapEdit", settings::Map, "map0.mul", true},
+    {"MStaIdxEdit", settings::StaIdx, PathKind::StaticIndex, false},
+    {"MStaticsEdit", settings::Statics, PathKind::Statics, false},
+    {"MMapEdit", settings::Map, PathKind::Map, true},
 }};
 } // namespace
 

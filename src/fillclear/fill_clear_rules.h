@@ -3,6 +3,7 @@
 // settings values, what the window enables, the rule that keeps one pass chosen, the
 // altitude field's clamp, and the texts it puts into the main window's status label.
 #include "core/part_choice.h"
+#include "core/path_field_rules.h"
 #include "fillclear/fill_clear.h"
 
 #include <array>
@@ -17,7 +18,7 @@ inline constexpr int FillClearFieldCount = 3;
 struct FillClearFieldInfo {
     const char* control;       // the QLineEdit's object name
     const char* settingName;   // its value in the settings store (shared with the other windows)
-    const char* expectedName;  // the file name, lower-cased, that makes the field valid
+    PathKind kind;             // the world file it takes (of the facet all three share)
     bool userEditable;         // only the map path can be typed here
 };
 const std::array<FillClearFieldInfo, FillClearFieldCount>& fillClearFields();

@@ -29,6 +29,16 @@ DrawGridView::DrawGridView(int colCount, int rowCount, QWidget* parent)
     updateScrollBars();
 }
 
+void DrawGridView::setGridSize(int colCount, int rowCount) {
+    if (colCount == cols_ && rowCount == rows_) return;
+    cols_ = std::max(1, colCount);
+    rows_ = std::max(1, rowCount);
+    col_ = std::min(col_, cols_ - 1);
+    row_ = std::min(row_, rows_ - 1);
+    updateScrollBars();
+    viewport()->update();
+}
+
 void DrawGridView::setCellSize(int width, int height) {
     cellW_ = std::max(1, width);
     cellH_ = std::max(1, height);

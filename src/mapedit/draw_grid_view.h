@@ -21,6 +21,8 @@ public:
 
     int colCount() const { return cols_; }
     int rowCount() const { return rows_; }
+    // A grid of another size: the current cell and the scroll position are kept inside it.
+    void setGridSize(int colCount, int rowCount);
     void setCellSize(int width, int height);
     int gridLineWidth() const { return line_; }
     void setGridLineWidth(int width);

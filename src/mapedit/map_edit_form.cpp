@@ -309,6 +309,9 @@ void TTQMapEditForm::buildControls() {
         statusPanels[i]->setMinimumWidth(1);
         bar->addWidget(statusPanels[i], 1);
     }
+    worldPanel = new QLabel(bar);
+    worldPanel->setObjectName("StatusBarWorld");
+    bar->addPermanentWidget(worldPanel);
 
     // Wiring: every handler runs guarded, so an error shows in a box and the window stays usable.
     auto g = [this](auto fn) { return [this, fn] { guarded(this, [&] { (this->*fn)(); }); }; };
@@ -400,7 +403,17 @@ void TTQMapEditForm::openMapFile(const std::string& path) {
         map_.reset();
         mapOpenError_ = e.what();
     }
+    showWorld();
 }
+
+void TTQMapEditForm::showWorld() {
+    MainDrawGrid->setGridSize(world_.cellsWide(), world_.cellsHigh());
+    pointerX_ = std::min(pointerX_, world_.cellsWide() - 1);
+    pointerY_ = std::min(pointerY_, world_.cellsHigh() - 1);
+    worldPanel->setText(map_ ? qstr(world_.describe()) : QString());
+}
+
+QString TTQMapEditForm::worldText() const { return worldPanel->text(); }
 
 File& TTQMapEditForm::mapFile() {
     if (!map_) throw Error(mapOpenError_.empty() ? std::string(msg::FileNotFound) : mapOpenError_);
@@ -418,11 +431,9 @@ bool TTQMapEditForm::CheckMapEditPaths() {
 
 void TTQMapEditForm::MapEditChange() {
     mapChanged_ = true;
-    setValidColour(MapEdit, isValidMapPath(str(MapEdit->text())));
+    // The open map and the copy tool's two maps: one facet for the three.
+    checkPathFields({{MapEdit, PathKind::Map}, {MapEditSource, PathKind::Map}, {MapEditDestination, PathKind::Map}});
     SaveMapEditPaths(MapEdit->text(), UOPathEdit->text());
-    setValidColour(MapEditSource, isValidMapPath(str(MapEditSource->text())));
-    CheckMapEditPaths();
-    setValidColour(MapEditDestination, isValidMapPath(str(MapEditDestination->text())));
     CheckMapEditPaths();
     MainDrawGrid->invalidateGrid();
     TextureDrawGrid->invalidateGrid();

@@ -39,6 +39,8 @@ public:
     bool CheckMapEditPaths();
     void UpdateMapEditStatus();
     QString statusText(int panel) const;
+    const WorldGeometry& world() const { return world_; }
+    QString worldText() const;
     int cellSize() const { return cellSize_; }
     const MapEditHistory& history() const { return history_; }
     const TilePictureCache& pictures() const { return pictures_; }
@@ -72,6 +74,8 @@ private:
     void LoadMapEditPaths(QString& mapPath, QString& clientFolder);
     void SaveMapEditPaths(const QString& mapPath, const QString& clientFolder);
     void openMapFile(const std::string& path);
+    // The grid, its scroll range and the status bar follow the open map's world.
+    void showWorld();
     File& mapFile();
     PaintSettings paintSettings() const;
     int zValue() const;
@@ -118,6 +122,7 @@ private:
     QLineEdit *SFX, *SFY, *STX, *STY, *DFX, *DFY, *DTX, *DTY;
     QPushButton* APPEND;
     QLabel* statusPanels[2];
+    QLabel* worldPanel;  // the open map's facet and size
 
     std::unique_ptr<File> map_;
     WorldGeometry world_;  // of the open map (the old clients' world until one opens)

@@ -3,7 +3,7 @@
 
 namespace tq {
 
-// A map path is valid when the file exists and its name, lower-cased, is "map0.mul".
+// A map path is valid when the file exists and its name is map{N}.mul (any case) of a facet N.
 bool isValidMapPath(const std::string& path);
 
 // A client folder is valid when all four picture files are in it (texidx.mul,

@@ -25,10 +25,26 @@ FieldColour fieldColour(const QLineEdit* field) {
     return FieldColour::Plain;
 }
 
-FieldColour checkPathField(QLineEdit* field, std::string_view expectedLowerName) {
-    const FieldColour colour = judgePathField(field->text().toStdString(), expectedLowerName);
-    setFieldColour(field, colour);
-    return colour;
+namespace {
+std::vector<std::pair<std::string, PathKind>> texts(const std::vector<std::pair<QLineEdit*, PathKind>>& fields) {
+    std::vector<std::pair<std::string, PathKind>> out;
+    for (const auto& [field, kind] : fields) out.emplace_back(field->text().toStdString(), kind);
+    return out;
+}
+} // namespace
+
+void checkPathFields(const std::vector<std::pair<QLineEdit*, PathKind>>& fields) {
+    const std::vector<PathVerdict> verdicts = judgePathFields(texts(fields));
+    for (size_t i = 0; i < fields.size(); ++i) {
+        setFieldColour(fields[i].first, verdicts[i].colour);
+        fields[i].first->setToolTip(QString::fromStdString(verdicts[i].reason));
+    }
+}
+
+std::optional<int> pathFieldsFacet(const std::vector<std::pair<QLineEdit*, PathKind>>& fields) {
+    for (const PathVerdict& v : judgePathFields(texts(fields)))
+        if (v.colour == FieldColour::Green && v.facet) return v.facet;
+    return std::nullopt;
 }
 
 } // namespace tq

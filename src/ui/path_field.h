@@ -6,6 +6,9 @@
 
 #include <QColor>
 
+#include <utility>
+#include <vector>
+
 class QLineEdit;
 
 namespace tq {
@@ -17,7 +20,11 @@ void setFieldColour(QLineEdit* field, FieldColour colour);
 // Plain for any background that is neither exactly green nor exactly red.
 FieldColour fieldColour(const QLineEdit* field);
 
-// Judges the field's text (see judgePathField) and colours it; returns the colour.
-FieldColour checkPathField(QLineEdit* field, std::string_view expectedLowerName);
+// Judges the path fields of one window together (see judgePathFields), colours each and
+// puts the reason of a red one into its tooltip.
+void checkPathFields(const std::vector<std::pair<QLineEdit*, PathKind>>& fields);
+
+// The facet the green world-file fields of the list name (nullopt when none names one).
+std::optional<int> pathFieldsFacet(const std::vector<std::pair<QLineEdit*, PathKind>>& fields);
 
 } // namespace tq

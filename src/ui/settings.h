@@ -13,7 +13,9 @@
 
 namespace tq::settings {
 
-inline bool isIntegerValue(const QString& name) { return name == QLatin1String(Mode); }
+inline bool isIntegerValue(const QString& name) {
+    return name == QLatin1String(Mode) || name == QLatin1String(SharedWorld);
+}
 
 // Each call opens the store, does one thing and closes it again, so windows never
 // hold stale copies of each other's values.

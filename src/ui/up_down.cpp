@@ -43,6 +43,12 @@ void TUpDown::setPosition(int value) {
     if (associate_) associate_->setText(QString::number(position_));
 }
 
+void TUpDown::setRange(int minimum, int maximum) {
+    minimum_ = minimum;
+    maximum_ = std::max(minimum, maximum);
+    position_ = std::clamp(position_, minimum_, maximum_);
+}
+
 void TUpDown::step(int delta) {
     int32_t typed = 0;
     if (associate_ && tryParseInt(associate_->text().toStdString(), typed))

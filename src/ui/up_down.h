@@ -19,6 +19,8 @@ public:
     int maximum() const { return maximum_; }
     int position() const { return position_; }
     void setPosition(int value);  // clamped; writes the field
+    // A new range; the position is clamped into it (the field is left as typed).
+    void setRange(int minimum, int maximum);
 
     void stepUp() { step(+1); }
     void stepDown() { step(-1); }

@@ -14,26 +14,69 @@ using C = FieldColour;
 
 TEST(MainRules, PathFieldsAreJudgedByExistenceAndLowerCasedName) {
     TempDir dir;
-    writeBytes(dir.file("StaIdx0.MUL"), "x");
-    writeBytes(dir.file("staidx0.mul.bak"), "x");
-    writeBytes(dir.file("items.pat"), "x");
+    for (const char* name : {"StaIdx0.MUL", "staidx0.mul.bak", "items.pat", "staidx4.mul", "statics03.mul",
+                             "map7.mul", "Map5.MUL", "staidx.mul"})
+        writeBytes(dir.file(name), "x");
     std::filesystem::create_directory(dir.path() / "statics0.mul");
+    using K = PathKind;
     struct Case {
         std::string path;
-        const char* expected;
+        PathKind kind;
         C colour;
+        std::optional<int> facet;
+        std::string reason;
     };
     const Case cases[] = {
-        {dir.file("StaIdx0.MUL"), "staidx0.mul", C::Green},
-        {dir.file("staidx0.mul.bak"), "staidx0.mul", C::Red},
-        {dir.file("staidx0.mul"), "staidx0.mul", C::Red},   // no such file
-        {dir.file("items.pat"), "statics0.mul", C::Red},    // exists under another name
-        {dir.file("statics0.mul"), "statics0.mul", C::Red}, // a folder, not a file
-        {dir.file("items.pat"), "", C::Green},              // the world-save field takes any file
-        {"", "", C::Red},
-        {"", "staidx0.mul", C::Red},
+        {dir.file("StaIdx0.MUL"), K::StaticIndex, C::Green, 0, ""},
+        {dir.file("staidx4.mul"), K::StaticIndex, C::Green, 4, ""},
+        {dir.file("Map5.MUL"), K::Map, C::Green, 5, ""},
+        {dir.file("staidx4.mul"), K::Statics, C::Red, {}, ""},          // a name of another kind
+        {dir.file("staidx0.mul.bak"), K::StaticIndex, C::Red, {}, ""},
+        {dir.file("staidx.mul"), K::StaticIndex, C::Red, {}, ""},       // no facet number
+        {dir.file("statics03.mul"), K::Statics, C::Red, {}, ""},        // not how a facet is written
+        {dir.file("map7.mul"), K::Map, C::Red, 7, "map7.mul: There is no facet 7; facets are 0 to 5"},
+        {dir.file("staidx1.mul"), K::StaticIndex, C::Red, {}, ""},      // no such file
+        {dir.file("items.pat"), K::Statics, C::Red, {}, ""},            // exists under another name
+        {dir.file("statics0.mul"), K::Statics, C::Red, {}, ""},         // a folder, not a file
+        {dir.file("items.pat"), K::AnyFile, C::Green, {}, ""},          // the world-save field takes any file
+        {"", K::AnyFile, C::Red, {}, ""},
+        {"", K::StaticIndex, C::Red, {}, ""},
     };
-    for (const Case& c : cases) EXPECT_EQ(judgePathField(c.path, c.expected), c.colour) << c.path << " " << c.expected;
+    for (const Case& c : cases)
+        EXPECT_EQ(judgePathField(c.path, c.kind), (PathVerdict{c.colour, c.facet, c.reason})) << c.path;
+}
+
+TEST(MainRules, TheFieldsOfOneWindowShareOneFacet) {
+    TempDir dir;
+    for (const char* name : {"staidx0.mul", "statics0.mul", "map0.mul", "staidx2.mul", "Statics2.mul", "map2.mul",
+                             "items.wsc"})
+        writeBytes(dir.file(name), "x");
+    using K = PathKind;
+    const auto colours = [&](const std::vector<std::pair<std::string, PathKind>>& fields) {
+        std::vector<std::string> out;
+        for (const PathVerdict& v : judgePathFields(fields))
+            out.push_back(v.colour == C::Green ? "green" : v.reason.empty() ? "red" : v.reason);
+        return out;
+    };
+    using V = std::vector<std::string>;
+    // The odd one out turns red, whichever field it is.
+    EXPECT_EQ(colours({{dir.file("staidx0.mul"), K::StaticIndex},
+                       {dir.file("statics0.mul"), K::Statics},
+                       {dir.file("map2.mul"), K::Map}}),
+              (V{"green", "green", "map2.mul is of facet 2, the other files of facet 0"}));
+    EXPECT_EQ(colours({{dir.file("staidx0.mul"), K::StaticIndex},
+                       {dir.file("Statics2.mul"), K::Statics},
+                       {dir.file("map2.mul"), K::Map}}),
+              (V{"staidx0.mul is of facet 0, the other files of facet 2", "green", "green"}));
+    // A tie goes to the first field; missing files and the any-file field have no say.
+    EXPECT_EQ(colours({{dir.file("staidx2.mul"), K::StaticIndex},
+                       {dir.file("statics0.mul"), K::Statics},
+                       {dir.file("items.wsc"), K::AnyFile}}),
+              (V{"green", "statics0.mul is of facet 0, the other files of facet 2", "green"}));
+    EXPECT_EQ(colours({{dir.file("staidx1.mul"), K::StaticIndex},
+                       {dir.file("statics0.mul"), K::Statics},
+                       {dir.file("map0.mul"), K::Map}}),
+              (V{"red", "green", "green"}));
 }
 
 MainButtonStates buttons(C staIdx, C statics, C wsc, bool loaded, bool frozen, uint8_t mode) {

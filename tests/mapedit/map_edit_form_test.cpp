@@ -37,7 +37,7 @@ TEST_F(MapEditFormTest, OpensWithStoredPathsAndStartTexts) {
 
 TEST_F(MapEditFormTest, PathBoxColoursFollowNameAndFiles) {
     const auto capitals = makeSparseMap(dir, "MAP0.MUL", 196);
-    const auto otherName = makeSparseMap(dir, "map1.mul", 196);
+    const auto otherName = makeSparseMap(dir, "map0.bak", 196);
     open(capitals, client);
     EXPECT_TRUE(green(edit("MapEdit")));
     type("MapEdit", QString::fromStdString(otherName));

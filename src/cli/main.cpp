@@ -78,7 +78,9 @@ int main(int argc, char** argv) {
         return 2;
     } catch (const tq::Error& e) {
         std::fflush(stdout);
-        if (e.path().empty()) std::fprintf(stderr, "error: %s\n", e.what());
+        // A message that starts with its file's name already says which file it was.
+        const std::string what = e.what();
+        if (e.path().empty() || what.rfind(e.path(), 0) == 0) std::fprintf(stderr, "error: %s\n", e.what());
         else std::fprintf(stderr, "error: %s: %s\n", e.path().c_str(), e.what());
         return 1;
     } catch (const std::exception& e) {

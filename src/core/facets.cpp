@@ -92,7 +92,8 @@ WorldGeometry staticIndexWorld(const std::string& path, uint64_t length, int fac
     for (const WorldGeometry& size : facetSizes(facet))
         if (size.staticIndexBytes() == length) return size;
     throw Error(path + " is " + groupedNumber(length) + " bytes; a facet " + std::to_string(facet) +
-                " static index is " + sizesText(facet, [](const WorldGeometry& g) { return g.staticIndexBytes(); }));
+                    " static index is " + sizesText(facet, [](const WorldGeometry& g) { return g.staticIndexBytes(); }),
+                path);
 }
 
 WorldGeometry mapWorld(const std::string& path, uint64_t length, int facet) {
@@ -100,7 +101,8 @@ WorldGeometry mapWorld(const std::string& path, uint64_t length, int facet) {
     for (auto size = sizes.rbegin(); size != sizes.rend(); ++size)
         if (size->mapBytes() <= length) return *size;
     throw Error(path + " is " + groupedNumber(length) + " bytes; a facet " + std::to_string(facet) +
-                " map holds at least " + sizesText(facet, [](const WorldGeometry& g) { return g.mapBytes(); }));
+                    " map holds at least " + sizesText(facet, [](const WorldGeometry& g) { return g.mapBytes(); }),
+                path);
 }
 
 WorldGeometry inPlaceWorld(const std::string& path, WorldFileKind kind, uint64_t length, int facet) {

@@ -160,7 +160,13 @@ void planFreeze(const FreezeOptions& options, const StaticIndexBuffer& index, co
                       firstOf[i + 1] - firstOf[i]};
         const TStaticIndexRec& entry = index.at(b.x, b.y);
         // The old run's size is weighed below together with the new records.
-        const int64_t old = CheckIndexEntry(entry, plan.staticsEnd, RunCapacity::LeftToCaller);
+        int64_t old = 0;
+        try {
+            old = CheckIndexEntry(entry, plan.staticsEnd, RunCapacity::LeftToCaller);
+        } catch (Error& e) {
+            e.setPathIfMissing(options.staticsPath);
+            throw;
+        }
         if (old + int64_t(b.count) > StaticBlockCapacity)
             throw Error("Block (" + std::to_string(b.x) + ", " + std::to_string(b.y) + ") would hold " +
                         std::to_string(old + int64_t(b.count)) + " statics, but a block can hold at most " +

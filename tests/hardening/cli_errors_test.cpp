@@ -101,7 +101,10 @@ TEST(CliErrors, EachPathMissingOrShortIsNamedInTheMessage) {
             fs::remove(path);
             fs::rename(aside, path);
             EXPECT_EQ(r.status, 1) << r.err;
-            EXPECT_EQ(r.err.rfind("error: " + path + ": ", 0), 0u) << r.err;
+            // "error: <path>: <message>", or a message that itself starts with the path
+            // ("error: <path> is 5 bytes; a facet 0 static index is ...").
+            EXPECT_TRUE(r.err.rfind("error: " + path + ": ", 0) == 0 || r.err.rfind("error: " + path + " is ", 0) == 0)
+                << r.err;
         }
     }
 }

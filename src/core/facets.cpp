@@ -1,5 +1,6 @@
 #include "core/facets.h"
 
+#include "core/ascii_case.h"
 #include "core/error.h"
 #include "core/file_system.h"
 
@@ -39,9 +40,7 @@ std::string sizesText(int facet, BytesOf bytesOf) {
 }
 
 std::string lowerFileName(const std::string& path) {
-    std::string name = std::filesystem::path(path).filename().string();
-    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return name;
+    return asciiLower(std::filesystem::path(path).filename().string());
 }
 
 // The digits of `name` between `prefix` and `suffix`, when it is exactly that.

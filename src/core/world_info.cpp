@@ -1,5 +1,6 @@
 #include "core/world_info.h"
 
+#include "core/ascii_case.h"
 #include "core/error.h"
 #include "core/facets.h"
 #include "core/file_system.h"
@@ -13,14 +14,9 @@ namespace tq {
 
 namespace {
 
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return s;
-}
-
 WorldFileType typeFromName(const std::string& path) {
     if (!facetFromFileName(path)) return WorldFileType::Unknown;
-    const std::string name = lower(std::filesystem::path(path).filename().string());
+    const std::string name = asciiLower(std::filesystem::path(path).filename().string());
     if (name.rfind("staidx", 0) == 0) return WorldFileType::StaticIndex;
     if (name.rfind("statics", 0) == 0) return WorldFileType::Statics;
     return WorldFileType::Map;
@@ -32,7 +28,7 @@ std::optional<std::string> sibling(const std::string& path, const std::string& n
     const fs::path folder = fs::path(path).parent_path();
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(folder.empty() ? fs::path(".") : folder, ec))
-        if (lower(entry.path().filename().string()) == name) return (folder / entry.path().filename()).string();
+        if (asciiLower(entry.path().filename().string()) == name) return (folder / entry.path().filename()).string();
     return std::nullopt;
 }
 

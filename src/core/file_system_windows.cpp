@@ -73,14 +73,25 @@ namespace {
 }
 
 // LockFileEx locks are per handle and go with the process. The locked byte lies far past
-// the text, so a refused writer can still read who holds it. The file itself stays: a
-// removal pending on an open handle would refuse the next opener.
+// the text, so a refused writer can still read who holds it. The holder marks the file for
+// removal before it lets go, so no lock file stays in the user's folder; while that removal
+// is pending Windows refuses new openers, and tryLock waits for the file to go.
 constexpr DWORD LockedByte = 0x7FFFFFFF;
+
+bool removalPending(HANDLE h) {
+    FILE_STANDARD_INFO info{};
+    return GetFileInformationByHandleEx(h, FileStandardInfo, &info, sizeof info) && info.DeletePending;
+}
 
 class WindowsFileLock final : public FileLock {
 public:
     explicit WindowsFileLock(HANDLE h) : h_(h) {}
     ~WindowsFileLock() override {
+        // Marked while still held: whoever opened the file meanwhile sees the removal pending
+        // and starts again on a new file, as on POSIX.
+        FILE_DISPOSITION_INFO remove{};
+        remove.DeleteFile = TRUE;
+        SetFileInformationByHandle(h_, FileDispositionInfo, &remove, sizeof remove);
         OVERLAPPED ov{};
         ov.Offset = LockedByte;
         UnlockFileEx(h_, 0, 1, 0, &ov);
@@ -256,34 +267,51 @@ public:
     }
     std::unique_ptr<FileLock> tryLock(const std::string& path, const std::string& owner,
                                       std::string& holder) override {
-        HANDLE h = CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) throwWindowsError(GetLastError(), path);
-        OVERLAPPED ov{};
-        ov.Offset = LockedByte;
-        if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &ov)) {
-            const DWORD err = GetLastError();
-            char text[512];
-            DWORD got = 0;
-            if (err == ERROR_LOCK_VIOLATION || err == ERROR_IO_PENDING) {
-                ReadFile(h, text, sizeof text - 1, &got, nullptr);
-                CloseHandle(h);
-                holder.assign(text, got);
-                return nullptr;
+        const std::wstring name = widen(path);
+        // A lock file on its way out refuses openers until its last handle closes: wait for
+        // it (a second at most, then the caller reports the world as busy).
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            if (attempt > 0) Sleep(20);
+            HANDLE h = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (h == INVALID_HANDLE_VALUE) {
+                const DWORD err = GetLastError();
+                if (err == ERROR_ACCESS_DENIED && GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES)
+                    continue;
+                throwWindowsError(err, path);
             }
-            CloseHandle(h);
-            throwWindowsError(err, path);
+            OVERLAPPED ov{};
+            ov.Offset = LockedByte;
+            if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &ov)) {
+                const DWORD err = GetLastError();
+                char text[512];
+                DWORD got = 0;
+                if (err == ERROR_LOCK_VIOLATION || err == ERROR_IO_PENDING) {
+                    ReadFile(h, text, sizeof text - 1, &got, nullptr);
+                    CloseHandle(h);
+                    holder.assign(text, got);
+                    return nullptr;
+                }
+                CloseHandle(h);
+                throwWindowsError(err, path);
+            }
+            if (removalPending(h)) {  // the last holder's file, about to go: start on a new one
+                UnlockFileEx(h, 0, 1, 0, &ov);
+                CloseHandle(h);
+                continue;
+            }
+            DWORD put = 0;
+            LARGE_INTEGER zero{};
+            if (!SetFilePointerEx(h, zero, nullptr, FILE_BEGIN) || !SetEndOfFile(h) ||
+                !WriteFile(h, owner.data(), static_cast<DWORD>(owner.size()), &put, nullptr)) {
+                const DWORD err = GetLastError();
+                CloseHandle(h);
+                throwWindowsError(err, path);
+            }
+            return std::make_unique<WindowsFileLock>(h);
         }
-        DWORD put = 0;
-        LARGE_INTEGER zero{};
-        if (!SetFilePointerEx(h, zero, nullptr, FILE_BEGIN) || !SetEndOfFile(h) ||
-            !WriteFile(h, owner.data(), static_cast<DWORD>(owner.size()), &put, nullptr)) {
-            const DWORD err = GetLastError();
-            CloseHandle(h);
-            throwWindowsError(err, path);
-        }
-        return std::make_unique<WindowsFileLock>(h);
+        return nullptr;
     }
 
 private:

@@ -130,6 +130,31 @@ TEST(FileSystem, AppendWritesAtTheEnd) {
 
 // --- AtomicFile: the old file stays whole until the new one is complete -------------
 
+// The operating system's lock under the world lock: a second holder, even in the same
+// process through another handle, is refused and told who holds it; letting go removes the
+// lock file, and the next writer locks a new one.
+TEST(FileSystem, ALockIsRefusedToASecondHolderAndLeavesNoFileBehind) {
+    TempDir dir;
+    const std::string lockFile = dir.file("staidx0.mul.lock");
+    std::string holder;
+    auto first = realFileSystem().tryLock(lockFile, "4242 freeze\n", holder);
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(std::filesystem::exists(lockFile));
+
+    std::string refusedBy;
+    EXPECT_FALSE(realFileSystem().tryLock(lockFile, "99 melt\n", refusedBy));
+    EXPECT_EQ(refusedBy, "4242 freeze\n");
+
+    first.reset();
+    EXPECT_FALSE(std::filesystem::exists(lockFile)) << "the lock file outlived its holder";
+    std::string none;
+    auto next = realFileSystem().tryLock(lockFile, "99 melt\n", none);
+    EXPECT_TRUE(next);
+    EXPECT_EQ(none, "");
+    next.reset();
+    EXPECT_FALSE(std::filesystem::exists(lockFile));
+}
+
 TEST(AtomicFile, CommitReplacesTheFile) {
     TempDir dir;
     const std::string path = dir.file("index.mul");

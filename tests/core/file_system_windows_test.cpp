@@ -344,6 +344,22 @@ TEST(WindowsFiles, TheReadOnlyAttributeIsRespected) {
     }
 }
 
+TEST(WindowsFiles, AHiddenFileStaysHiddenWhenReplaced) {
+    // Some shards hide the server's world-save from players who browse the folder.
+    test::ClientFiles f;
+    f.giveStatics(1, 1, {{1, 1, 1, 1, 1}});
+    f.write(worldItem(3, 6, 8, 8, 255) + "EOF\r\n");
+    for (const std::string& file : {f.staidx, f.wsc})
+        ASSERT_TRUE(SetFileAttributesW(fsPath(file).c_str(), FILE_ATTRIBUTE_HIDDEN));
+    const auto r = test::runCli({"freeze", "--staidx", f.staidx, "--statics", f.statics, "--wsc", f.wsc});
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(f.blockOnDisk(1, 1).size(), 2u) << "the freeze replaced both files";
+    for (const std::string& file : {f.staidx, f.wsc}) {
+        const DWORD attr = GetFileAttributesW(fsPath(file).c_str());
+        EXPECT_TRUE(attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_HIDDEN)) << file;
+    }
+}
+
 TEST(WindowsFiles, CrlfWorldSaveNamedInAnyCaseIsFrozenAndMelted) {
     // The server writes CRLF; a folder copied from Windows may spell the names in capitals.
     test::ClientFiles f;

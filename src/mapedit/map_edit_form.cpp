@@ -727,6 +727,7 @@ void TTQMapEditForm::ZValueEditChange() {
 void TTQMapEditForm::Undo() {
     guarded(this, [this] {
         if (!history_.canUndo()) return;
+        const WorldLock lock(historyPath_, "map painting");
         history_.undo(mapFile());
         MainDrawGrid->invalidateGrid();
     });
@@ -735,6 +736,7 @@ void TTQMapEditForm::Undo() {
 void TTQMapEditForm::Redo() {
     guarded(this, [this] {
         if (!history_.canRedo()) return;
+        const WorldLock lock(historyPath_, "map painting");
         history_.redo(mapFile());
         MainDrawGrid->invalidateGrid();
     });

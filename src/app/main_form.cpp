@@ -529,6 +529,8 @@ void TMainForm::GetStaticIndexButtonClick() {
         setBusy();
         logNow("Init in progress... Terraquill may look crashed, do not interrupt!");
         IndexLoaded = false;
+        // What a killed freeze, melt or apply left is finished before the index is read.
+        finishInterruptedWorkBeforeReading(str(StaIdxEdit->text()), {str(StaticsEdit->text())}, operationLog());
         LoadStaticIndex(str(StaIdxEdit->text()), *StaticIndex, windowProgress());
         IndexLoaded = true;
         showWorld();

@@ -5,6 +5,7 @@
 #include "core/error.h"
 #include "core/facets.h"
 #include "core/file_system.h"
+#include "core/world_lock.h"
 
 #include <bit>
 #include <cstddef>
@@ -77,6 +78,7 @@ constexpr bool IndexLayoutIsFileLayout =
 void LoadStaticIndex(const std::string& path, StaticIndexBuffer& index, const Progress& progress,
                      std::optional<int> facet) {
     progress.report(0);
+    finishInterruptedWorkBeforeReading(path);
     auto file = openFile(path, OpenMode::Read);
     // The world is decided (and a file of the wrong length refused) before the buffer is touched.
     const WorldGeometry world = resolveWorld({{WorldFileKind::StaticIndex, path}}, facet);

@@ -95,7 +95,7 @@ WorldLock::WorldLock(const std::vector<std::string>& locked, const std::string& 
             // writers still work, unlocked, as they did.
             continue;
         }
-        if (!h.lock) throw Error(lockedMessage(path, holder));
+        if (!h.lock) throw WorldBusy(lockedMessage(path, holder), path);
         heldHere()[h.key] = 1;
         held_.push_back(std::move(h));
     }
@@ -112,6 +112,20 @@ WorldLock::WorldLock(const std::vector<std::string>& locked, const std::string& 
 }
 
 WorldLock::~WorldLock() { release(); }
+
+void finishInterruptedWorkBeforeReading(const std::string& indexPath, const std::vector<std::string>& companions,
+                                        const LogSink& log) {
+    try {
+        if (indexPath.empty() || !fileSystem().exists(journalFileFor(indexPath))) return;
+    } catch (const Error&) {
+        return;  // a name that leads nowhere: the reader itself says what is wrong
+    }
+    try {
+        const WorldLock lock({indexPath}, "reading", companions, log);
+    } catch (const WorldBusy&) {
+        // A writer is at work on this world and finishes the journal itself.
+    }
+}
 
 void WorldLock::release() {
     for (auto it = held_.rbegin(); it != held_.rend(); ++it) {

@@ -1,4 +1,5 @@
 #pragma once
+#include "core/error.h"
 #include "core/file_system.h"
 #include "core/progress.h"
 
@@ -23,7 +24,7 @@ public:
     // what this run does ("freeze"), shown to a refused writer; `companions`: the other
     // files the operation writes, whose leftover temporary files are dead; `log` receives
     // "Finished an interrupted freeze of …" (interruptedWorkLog() when empty).
-    // Throws "<file> is being changed by another Terraquill (process N, freeze) — try
+    // Throws WorldBusy: "<file> is being changed by another Terraquill (process N, freeze) — try
     // again when it has finished".
     WorldLock(const std::vector<std::string>& locked, const std::string& command,
               const std::vector<std::string>& companions = {}, const LogSink& log = {});
@@ -40,6 +41,18 @@ private:
     };
     std::vector<Held> held_;
 };
+
+// Thrown by WorldLock when another writer holds the world.
+class WorldBusy : public Error {
+public:
+    using Error::Error;
+};
+
+// Readers do not lock, but one that finds the journal of a killed writer beside `indexPath`
+// finishes it first, under the lock, so that it never reads a new index beside old statics.
+// When a writer holds the world, that writer finishes it: the reader reads what is there.
+void finishInterruptedWorkBeforeReading(const std::string& indexPath, const std::vector<std::string>& companions = {},
+                                        const LogSink& log = {});
 
 // The lock file of a world file: "<file the name leads to>.lock".
 std::string lockFileFor(const std::string& path);

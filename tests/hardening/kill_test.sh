@@ -262,6 +262,13 @@ after_apply_kill() {
   [ "${v[staidx0.mul]}/${v[statics0.mul]}" = new/old ] || check check-index "$w/staidx0.mul" "$w/statics0.mul"
   left=$(leftovers "$w")
   [ "$left" -gt 0 ] && tally temporary_files_removed
+  if [ "$want_finish" = 1 ]; then
+    # A reader that meets the journal finishes it first, then reads the finished index.
+    "$cli" crc "$w/staidx0.mul" >"$work/stdout" 2>"$work/stderr" || fail "crc after the kill failed: $(cat "$work/stderr")"
+    said_finished apply
+    grep -qF "$("$cli" crc "$work/good/staidx0.mul")" "$work/stdout" || fail "crc after the kill read an unfinished index"
+    want_finish=0
+  fi
   apply "$w"
   "${cmd[@]}" >"$work/stdout" 2>"$work/stderr" || fail "applying again failed: $(cat "$work/stderr")"
   said_finished apply

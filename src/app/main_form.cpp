@@ -121,10 +121,6 @@ void TMainForm::buildControls() {
     topLayout->addSpacing(12);
     topLayout->addWidget(WorldLabel);
     topLayout->addStretch(1);
-    ChooseGameFolderButton = new QPushButton(ChooseGameFolderCaption, topPanel);
-    ChooseGameFolderButton->setObjectName("ChooseGameFolderButton");
-    ChooseGameFolderButton->setToolTip("Fill in staidx0.mul and statics0.mul from the folder of your game");
-    topLayout->addWidget(ChooseGameFolderButton);
     // The world-save's items name no facet: whether they stand on facet 1 as well is the
     // user's to say (Normal mode only).
     SharedWorldCheckBox = new QCheckBox("Facet 1 shares facet 0's world", topPanel);
@@ -234,6 +230,11 @@ void TMainForm::buildControls() {
     MainListBox = new QListWidget;
     MainListBox->setObjectName("MainListBox");
     PageControl->addTab(MainListBox, "Main");
+    // Beside the page's tab, above the guidance that names it.
+    ChooseGameFolderButton = new QPushButton(ChooseGameFolderCaption, PageControl);
+    ChooseGameFolderButton->setObjectName("ChooseGameFolderButton");
+    ChooseGameFolderButton->setToolTip("Fill in staidx0.mul and statics0.mul from the folder of your game");
+    PageControl->setCornerWidget(ChooseGameFolderButton, Qt::TopRightCorner);
     LogListBox = new QListWidget(Splitter);
     LogListBox->setObjectName("LogListBox");
     PageControl->setMinimumHeight(50);

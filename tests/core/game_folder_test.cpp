@@ -31,7 +31,9 @@ TEST(GameFolder, FindsTheFacetsFilesInAnyCase) {
         {"partial", {"staidx0.mul", "readme.txt"}, 0, {"staidx0.mul", "", ""}},
         {"near names are not the file", {"staidx0.mul.bak", "old_statics0.mul", "map00.mul", "map0.uop"}, 0, {"", "", ""}},
         {"a folder under the file's name is no file", {"staidx0.mul/", "statics0.mul"}, 0, {"", "statics0.mul", ""}},
+#ifndef _WIN32  // one file there
         {"two spellings: the first in byte order", {"map0.mul", "MAP0.MUL"}, 0, {"", "", "MAP0.MUL"}},
+#endif
         {"facet 5", {"staidx5.mul", "statics5.mul", "map5.mul", "map0.mul"}, 5, {"staidx5.mul", "statics5.mul", "map5.mul"}},
     };
     for (const Case& c : cases) {

@@ -57,6 +57,12 @@ TEST_F(GameFolderTest, AFolderWithTheWholeWorldFillsTheFieldsGreenAndIsRemembere
     loadIndex();
     EXPECT_FALSE(enabled("ChooseGameFolderButton"));
     EXPECT_FALSE(form->findChild<QAction*>("ChooseGameFolder1")->isEnabled());
+    // A folder dropped then changes nothing either, and says why.
+    TempDir other;
+    writeBytes(other.file("staidx0.mul"), readBytes(staidx));
+    EXPECT_TRUE(dropLocalPath(child<QListWidget>("MainListBox"), q(other.path())));
+    EXPECT_EQ(edit("StaIdxEdit")->text(), q(game.file("StaIdx0.MUL")));
+    EXPECT_TRUE(logLines().last().startsWith("The static index is loaded")) << logLines().last().toStdString();
 }
 
 TEST_F(GameFolderTest, AFolderWithSomeFilesFillsThoseAndNamesTheMissingOnes) {

@@ -21,7 +21,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLayout>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QStyle>
 #include <QToolButton>
@@ -43,7 +45,16 @@ TTQDiffForm::TTQDiffForm(QWidget* parent) : OperationDialog(parent) {
     face.setStyleHint(QFont::SansSerif);
     setFont(face);
     buildControls();
-    setFixedSize(507, 361);
+    // The File menu holds the game-folder choice too; the client area keeps its size below it.
+    auto* bar = new QMenuBar(this);
+    QMenu* file = bar->addMenu("&File");
+    file->setObjectName("File1");
+    QMenu* choose = file->addMenu(ChooseGameFolderCaption);
+    choose->setObjectName("ChooseGameFolder1");
+    choose->addAction(ChooseOriginalFolder1);
+    choose->addAction(ChooseModifiedFolder1);
+    layout()->setMenuBar(bar);
+    setFixedSize(507, 361 + bar->sizeHint().height());
     centreOnScreen();
 }
 

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QSettings>
 #include <QToolButton>
@@ -69,6 +70,11 @@ TEST_F(DiffGameFolderTest, EachRowIsFilledFromItsOwnFolderAndTheActionsFollow) {
     makeWorlds(Scenario{});
     form.show();
     EXPECT_EQ(child<QToolButton>("ChooseGameFolderButton")->text(), QString("Choose game folder\u2026"));
+    // The button's two choices are the File menu's too.
+    auto* menu = child<QMenu>("ChooseGameFolder1");
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->actions(), (QList<QAction*>{child<QAction>("ChooseOriginalFolder1"), child<QAction>("ChooseModifiedFolder1")}));
+    EXPECT_EQ(child<QWidget>("ClientArea")->size(), QSize(507, 361));
 
     choose("ChooseOriginalFolder1", world.dir.path() / "orig");
     for (const char* name : Original) EXPECT_EQ(colour(name), FieldColour::Green) << name;

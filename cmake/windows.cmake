@@ -14,8 +14,7 @@ list(FILTER TQWIN_CLI_SOURCES EXCLUDE REGEX "src/cli/cmd_settings\\.cpp$")
 add_executable(terraquill-cli ${TQWIN_CLI_SOURCES})
 target_include_directories(terraquill-cli PRIVATE src/cli ${TQ_STB_INCLUDE_DIR})
 target_link_libraries(terraquill-cli PRIVATE tqcore)
-# The version has one home: project(... VERSION).
-target_compile_definitions(terraquill-cli PRIVATE TQ_VERSION="${PROJECT_VERSION}")
+# Its version comes with tqcore (TQ_VERSION, from project(... VERSION)).
 # Without its symbols the .exe in the zip is a third of the size.
 target_link_options(terraquill-cli PRIVATE -s)
 # Where the synthetic world (mkworld) has a library of its own.

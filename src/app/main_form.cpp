@@ -1,11 +1,14 @@
 #include "app/main_form.h"
 
+#include "app/about.h"
 #include "app/help_form.h"
 #include "core/loaded_index.h"
 #include "core/world_lock.h"
 #include "core/static_listing.h"
+#include "ui/game_folder_choice.h"
 #include "ui/handlers.h"
 #include "ui/operation.h"
+#include "ui/path_browse.h"
 #include "ui/path_field.h"
 #include "ui/prompts.h"
 #include "ui/qt_text.h"
@@ -227,6 +230,11 @@ void TMainForm::buildControls() {
     MainListBox = new QListWidget;
     MainListBox->setObjectName("MainListBox");
     PageControl->addTab(MainListBox, "Main");
+    // Beside the page's tab, above the guidance that names it.
+    ChooseGameFolderButton = new QPushButton(ChooseGameFolderCaption, PageControl);
+    ChooseGameFolderButton->setObjectName("ChooseGameFolderButton");
+    ChooseGameFolderButton->setToolTip("Fill in staidx0.mul and statics0.mul from the folder of your game");
+    PageControl->setCornerWidget(ChooseGameFolderButton, Qt::TopRightCorner);
     LogListBox = new QListWidget(Splitter);
     LogListBox->setObjectName("LogListBox");
     PageControl->setMinimumHeight(50);
@@ -246,18 +254,18 @@ void TMainForm::buildControls() {
     paths->setHorizontalSpacing(6);
     paths->setVerticalSpacing(1);
     auto pathField = [&](int column, QLabel*& label, const char* labelName, const char* caption, QLineEdit*& edit,
-                         const char* editName) {
+                         const char* editName, PathKind kind) {
         label = new QLabel(caption, FileNamePanel);
         label->setObjectName(labelName);
         edit = new QLineEdit(FileNamePanel);
         edit->setObjectName(editName);
         paths->addWidget(label, 0, column);
-        paths->addWidget(edit, 1, column);
+        paths->addWidget(withBrowseButton(edit, pathKindFilter(kind)), 1, column);
         paths->setColumnStretch(column, 1);
     };
-    pathField(0, StaIdxLabel, "StaIdxLabel", "staidx0.mul", StaIdxEdit, "StaIdxEdit");
-    pathField(1, StaticsLabel, "StaticsLabel", "statics0.mul", StaticsEdit, "StaticsEdit");
-    pathField(2, WSCLabel, "WSCLabel", "items.wsc", WSCEdit, "WSCEdit");
+    pathField(0, StaIdxLabel, "StaIdxLabel", "staidx0.mul", StaIdxEdit, "StaIdxEdit", PathKind::StaticIndex);
+    pathField(1, StaticsLabel, "StaticsLabel", "statics0.mul", StaticsEdit, "StaticsEdit", PathKind::Statics);
+    pathField(2, WSCLabel, "WSCLabel", "items.wsc", WSCEdit, "WSCEdit", PathKind::AnyFile);
     root->addWidget(FileNamePanel);
 
     // Initial state: nothing to do before the paths are judged.
@@ -282,11 +290,19 @@ void TMainForm::buildControls() {
     connectHandler(FillClearButton, &QPushButton::clicked, this, &TMainForm::FillClearButtonClick);
     connectHandler(MapEditButton, &QToolButton::clicked, this, &TMainForm::MapEditButtonClick);
     connectHandler(SpeedButton1, &QToolButton::clicked, this, &TMainForm::SpeedButton1Click);
+    connectHandler(ChooseGameFolderButton, &QPushButton::clicked, this, &TMainForm::ChooseGameFolderClick);
+
+    // A folder dropped anywhere on the window is a chosen game folder.
+    acceptWindowDrops(
+        this, [](const QString& path) { return QFileInfo(path).isDir(); },
+        [this](const QString& path, QPoint) { useGameFolder(path); });
 }
 
 void TMainForm::buildMenu() {
     QMenu* file = menuBar()->addMenu("&File");
     file->setObjectName("File1");
+    ChooseGameFolder1 = file->addAction(ChooseGameFolderCaption);
+    ChooseGameFolder1->setObjectName("ChooseGameFolder1");
     eXit1 = file->addAction("e&Xit");
     eXit1->setObjectName("eXit1");
     QMenu* help = menuBar()->addMenu("&Help");
@@ -299,6 +315,8 @@ void TMainForm::buildMenu() {
     About1->setObjectName("About1");
     connectHandler(eXit1, &QAction::triggered, this, &TMainForm::eXit1Click);
     connectHandler(WelcometoTerraquill1, &QAction::triggered, this, &TMainForm::WelcometoTerraquill1Click);
+    connectHandler(About1, &QAction::triggered, this, &TMainForm::About1Click);
+    connectHandler(ChooseGameFolder1, &QAction::triggered, this, &TMainForm::ChooseGameFolderClick);
 }
 
 void TMainForm::setOtherWindows(const OtherWindows& windows) {
@@ -424,6 +442,8 @@ void TMainForm::UpdateButtons() {
     FillClearButton->setEnabled(b.fillClear);
     TQDiffButton->setEnabled(b.tqDiff);
     MapEditButton->setEnabled(b.mapEdit);
+    ChooseGameFolderButton->setEnabled(b.chooseGameFolder);
+    ChooseGameFolder1->setEnabled(b.chooseGameFolder);
 }
 
 void TMainForm::ShowGuidance() {
@@ -674,6 +694,29 @@ void TMainForm::MapEditButtonClick() {
 }
 
 void TMainForm::WelcometoTerraquill1Click() { THelpForm::open(THelpForm::Welcome); }
+
+void TMainForm::About1Click() { prompts().information(this, "About Terraquill", aboutText()); }
+
+// --- game folder ------------------------------------------------------------------
+
+void TMainForm::ChooseGameFolderClick() {
+    const QString folder = askGameFolder(this);
+    if (!folder.isEmpty()) useGameFolder(folder);
+}
+
+void TMainForm::useGameFolder(const QString& folder) {
+    if (IndexLoaded) {
+        // The loaded index belongs to its two files for the rest of the run.
+        log("The static index is loaded: staidx0.mul and statics0.mul stay as they are until Terraquill starts again.");
+        return;
+    }
+    const std::vector<std::pair<QLineEdit*, PathKind>> fields = {{StaIdxEdit, PathKind::StaticIndex},
+                                                                 {StaticsEdit, PathKind::Statics}};
+    // The facet the fields already name; a newcomer's empty fields mean the first.
+    const int facet = pathFieldsFacet(fields).value_or(0);
+    log("Looking for the game's files in " + folder);
+    for (const QString& line : fillFromGameFolder(folder, facet, fields)) log(line);
+}
 
 // --- closing ----------------------------------------------------------------------
 

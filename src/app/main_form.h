@@ -71,6 +71,11 @@ public:
     void eXit1Click();
     void SpeedButton1Click();
     void WelcometoTerraquill1Click();
+    void About1Click();
+    // "Choose game folder…" (button, File menu): the dialog, then useGameFolder.
+    void ChooseGameFolderClick();
+    // Fills the index and statics fields from a folder (chosen or dropped on the window).
+    void useGameFolder(const QString& folder);
 
     void UpdateButtons();
     void ShowGuidance();
@@ -159,6 +164,8 @@ private:
     QLineEdit* StaticsEdit;
     QLabel* WSCLabel;
     QLineEdit* WSCEdit;
+    QPushButton* ChooseGameFolderButton;
+    QAction* ChooseGameFolder1;
     QAction* eXit1;
     QAction* WelcometoTerraquill1;
     QAction* About1;

@@ -53,6 +53,8 @@ struct MainButtonStates {
     bool fillClear = false;
     bool tqDiff = false;
     bool mapEdit = false;
+    // "Choose game folder…": once the index is loaded its two files stay for the run.
+    bool chooseGameFolder = false;
     friend bool operator==(const MainButtonStates&, const MainButtonStates&) = default;
 };
 
@@ -74,6 +76,7 @@ inline MainButtonStates decideMainButtons(const MainWindowState& s) {
 
     b.selectItems = b.writePat = !s.freezeChoicesLocked;
     b.mapEdit = s.mapEditWindow;
+    b.chooseGameFolder = !s.indexLoaded;
 
     // 4. Simple mode: a player only loads the index and freezes, once.
     if (s.mode == SimpleMode) {
@@ -115,12 +118,15 @@ inline int guidanceStep(const MainWindowState& s) {
 
 inline const std::vector<std::string>& guidanceLines(int step) {
     static const std::array<std::vector<std::string>, 6> steps = {{
-        {"Please enter the path of your Staidx0.mul file in", "the left box. It will turn green when Terraquill",
-         "found the file."},
-        {"Please enter the path of your Statics0.mul file in", "the middle box. It will turn green when Terraquill",
-         "found the file."},
-        {"Please enter the path of the file you got from", "the server operator in the right box. It will",
-         "turn green when Terraquill found the file."},
+        {"Click \"Choose game folder\u2026\" and pick the folder of your game.",
+         "The left box turns green when Terraquill found",
+         "staidx0.mul there."},
+        {"Click \"Choose game folder\u2026\" and pick the folder of your game.",
+         "The middle box turns green when Terraquill found",
+         "statics0.mul there."},
+        {"Click the \"\u2026\" button of the right box and pick the file you",
+         "got from the server operator, or drop the file on the box.",
+         "It turns green when Terraquill found the file."},
         {"Click on the \"GetStaticIndex\"-button to the right.", "This can take up to 30 seconds! Please wait until",
          "Terraquill has finished."},
         {"Click on the \"Freeze\"-button to the right.", "This can take up to some minutes! Please wait until",

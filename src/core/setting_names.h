@@ -24,10 +24,12 @@ inline constexpr const char* CoordX = "CoordX";
 inline constexpr const char* CoordY = "CoordY";
 // 1 when facet 1 is a copy of facet 0's world: a freeze of facet 1 takes the world-save's items too.
 inline constexpr const char* SharedWorld = "SharedWorld";
+// The folder last chosen with "Choose game folder…", where its dialog opens next time.
+inline constexpr const char* GameFolder = "GameFolder";
 
-inline constexpr std::array<const char*, 12> AllNames = {StaIdx,       Statics, WorldSave, Mode,   OriginalStaIdx,
+inline constexpr std::array<const char*, 13> AllNames = {StaIdx,       Statics, WorldSave, Mode,   OriginalStaIdx,
                                                          OriginalStatics, OriginalMap, Map,     ClientFolder, CoordX,
-                                                         CoordY,       SharedWorld};
+                                                         CoordY,       SharedWorld, GameFolder};
 
 } // namespace tq::settings
 

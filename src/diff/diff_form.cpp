@@ -2,8 +2,10 @@
 
 #include "core/file_system.h"
 #include "core/setting_names.h"
+#include "ui/game_folder_choice.h"
 #include "ui/handlers.h"
 #include "ui/operation.h"
+#include "ui/path_browse.h"
 #include "ui/path_field.h"
 #include "ui/progress_form.h"
 #include "ui/prompts.h"
@@ -19,6 +21,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QStyle>
 #include <QToolButton>
@@ -40,7 +45,16 @@ TTQDiffForm::TTQDiffForm(QWidget* parent) : OperationDialog(parent) {
     face.setStyleHint(QFont::SansSerif);
     setFont(face);
     buildControls();
-    setFixedSize(507, 361);
+    // The File menu holds the game-folder choice too; the client area keeps its size below it.
+    auto* bar = new QMenuBar(this);
+    QMenu* file = bar->addMenu("&File");
+    file->setObjectName("File1");
+    QMenu* choose = file->addMenu(ChooseGameFolderCaption);
+    choose->setObjectName("ChooseGameFolder1");
+    choose->addAction(ChooseOriginalFolder1);
+    choose->addAction(ChooseModifiedFolder1);
+    layout()->setMenuBar(bar);
+    setFixedSize(507, 361 + bar->sizeHint().height());
     centreOnScreen();
 }
 
@@ -120,6 +134,19 @@ void TTQDiffForm::buildControls() {
     label(StaIdxLabel, "StaIdxLabel", "StaIdx0.mul", 0, 1);
     label(StaticsLabel, "StaticsLabel", "Statics0.mul", 0, 2);
     label(MapLabel, "MapLabel", "Map0.mul", 0, 3);
+    // The corner above the row names: which side a game folder fills is the user's choice.
+    ChooseGameFolderButton = new QToolButton(FileNamePanel);
+    ChooseGameFolderButton->setObjectName("ChooseGameFolderButton");
+    ChooseGameFolderButton->setText(ChooseGameFolderCaption);
+    ChooseGameFolderButton->setToolTip("Fill in one row's three files from the folder of a game");
+    ChooseGameFolderButton->setPopupMode(QToolButton::InstantPopup);
+    auto* sides = new QMenu(ChooseGameFolderButton);
+    ChooseOriginalFolder1 = sides->addAction("Original files\u2026");
+    ChooseOriginalFolder1->setObjectName("ChooseOriginalFolder1");
+    ChooseModifiedFolder1 = sides->addAction("Modified files\u2026");
+    ChooseModifiedFolder1->setObjectName("ChooseModifiedFolder1");
+    ChooseGameFolderButton->setMenu(sides);
+    grid->addWidget(ChooseGameFolderButton, 0, 0);
     label(OriginalLabel, "OriginalLabel", "Original files", 1, 0);
     label(ModifiedLabel, "ModifiedLabel", "Modified files", 2, 0);
     QLineEdit** members[DiffFieldCount] = {&OStaIdxEdit, &OStaticsEdit, &OMapEdit,
@@ -130,7 +157,7 @@ void TTQDiffForm::buildControls() {
         field->setObjectName(info.control);
         // The modified index and statics are the main window's working files.
         field->setEnabled(info.userEditable);
-        grid->addWidget(field, 1 + i / 3, 1 + i % 3);
+        grid->addWidget(withBrowseButton(field, pathKindFilter(info.kind)), 1 + i / 3, 1 + i % 3);
         *members[i] = field;
         edits_[size_t(i)] = field;
     }
@@ -153,6 +180,20 @@ void TTQDiffForm::buildControls() {
     connectHandler(GenerateButton, &QPushButton::clicked, this, &TTQDiffForm::GenerateButtonClick);
     connectHandler(ApplyButton, &QPushButton::clicked, this, &TTQDiffForm::ApplyButtonClick);
     connectHandler(CloseBtn, &QToolButton::clicked, this, &TTQDiffForm::CloseBtnClick);
+    connectHandler(ChooseOriginalFolder1, &QAction::triggered, this, &TTQDiffForm::ChooseOriginalFolderClick);
+    connectHandler(ChooseModifiedFolder1, &QAction::triggered, this, &TTQDiffForm::ChooseModifiedFolderClick);
+
+    // A folder dropped on the original row fills that row; anywhere else, the modified
+    // files (a player's game). A package is applied.
+    acceptWindowDrops(
+        this,
+        [](const QString& path) { return QFileInfo(path).isDir() || IsDiffPackageName(str(path)); },
+        [this](const QString& path, QPoint pos) {
+            if (!QFileInfo(path).isDir()) return applyDroppedPackage(path);
+            const QWidget* row = OStaIdxEdit->parentWidget();
+            const int top = row->mapTo(this, QPoint(0, 0)).y();
+            useGameFolder(path, !(pos.y() >= top && pos.y() < top + row->height()));
+        });
 }
 
 // --- settings -------------------------------------------------------------------
@@ -274,33 +315,78 @@ void TTQDiffForm::ApplyButtonClick() {
     runAction(false, [this] {
         const QString chosen = prompts().openFileName(this, "Apply Diff", FileFilter, startFolder());
         if (chosen.isEmpty()) return;
-        if (!IsDiffPackageName(str(chosen))) {
-            prompts().errorCancel(this, "Error", WrongPackageExtensionMessage);
-            return;
-        }
-        const DiffPaths files = paths();
-        const bool rewritesIndex = diffPackageRewritesIndex(str(chosen));
-        // The main window's loaded index no longer matches the file once the new one is in
-        // place, which may be before a later step fails.
-        auto tellIndexWritten = [&] {
-            if (rewritesIndex) emit appEvents().staticIndexWritten(qstr(files.modStaIdx));
-        };
-        ProgressShowing showing;
-        try {
-            ApplyDiff(files, str(chosen), ProgressShowing::progress());
-        } catch (const DiffCrcError& e) {
-            // Nothing has been written.
-            prompts().information(this, CrcErrorCaption, qstr(e.what()));
-            return;
-        } catch (...) {
-            tellIndexWritten();
-            throw;
-        }
-        tellIndexWritten();
+        applyPackage(chosen);
     });
 }
 
+void TTQDiffForm::applyDroppedPackage(const QString& package) {
+    if (!ApplyButton->isEnabled()) {
+        prompts().errorCancel(this, "Error", "A package can be applied once the six files below are found (green).");
+        return;
+    }
+    // A drop is easily made by mistake; applying rewrites the modified files.
+    if (!prompts().question(this, "Apply Diff", "Apply " + package + " to the modified files?")) return;
+    runAction(false, [&] { applyPackage(package); });
+}
+
+void TTQDiffForm::applyPackage(const QString& chosen) {
+    if (!IsDiffPackageName(str(chosen))) {
+        prompts().errorCancel(this, "Error", WrongPackageExtensionMessage);
+        return;
+    }
+    const DiffPaths files = paths();
+    const bool rewritesIndex = diffPackageRewritesIndex(str(chosen));
+    // The main window's loaded index no longer matches the file once the new one is in
+    // place, which may be before a later step fails.
+    auto tellIndexWritten = [&] {
+        if (rewritesIndex) emit appEvents().staticIndexWritten(qstr(files.modStaIdx));
+    };
+    ProgressShowing showing;
+    try {
+        ApplyDiff(files, str(chosen), ProgressShowing::progress());
+    } catch (const DiffCrcError& e) {
+        // Nothing has been written.
+        prompts().information(this, CrcErrorCaption, qstr(e.what()));
+        return;
+    } catch (...) {
+        tellIndexWritten();
+        throw;
+    }
+    tellIndexWritten();
+}
+
 void TTQDiffForm::CloseBtnClick() { close(); }
+
+// --- game folder --------------------------------------------------------------------
+
+void TTQDiffForm::ChooseOriginalFolderClick() {
+    const QString folder = askGameFolder(this);
+    if (!folder.isEmpty()) useGameFolder(folder, false);
+}
+
+void TTQDiffForm::ChooseModifiedFolderClick() {
+    const QString folder = askGameFolder(this);
+    if (!folder.isEmpty()) useGameFolder(folder, true);
+}
+
+void TTQDiffForm::useGameFolder(const QString& folder, bool modifiedSide) {
+    std::vector<std::pair<QLineEdit*, PathKind>> all, side;
+    for (int i = 0; i < DiffFieldCount; ++i) {
+        all.emplace_back(edits_[size_t(i)], diffFields()[size_t(i)].kind);
+        // The modified index and statics are typed nowhere here, but a chosen folder is
+        // the user's own choice of them.
+        if ((i >= 3) == modifiedSide) side.push_back(all.back());
+    }
+    // The facet the six already name; none yet means the first.
+    const int facet = pathFieldsFacet(all).value_or(0);
+    log(QString(modifiedSide ? "Modified" : "Original") + " files: looking in " + folder);
+    for (const QString& line : fillFromGameFolder(folder, facet, side)) log(line);
+}
+
+void TTQDiffForm::log(const QString& line) {
+    TQDiffListBox->addItem(line);
+    TQDiffListBox->scrollToBottom();
+}
 
 // --- window -------------------------------------------------------------------------
 

@@ -8,6 +8,7 @@
 
 #include <array>
 
+class QAction;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -47,6 +48,13 @@ public:
     void GenerateButtonClick();
     void ApplyButtonClick();
     void CloseBtnClick();
+    // "Choose game folder…" for one side: the dialog, then useGameFolder.
+    void ChooseOriginalFolderClick();
+    void ChooseModifiedFolderClick();
+    // Fills the three fields of one side from a folder (chosen or dropped on the window).
+    void useGameFolder(const QString& folder, bool modifiedSide);
+    // A package dropped on the window: applied, as if chosen in "Apply Diff"'s dialog.
+    void applyDroppedPackage(const QString& package);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -60,6 +68,8 @@ private:
     DiffPaths paths() const;
     QString startFolder() const;
     void runAction(bool setsStatus, const std::function<void()>& body);
+    void applyPackage(const QString& package);
+    void log(const QString& line);
 
     // Controls.
     QWidget* ClientArea;  // everything inside the window: disabled while a run is going
@@ -71,6 +81,9 @@ private:
     QPushButton* GenerateButton;
     QPushButton* ApplyButton;
     QToolButton* CloseBtn;
+    QToolButton* ChooseGameFolderButton;
+    QAction* ChooseOriginalFolder1;
+    QAction* ChooseModifiedFolder1;
     QListWidget* TQDiffListBox;
     QWidget* FileNamePanel;
     QLabel* OriginalLabel;

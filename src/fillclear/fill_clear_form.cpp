@@ -4,6 +4,7 @@
 #include "core/named_tiles.h"
 #include "ui/handlers.h"
 #include "ui/operation.h"
+#include "ui/path_browse.h"
 #include "ui/path_field.h"
 #include "ui/progress_form.h"
 #include "ui/prompts.h"
@@ -170,7 +171,7 @@ void TTQFillClearForm::buildControls() {
         QLineEdit* field = makeEdit(*members[i], info.control, "", FileNamePanel);
         // The statics paths come from the main and diff windows only.
         field->setEnabled(info.userEditable);
-        files->addWidget(field, 1, i);
+        files->addWidget(withBrowseButton(field, pathKindFilter(info.kind)), 1, i);
         files->setColumnStretch(i, 1);
         edits_[size_t(i)] = field;
     }

@@ -6,13 +6,16 @@
 #include "core/random.h"
 #include "core/world.h"
 #include "core/world_lock.h"
+#include "mapedit/client_files.h"
 #include "mapedit/draw_grid_view.h"
 #include "mapedit/map_edit_paths.h"
 #include "mapedit/map_edit_status.h"
 #include "mapedit/region_copy.h"
 #include "mapedit/tile_image.h"
 #include "mapedit/undoable_region_copy.h"
+#include "ui/game_folder_choice.h"
 #include "ui/operation.h"
+#include "ui/path_browse.h"
 #include "ui/path_field.h"
 #include "ui/prompts.h"
 #include "ui/qt_text.h"
@@ -23,6 +26,7 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -117,6 +121,9 @@ TTQMapEditForm::~TTQMapEditForm() = default;
 void TTQMapEditForm::buildControls() {
     // Menu.
     QMenu* file = menuBar()->addMenu("&File");
+    QAction* chooseFolder = file->addAction(ChooseGameFolderCaption);
+    chooseFolder->setObjectName("ChooseGameFolder1");
+    connect(chooseFolder, &QAction::triggered, this, [this] { guarded(this, [this] { ChooseGameFolderClick(); }); });
     QAction* import = file->addAction("Import");
     import->setObjectName("Import1");
     QAction* exitAction = file->addAction("e&Xit");
@@ -159,6 +166,9 @@ void TTQMapEditForm::buildControls() {
     brushLayout->addWidget(BrushSizeEdt);
     brushLayout->addWidget(BrushSizeMover);
     top->addWidget(brushBox);
+    ChooseGameFolderButton = button("ChooseGameFolderButton", ChooseGameFolderCaption, central);
+    ChooseGameFolderButton->setToolTip("Fill in the map and the client folder from the folder of your game");
+    top->addWidget(ChooseGameFolderButton, 0, Qt::AlignBottom);
     top->addStretch(1);
     auto* zoomBox = new QGroupBox("Zoom", central);
     auto* zoomLayout = new QHBoxLayout(zoomBox);
@@ -255,10 +265,10 @@ void TTQMapEditForm::buildControls() {
     auto* paths = new QHBoxLayout;
     paths->addWidget(new QLabel("Map0.mul", FileNamePanel));
     MapEdit = lineEdit("MapEdit", "", FileNamePanel);
-    paths->addWidget(MapEdit, 1);
+    paths->addWidget(withBrowseButton(MapEdit, pathKindFilter(PathKind::Map)), 1);
     paths->addWidget(new QLabel("TexIdx.mul, TexMaps.mul, ArtIdx.mul and Art.mul", FileNamePanel));
     UOPathEdit = lineEdit("UOPathEdit", "", FileNamePanel);
-    paths->addWidget(UOPathEdit, 1);
+    paths->addWidget(withFolderBrowseButton(UOPathEdit), 1);
     Button3 = button("Button3", "Advanced...", FileNamePanel);
     paths->addWidget(Button3);
     panel->addLayout(paths);
@@ -270,7 +280,7 @@ void TTQMapEditForm::buildControls() {
                           QLineEdit** boxes, const char* const* names, bool greenText) {
         adv->addWidget(new QLabel(label, advancedRows), row, 0);
         path = lineEdit(pathName, pathName, advancedRows);
-        adv->addWidget(path, row, 1);
+        adv->addWidget(withBrowseButton(path, pathKindFilter(PathKind::Map)), row, 1);
         const char* labels[4] = {"X1", "Y1", "X2", "Y2"};
         for (int i = 0; i < 4; ++i) {
             adv->addWidget(new QLabel(labels[i], advancedRows), row, 2 + 2 * i);
@@ -322,6 +332,11 @@ void TTQMapEditForm::buildControls() {
     connect(showAltitudeButtons, &QButtonGroup::idClicked, this, g(&TTQMapEditForm::ShowAltitudeRadioGroupClick));
     connect(CoordGoBtn, &QPushButton::clicked, this, g(&TTQMapEditForm::CoordGoBtnClick));
     connect(Button3, &QPushButton::clicked, this, g(&TTQMapEditForm::Button3Click));
+    connect(ChooseGameFolderButton, &QPushButton::clicked, this, g(&TTQMapEditForm::ChooseGameFolderClick));
+    // A folder dropped anywhere on the window is a chosen game folder.
+    acceptWindowDrops(
+        this, [](const QString& path) { return QFileInfo(path).isDir(); },
+        [this](const QString& path, QPoint) { useGameFolder(path); });
     connect(APPEND, &QPushButton::clicked, this, g(&TTQMapEditForm::APPENDClick));
     connect(MapEdit, &QLineEdit::textChanged, this, g(&TTQMapEditForm::MapEditChange));
     connect(MapEditSource, &QLineEdit::textChanged, this, g(&TTQMapEditForm::MapEditChange));
@@ -601,6 +616,31 @@ void TTQMapEditForm::GridBoxClick() {
 void TTQMapEditForm::ShowAltitudeRadioGroupClick() { MainDrawGrid->invalidateGrid(); }
 
 void TTQMapEditForm::Button3Click() { toggleFileNamePanel(); }
+
+void TTQMapEditForm::ChooseGameFolderClick() {
+    const QString folder = askGameFolder(this);
+    if (!folder.isEmpty()) useGameFolder(folder);
+}
+
+void TTQMapEditForm::useGameFolder(const QString& folder) {
+    // The facet the map fields already name; none yet means the first.
+    const int facet =
+        pathFieldsFacet({{MapEdit, PathKind::Map}, {MapEditSource, PathKind::Map}, {MapEditDestination, PathKind::Map}})
+            .value_or(0);
+    QStringList lines = fillFromGameFolder(folder, facet, {{MapEdit, PathKind::Map}});
+    // The tile pictures come from the same folder of the game.
+    if (isValidClientFolder(str(folder))) {
+        if (UOPathEdit->text() != folder) UOPathEdit->setText(folder);
+        lines << "Found the tile pictures: " + folder;
+    } else {
+        QStringList missing;
+        for (const char* name : ClientImageFileNames)
+            if (findClientFile(str(folder), name).empty()) missing << name;
+        lines << "Not found in " + folder + ": " + missing.join(", ");
+    }
+    // The editor has no log: its status bar says it for a while.
+    statusBar()->showMessage(lines.join("   "), 30000);
+}
 
 void TTQMapEditForm::toggleFileNamePanel() {
     const bool expand = FileNamePanel->height() < PanelExpanded;

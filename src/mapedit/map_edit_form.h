@@ -62,6 +62,11 @@ public:
     void MainDrawGridKeyDown(QKeyEvent* event);
     void MainDrawGridMouseMove(const QPoint& pos);
     void eXit1Click();
+    // "Choose game folder…" (button, File menu): the dialog, then useGameFolder.
+    void ChooseGameFolderClick();
+    // The map of the window's facet and, when the pictures are there, the client folder,
+    // from a folder chosen or dropped on the window.
+    void useGameFolder(const QString& folder);
     void Undo();
     void Redo();
 
@@ -98,6 +103,7 @@ private:
     QPushButton* BitBtn1;
     QPushButton* BitBtn2;
     QPushButton* MapEditCloseBtn;
+    QPushButton* ChooseGameFolderButton;
     QGroupBox* GridBox;
     QButtonGroup* gridButtons;
     QGroupBox* ShowAltitudeRadioGroup;

@@ -34,6 +34,9 @@ public:
                          const QString& startPath) override {
         return QFileDialog::getOpenFileName(parent, title, startPath, filter);
     }
+    QString existingFolder(QWidget* parent, const QString& title, const QString& startPath) override {
+        return QFileDialog::getExistingDirectory(parent, title, startPath);
+    }
 };
 
 DialogPrompts realPrompts;

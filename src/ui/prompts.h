@@ -25,6 +25,8 @@ public:
                                  bool confirmOverwrite = true) = 0;
     virtual QString openFileName(QWidget* parent, const QString& title, const QString& filter,
                                  const QString& startPath) = 0;
+    // The platform's folder dialog; empty text when cancelled.
+    virtual QString existingFolder(QWidget* parent, const QString& title, const QString& startPath) = 0;
 };
 
 // The prompts in use: real dialogs unless a test installed others.

@@ -57,4 +57,10 @@ inline void writeInt(const char* name, int value) {
     detail::commit(store, name);
 }
 
+// Where the store lives, as its user would look for it: the file, or the registry key.
+inline QString storeLocation() {
+    QSettings store(Organization, Application);
+    return store.fileName();
+}
+
 } // namespace tq::settings

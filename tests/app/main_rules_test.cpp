@@ -134,6 +134,7 @@ TEST(MainRules, UpdateButtonsFollowsFieldsIndexFreezeAndMode) {
         EXPECT_EQ(b.selectItems, c.ruleAndPat);
         EXPECT_EQ(b.writePat, c.ruleAndPat);
         EXPECT_EQ(b.mapEdit, c.mapEdit);
+        EXPECT_EQ(b.chooseGameFolder, !c.loaded);  // the loaded index keeps its files
     }
 }
 

@@ -7,6 +7,7 @@
 #include "core/static_index.h"
 #include "fillclear/fill_clear_form.h"
 #include "support/temp_dir.h"
+#include "support/ui/drops.h"
 #include "support/ui/scripted_prompts.h"
 #include "ui/operation.h"
 #include "ui/path_field.h"
@@ -207,6 +208,29 @@ TEST_F(FillClearFormTest, MapPathJudgedAndStoredWithTheLastKeystroke) {
     EXPECT_EQ(settings::readString(settings::Map), typed);
     EXPECT_EQ(settings::readString(settings::StaIdx), q(staidx));
     EXPECT_EQ(settings::readString(settings::Statics), q(statics));
+}
+
+TEST_F(FillClearFormTest, TheMapFieldTakesABrowsedOrDroppedFile) {
+    makeWorld();
+    settings::writeString(settings::StaIdx, q(staidx));
+    settings::writeString(settings::Statics, q(statics));
+    form.show();
+    // The statics paths are not the user's to change here: no buttons for them.
+    EXPECT_FALSE(child<QToolButton>("MStaIdxEditBrowse")->isEnabled());
+    EXPECT_FALSE(child<QToolButton>("MStaticsEditBrowse")->isEnabled());
+
+    prompts.fileAnswers.push_back(q(map));
+    child<QToolButton>("MMapEditBrowse")->click();
+    ASSERT_FALSE(prompts.shown.empty());
+    EXPECT_EQ(prompts.shown.back().kind, "open");
+    EXPECT_EQ(prompts.shown.back().filter, "Map (map*.mul map*LegacyMUL.uop);;All files (*)");
+    EXPECT_EQ(colour("MMapEdit"), FieldColour::Green);
+    EXPECT_TRUE(enabled("GoButton"));
+
+    edit("MMapEdit")->clear();
+    EXPECT_TRUE(dropLocalPath(edit("MMapEdit"), q(map)));
+    EXPECT_EQ(edit("MMapEdit")->text(), q(map));
+    EXPECT_EQ(colour("MMapEdit"), FieldColour::Green);
 }
 
 TEST_F(FillClearFormTest, OnePassStaysChosenAndItsControlsFollow) {

@@ -13,18 +13,19 @@ namespace tq::test {
 class ScriptedPrompts : public Prompts {
 public:
     struct Shown {
-        QString kind;  // "error", "errorCancel", "information", "question", "save", "open"
+        QString kind;  // "error", "errorCancel", "information", "question", "save", "open", "folder"
         QString title;
         QString text;
         QString filter;         // file dialogs
         QString defaultSuffix;  // save dialogs
         bool confirmOverwrite = true;
+        QString start;  // file and folder dialogs: the folder they open at
     };
     ScriptedPrompts();
     ~ScriptedPrompts() override;
 
     std::deque<bool> answers;         // for question()
-    std::deque<QString> fileAnswers;  // for saveFileName()/openFileName(); "" = cancel
+    std::deque<QString> fileAnswers;  // for saveFileName()/openFileName()/existingFolder(); "" = cancel
     std::vector<Shown> shown;
 
     void error(QWidget*, const QString& title, const QString& text) override;
@@ -34,6 +35,7 @@ public:
     QString saveFileName(QWidget*, const QString& title, const QString& filter, const QString& suffix,
                          const QString& start, bool confirmOverwrite = true) override;
     QString openFileName(QWidget*, const QString& title, const QString& filter, const QString& start) override;
+    QString existingFolder(QWidget*, const QString& title, const QString& start) override;
 
     // Texts of the error boxes shown so far.
     QStringList errors() const;

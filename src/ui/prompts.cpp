@@ -1,5 +1,7 @@
 #include "ui/prompts.h"
 
+#include "core/error.h"
+
 #include <QFileDialog>
 #include <QMessageBox>
 #include <exception>
@@ -9,8 +11,10 @@ namespace {
 
 class DialogPrompts final : public Prompts {
 public:
-    void error(QWidget* parent, const QString& title, const QString& text) override {
-        QMessageBox::critical(parent, title, text);
+    void error(QWidget* parent, const QString& title, const QString& text, const QString& file) override {
+        QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, parent);
+        if (!file.isEmpty()) box.setInformativeText(file);
+        box.exec();
     }
     void errorCancel(QWidget* parent, const QString& title, const QString& text) override {
         QMessageBox::critical(parent, title, text, QMessageBox::Cancel);
@@ -48,15 +52,19 @@ Prompts& prompts() { return current ? *current : realPrompts; }
 void setPrompts(Prompts* replacement) { current = replacement; }
 
 bool reportException(QWidget* parent) {
-    QString text;
+    QString text, file;
     try {
         throw;
+    } catch (const Error& e) {
+        text = QString::fromLocal8Bit(e.what());
+        const QString path = QString::fromStdString(e.path());
+        if (!text.contains(path)) file = path;
     } catch (const std::exception& e) {
         text = QString::fromLocal8Bit(e.what());
     } catch (...) {
         text = QStringLiteral("Unknown error");
     }
-    prompts().error(parent, QStringLiteral("CustomTerraquill"), text);
+    prompts().error(parent, QStringLiteral("CustomTerraquill"), text, file);
     return false;
 }
 

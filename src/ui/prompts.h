@@ -11,7 +11,9 @@ namespace tq {
 class Prompts {
 public:
     virtual ~Prompts() = default;
-    virtual void error(QWidget* parent, const QString& title, const QString& text) = 0;
+    // `file`: the file the failure is about, shown on a line of its own under the text (the
+    // text stays exactly the program's message); "" for none.
+    virtual void error(QWidget* parent, const QString& title, const QString& text, const QString& file = {}) = 0;
     // An error box whose single button is "Cancel": the refusal of something the user
     // picked, which is then not done.
     virtual void errorCancel(QWidget* parent, const QString& title, const QString& text) = 0;
@@ -35,6 +37,7 @@ void setPrompts(Prompts* replacement);  // nullptr restores the real dialogs
 
 // Runs a handler; any exception it raises is shown in an error box titled
 // "CustomTerraquill" and swallowed, so the program carries on. Returns false on error.
+// A failure about a file names it under the message unless the message already does.
 template <typename F>
 bool guarded(QWidget* parent, F&& handler);
 bool reportException(QWidget* parent);  // call inside a catch(...) block

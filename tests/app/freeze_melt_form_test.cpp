@@ -4,6 +4,8 @@
 #include "support/faulty_file_system.h"
 #include "ui/radio_group.h"
 
+#include <filesystem>
+
 namespace tq::test {
 namespace {
 
@@ -216,6 +218,23 @@ TEST_F(FreezeMeltTest, MeltTurnsABlockBackIntoWorldItems) {
     button("MeltBlockButton")->click();
     EXPECT_TRUE(newLogLines().contains("Nothing to do!"));
     EXPECT_EQ(readBytes(wsc), text);
+}
+
+TEST_F(FreezeMeltTest, AFailureAboutAFileNamesItUnderTheExactMessage) {
+    // The statics end inside the block's run: the box keeps the file layer's own text and
+    // names the file on a line of its own.
+    std::filesystem::resize_file(statics, uint64_t(form->staticIndex().at(10, 20).Start) + 7);
+    edit("XBlockEdit")->setText("10");
+    edit("YBlockEdit")->setText("20");
+    button("MeltBlockButton")->click();
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].text, "Read beyond end of file");
+    EXPECT_EQ(prompts.shown[0].file, QString::fromStdString(statics));
+    // A message that already names its file gets no second line.
+    edit("YBlockEdit")->setText("512");
+    button("MeltBlockButton")->click();
+    ASSERT_EQ(prompts.shown.size(), 2u);
+    EXPECT_EQ(prompts.shown[1].file, "");
 }
 
 TEST_F(FreezeMeltTest, MeltRefusesBadBlockFieldsAndRecoversFromErrors) {

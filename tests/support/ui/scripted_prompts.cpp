@@ -7,8 +7,8 @@ namespace tq::test {
 ScriptedPrompts::ScriptedPrompts() { setPrompts(this); }
 ScriptedPrompts::~ScriptedPrompts() { setPrompts(nullptr); }
 
-void ScriptedPrompts::error(QWidget*, const QString& title, const QString& text) {
-    shown.push_back({"error", title, text, {}, {}, true, {}});
+void ScriptedPrompts::error(QWidget*, const QString& title, const QString& text, const QString& file) {
+    shown.push_back({"error", title, text, {}, {}, true, {}, file});
 }
 void ScriptedPrompts::errorCancel(QWidget*, const QString& title, const QString& text) {
     shown.push_back({"errorCancel", title, text, {}, {}, true, {}});

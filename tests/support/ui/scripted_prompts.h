@@ -20,6 +20,7 @@ public:
         QString defaultSuffix;  // save dialogs
         bool confirmOverwrite = true;
         QString start;  // file and folder dialogs: the folder they open at
+        QString file;   // error boxes: the file named under the text
     };
     ScriptedPrompts();
     ~ScriptedPrompts() override;
@@ -28,7 +29,7 @@ public:
     std::deque<QString> fileAnswers;  // for saveFileName()/openFileName()/existingFolder(); "" = cancel
     std::vector<Shown> shown;
 
-    void error(QWidget*, const QString& title, const QString& text) override;
+    void error(QWidget*, const QString& title, const QString& text, const QString& file = {}) override;
     void errorCancel(QWidget*, const QString& title, const QString& text) override;
     void information(QWidget*, const QString& title, const QString& text) override;
     bool question(QWidget*, const QString& title, const QString& text) override;

@@ -577,7 +577,8 @@ void TMainForm::GetStaticBlockButtonClick() {
     try {
         const BlockCoords block = readBlockFields(str(XBlockEdit->text()), str(YBlockEdit->text()), StaticIndex->world());
         TStaticBlock statics;
-        ReadBlockStatics(str(StaticsEdit->text()), StaticIndex->at(block.x, block.y), statics);
+        aboutFile(str(StaIdxEdit->text()),
+                  [&] { ReadBlockStatics(str(StaticsEdit->text()), StaticIndex->at(block.x, block.y), statics); });
         MainListBox->clear();
         for (const std::string& line : staticListingLines(statics, block.x, block.y)) MainListBox->addItem(qs(line));
     } catch (...) {

@@ -20,7 +20,7 @@ int runBlock(const std::vector<std::string>& argv) {
     LoadStaticIndex(staidx, *index, terminalProgress(), facetOption(args));
     RequireBlockInWorld(index->world(), x, y);
     TStaticBlock block;
-    ReadBlockStatics(statics, index->at(x, y), block);
+    aboutFile(staidx, [&] { ReadBlockStatics(statics, index->at(x, y), block); });
     for (const std::string& line : staticListingLines(block, x, y)) printLine(line);
     return 0;
 }

@@ -28,6 +28,18 @@ private:
     std::string path_;
 };
 
+// Runs `work`; a failure in it that names no file is about `path` (a number that cannot be
+// read in a world-save is about the world-save).
+template <typename F>
+decltype(auto) aboutFile(const std::string& path, F&& work) {
+    try {
+        return work();
+    } catch (Error& e) {
+        e.setPathIfMissing(path);
+        throw;
+    }
+}
+
 // A text that is not a number in the expected notation ("Input not SpacedHex",
 // "'%s' is not a valid integer value"). Callers that accept free text catch this one.
 class ConvertError : public Error {

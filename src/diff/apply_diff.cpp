@@ -30,12 +30,18 @@ void appendRun(AppendWriter& statics, const uint8_t* bytes, size_t n, TStaticInd
 }
 
 // An unchanged block is copied byte for byte from the original statics, with the checks
-// of ReadBlockStatics (an entry with Start -1 gives an empty run).
+// of ReadBlockStatics (an entry with Start -1 gives an empty run). A bad entry is about the
+// original index, `origIndexPath`.
 void copyOriginalRun(WindowedReader& orig, const TStaticIndexRec& o, AppendWriter& statics, TStaticIndexRec& n,
-                     uint8_t* buffer) {
+                     uint8_t* buffer, const std::string& origIndexPath) {
     size_t length = 0;
     if (o.Start != -1) {
-        CheckIndexEntry(o);
+        try {
+            CheckIndexEntry(o);
+        } catch (Error& e) {
+            e.setPath(origIndexPath);
+            throw;
+        }
         length = size_t(o.Length);
         orig.read(uint64_t(o.Start), buffer, length);
     }
@@ -106,7 +112,7 @@ void applyStaticsPart(const DiffPaths& paths, const WorldGeometry& world, const 
             TStaticIndexRec& n = index->at(x, y);
             if (e.unchanged()) {
                 n.Extra = o.Extra;
-                if (o.Length != 0) copyOriginalRun(origReader, o, statics, n, run.data());
+                if (o.Length != 0) copyOriginalRun(origReader, o, statics, n, run.data(), paths.origStaIdx);
             } else if (e.emptied()) {
                 n.Extra = o.Extra;
             } else {

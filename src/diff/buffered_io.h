@@ -2,6 +2,7 @@
 #include "core/file_system.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace tq {
@@ -13,6 +14,8 @@ class WindowedReader {
 public:
     explicit WindowedReader(File& file, size_t window = size_t(1) << 20);
     uint64_t size() const { return size_; }
+    // The file's name as it was opened, for messages about its contents.
+    std::string name() const { return file_.name(); }
     // Copies n bytes at pos; "Read beyond end of file" when they do not all lie in the file.
     void read(uint64_t pos, void* out, size_t n);
 

@@ -191,9 +191,10 @@ void AppendPackageStatics(AppendWriter& package, TDiffStaticsEntry& entry, const
 
 void ReadPackageStatics(WindowedReader& package, const TDiffStaticsEntry& entry, TStaticBlock& block) {
     fillBlock(nullptr, 0, block);
-    if (entry.Pos < 0 || entry.Length < 0) throw Error(msg::ReadBeyondEnd);
-    if (entry.Length % StaticRecSize != 0) throw Error(LengthNotMultipleMessage);
-    if (uint32_t(entry.Length) > StaticBlockMaxBytes) throw Error(tooManyStaticsMessage(entry.Length / StaticRecSize));
+    if (entry.Pos < 0 || entry.Length < 0) throw Error(msg::ReadBeyondEnd, package.name());
+    if (entry.Length % StaticRecSize != 0) throw Error(LengthNotMultipleMessage, package.name());
+    if (uint32_t(entry.Length) > StaticBlockMaxBytes)
+        throw Error(tooManyStaticsMessage(entry.Length / StaticRecSize), package.name());
     uint8_t bytes[StaticBlockMaxBytes];
     package.read(uint64_t(entry.Pos), bytes, size_t(entry.Length));
     fillBlock(bytes, entry.Length / StaticRecSize, block);
@@ -209,7 +210,7 @@ void AppendPackageMapBlock(AppendWriter& package, TDiffMapEntry& entry, const TM
 }
 
 void ReadPackageMapBlock(WindowedReader& package, int32_t position, TMapBlock& block) {
-    if (position < 0) throw Error(msg::ReadBeyondEnd);
+    if (position < 0) throw Error(msg::ReadBeyondEnd, package.name());
     uint8_t bytes[MapBlockSize];
     package.read(uint64_t(position), bytes, MapBlockSize);
     decodeMapBlock(bytes, block);

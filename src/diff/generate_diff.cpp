@@ -45,8 +45,8 @@ void generateStaticsPart(const DiffPaths& paths, const WorldGeometry& world, App
                 entry = {-1, 0};
             } else if (!SameIndexEntry(o, m)) {
                 // Only entries that moved are worth reading: the index test decides the rest.
-                ReadBlockStatics(origReader, o, *origBlock);
-                ReadBlockStatics(modReader, m, *modBlock);
+                aboutFile(paths.origStaIdx, [&] { ReadBlockStatics(origReader, o, *origBlock); });
+                aboutFile(paths.modStaIdx, [&] { ReadBlockStatics(modReader, m, *modBlock); });
                 if (!SameBlockStatics(*origBlock, *modBlock)) AppendPackageStatics(package, entry, *modBlock);
             }
         }

@@ -149,7 +149,7 @@ private:
                 TStaticIndexRec entry;
                 decodeIndexRec(indexSlice_.data() + size_t(y - run.first) * StaticIndexRecSize, entry);
                 // Everything ReadBlockStatics would refuse, found before the pass writes anything.
-                CheckIndexEntry(entry, staticsSize);
+                aboutFile(staidx.name(), [&] { CheckIndexEntry(entry, staticsSize); });
             }
         }
     }

@@ -33,13 +33,15 @@ void LoadAutoSelectList(const std::string& path, AutoSelectIds& ids) {
     const std::string text = readWholeFile(path);
     wstext::LineReader reader(text);
     wstext::Line line;
-    while (reader.next(line)) {
-        const std::string_view entry = wstext::trimBlanks(line.text);
-        if (entry.empty() || entry[0] == '#') continue;
-        // Only the first five characters ("0E ED") count; the rest is a comment.
-        const int32_t id = SpacedHexToInt(wstext::trimBlanks(entry.substr(0, 5)), 2);
-        ids.set(size_t(id) & 0xFFFF);
-    }
+    aboutFile(path, [&] {
+        while (reader.next(line)) {
+            const std::string_view entry = wstext::trimBlanks(line.text);
+            if (entry.empty() || entry[0] == '#') continue;
+            // Only the first five characters ("0E ED") count; the rest is a comment.
+            const int32_t id = SpacedHexToInt(wstext::trimBlanks(entry.substr(0, 5)), 2);
+            ids.set(size_t(id) & 0xFFFF);
+        }
+    });
 }
 
 namespace {
@@ -98,7 +100,8 @@ void planFreeze(const FreezeOptions& options, const StaticIndexBuffer& index, co
     const std::string worldSave = readWholeFile(options.worldSavePath);
     auto table = newSelectionTable();
     detail::TextMap map;
-    detail::selectItems(worldSave, *table, options.rule, autoIds, log, progress, &map);
+    aboutFile(options.worldSavePath,
+              [&] { detail::selectItems(worldSave, *table, options.rule, autoIds, log, progress, &map); });
 
     // The marked blocks in x-major order; an item's pass is its block's place in that order.
     // Items of this world-save format name no facet: they stand on facet 0, and on facet 1 too
@@ -139,7 +142,8 @@ void planFreeze(const FreezeOptions& options, const StaticIndexBuffer& index, co
     plan.newWorldSave.emplace(options.worldSavePath);
     {
         wstext::TextWriter writer(plan.newWorldSave->file(), worldSave);
-        detail::extractItems(worldSave, targets, writer, records, progress, &map);
+        aboutFile(options.worldSavePath,
+                  [&] { detail::extractItems(worldSave, targets, writer, records, progress, &map); });
     }
     // Grouped by block, in block order; one block's items stay in file order.
     std::vector<size_t> firstOf(markedKeys.size() + 1, 0);
@@ -180,7 +184,7 @@ void planFreeze(const FreezeOptions& options, const StaticIndexBuffer& index, co
     if (options.writePat && !plan.newRecords.empty()) {
         const bool exists = fileExists(options.patPath);
         const std::string oldPat = exists ? readWholeFile(options.patPath) : std::string();
-        const detail::AppendPlan patPlan = detail::planAppend(exists, oldPat);
+        const detail::AppendPlan patPlan = aboutFile(options.patPath, [&] { return detail::planAppend(exists, oldPat); });
         numbers = patPlan.numbers;
         detail::checkNumbersLeft(numbers, plan.newRecords.size());
         plan.newPat.emplace(options.patPath);

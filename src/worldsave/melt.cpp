@@ -22,7 +22,7 @@ void MeltBlock(const MeltOptions& options, int bx, int by, StaticIndexBuffer& in
     progress.report(0);
 
     TStaticBlock block;
-    ReadBlockStatics(options.staticsPath, index.at(bx, by), block);
+    aboutFile(options.staidxPath, [&] { ReadBlockStatics(options.staticsPath, index.at(bx, by), block); });
     // Both new files are written in full under temporary names first; then the world-save
     // takes the items, and only after it the index forgets the statics. A failure before
     // the renames changes nothing, one between them leaves the statics in both places,

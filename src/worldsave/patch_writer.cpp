@@ -121,7 +121,7 @@ std::unique_ptr<AtomicFile> PrepareWorldItems(const std::string& path, const TSt
     if (block.Count > StaticBlockCapacity) throw Error(tooManyStaticsMessage(block.Count));
     const bool exists = fileExists(path);
     const std::string existing = exists ? readWholeFile(path) : std::string();
-    const detail::AppendPlan plan = detail::planAppend(exists, existing);
+    const detail::AppendPlan plan = aboutFile(path, [&] { return detail::planAppend(exists, existing); });
     detail::PatchNumbers numbers = plan.numbers;
     detail::checkNumbersLeft(numbers, block.Count);
 

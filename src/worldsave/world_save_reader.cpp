@@ -215,7 +215,7 @@ void SelectWorldItems(std::string_view text, SelectionTable& table, SelectionRul
 void SelectWorldItems(const std::string& path, SelectionTable& table, SelectionRule rule, const AutoSelectIds& autoIds,
                       const LogSink& log) {
     const std::string text = readWholeFile(path);
-    detail::selectItems(text, table, rule, autoIds, log, Progress{});
+    aboutFile(path, [&] { detail::selectItems(text, table, rule, autoIds, log, Progress{}); });
 }
 
 

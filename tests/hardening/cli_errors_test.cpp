@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -106,6 +108,52 @@ TEST(CliErrors, EachPathMissingOrShortIsNamedInTheMessage) {
             EXPECT_TRUE(r.err.rfind("error: " + path + ": ", 0) == 0 || r.err.rfind("error: " + path + " is ", 0) == 0)
                 << r.err;
         }
+    }
+}
+
+// What is wrong inside a file is said with that file's name too: a number a world-save or a
+// patch file cannot give, an index entry no statics run can have.
+TEST(CliErrors, FaultsInsideAFileNameThatFile) {
+    TempDir tmp;
+    const std::string o = tmp.file("o"), w = tmp.file("w");
+    for (const std::string& d : {o, w}) test::makeWorld(d);
+    const std::string idx = w + "/staidx0.mul", sta = w + "/statics0.mul", wsc = w + "/items.wsc",
+                      pat = w + "/out.pat";
+    const std::string wscBefore = test::readBytes(wsc);
+    // Block (1, 1) of the modified world gets a run of 5 bytes: no whole number of statics.
+    const auto badEntry = [&] {
+        std::fstream f(idx, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp((1 * 512 + 1) * 12);
+        const char entry[12] = {0, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0};
+        f.write(entry, sizeof entry);
+    };
+    struct Row {
+        const char* what;
+        std::function<void()> damage;
+        std::vector<std::string> args;
+        std::string named;
+    };
+    const std::vector<Row> rows = {
+        {"a number the world-save cannot give", [&] { test::writeBytes(wsc, "SECTION WORLDITEM 1\r\n{\r\nSERIAL 1\r\nID 5\r\nX abc\r\nY 8\r\nZ 0\r\nTYPE 255\r\n}\r\nEOF\r\n"); },
+         {"freeze", "--staidx", idx, "--statics", sta, "--wsc", wsc}, wsc},
+        {"a number the patch file cannot give", [&] { test::writeBytes(pat, "SERIAL 1073741900x\r\n"); },
+         {"freeze", "--staidx", idx, "--statics", sta, "--wsc", wsc, "--pat", pat}, pat},
+        {"an index entry of 5 bytes, listed", badEntry, {"block", "--staidx", idx, "--statics", sta, "1", "1"}, idx},
+        {"an index entry of 5 bytes, melted", badEntry, {"melt", "--staidx", idx, "--statics", sta, "--wsc", wsc, "1", "1"}, idx},
+        {"an index entry of 5 bytes, compared", badEntry,
+         {"diff", "generate", "--orig-staidx", o + "/staidx0.mul", "--orig-statics", o + "/statics0.mul", "--mod-staidx",
+          idx, "--mod-statics", sta, "--orig-map", o + "/map0.mul", "--mod-map", w + "/map0.mul", "--no-map", "--out",
+          tmp.file("out.tq2")},
+         idx},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        test::makeWorld(w);
+        test::writeBytes(wsc, wscBefore);
+        row.damage();
+        const auto r = runCli(row.args);
+        EXPECT_EQ(r.status, 1) << r.out << r.err;
+        EXPECT_EQ(r.err.rfind("error: " + row.named + ": ", 0), 0u) << r.err;
     }
 }
 

@@ -41,7 +41,7 @@ endif()
 
 # Every test folder's non-window tests, one program per folder as on Linux. The CLI is
 # found beside the test program (tests/support/run_cli_windows.cpp).
-set(TQWIN_TEST_FOLDERS core tools cli worldsave diff fillclear mapedit hardening)
+set(TQWIN_TEST_FOLDERS core uop tools cli worldsave diff fillclear mapedit hardening)
 set(TQWIN_TEST_PROGRAMS "")
 foreach(name ${TQWIN_TEST_FOLDERS})
   file(GLOB tests CONFIGURE_DEPENDS tests/${name}/*_test.cpp)

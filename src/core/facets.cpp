@@ -3,6 +3,7 @@
 #include "core/ascii_case.h"
 #include "core/error.h"
 #include "core/file_system.h"
+#include "core/uop/map_container.h"
 
 #include <algorithm>
 #include <cctype>
@@ -134,7 +135,10 @@ WorldGeometry resolveWorld(const std::vector<WorldFile>& files, std::optional<in
     std::optional<WorldGeometry> world;
     for (const WorldFile& file : files) {
         if (file.kind != WorldFileKind::StaticIndex && file.kind != WorldFileKind::Map) continue;
-        const uint64_t length = fileSystem().fileSize(file.path);
+        // A map in a container is as long as the map it holds.
+        const uint64_t length = file.kind == WorldFileKind::Map && uop::isContainerPath(file.path)
+                                    ? uop::mapContainerLength(file.path, chosen)
+                                    : fileSystem().fileSize(file.path);
         const WorldGeometry size = file.inPlace ? inPlaceWorld(file.path, file.kind, length, chosen)
                                    : file.kind == WorldFileKind::StaticIndex ? staticIndexWorld(file.path, length, chosen)
                                                                              : mapWorld(file.path, length, chosen);

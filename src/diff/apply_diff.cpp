@@ -1,3 +1,4 @@
+#include "core/map_file.h"
 #include "core/atomic_file.h"
 #include "core/bytes.h"
 #include "core/commit_journal.h"
@@ -230,8 +231,8 @@ void ApplyDiff(const DiffPaths& paths, const std::string& packageName, const Pro
     std::unique_ptr<File> origStatics, origMap, modMap;
     if (hasStatics) origStatics = openFile(paths.origStatics, OpenMode::Read);
     if (hasMap) {
-        origMap = openFile(paths.origMap, OpenMode::Read);
-        modMap = openFile(paths.modMap, OpenMode::ReadWrite);
+        origMap = openMapFile(paths.origMap, OpenMode::Read);
+        modMap = openMapFile(paths.modMap, OpenMode::ReadWrite);
         if (origMap->size() < world.mapBytes()) throw Error(msg::ReadBeyondEnd, paths.origMap);
         if (modMap->size() < world.mapBytes()) throw Error(msg::ReadBeyondEnd, paths.modMap);
     }

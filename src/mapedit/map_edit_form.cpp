@@ -1,5 +1,6 @@
 #include "mapedit/map_edit_form.h"
 
+#include "core/map_file.h"
 #include "core/error.h"
 #include "core/file_system.h"
 #include "core/int_parse.h"
@@ -396,7 +397,7 @@ void TTQMapEditForm::openMapFile(const std::string& path) {
     }
     // A failed opening is not reported now; every later cell access reports it.
     try {
-        map_ = openFile(path, OpenMode::ReadWrite);
+        map_ = tq::openMapFile(path, OpenMode::ReadWrite);
         world_ = MapFileWorld(path, {}, true);
         history_.setWorld(world_);
     } catch (const std::exception& e) {

@@ -5,6 +5,7 @@
 #include "core/named_tiles.h"
 #include "core/random.h"
 #include "core/spaced_hex.h"
+#include "core/uop/map_convert.h"
 #include "core/world.h"
 
 #include <algorithm>
@@ -569,7 +570,7 @@ const std::vector<uint16_t>& syntheticAutoSelectIds() {
 }
 
 SyntheticWorldSummary makeSyntheticWorld(const std::string& dir, int64_t items, uint32_t seed,
-                                         const Progress& progress, const WorldGeometry& world) {
+                                         const Progress& progress, const WorldGeometry& world, bool containers) {
     SyntheticWorldSummary summary;
     seedRandom(seed);
     progress.report(0);
@@ -583,7 +584,17 @@ SyntheticWorldSummary makeSyntheticWorld(const std::string& dir, int64_t items, 
         for (int id = 0; id < 65536; ++id)
             if (used[size_t(id)]) summary.landTiles.push_back(uint16_t(id));
     }
-    summary.files.push_back(map);
+    if (containers) {
+        const std::string uop = "map" + n + "LegacyMUL.uop";
+        {
+            auto plain = openFile(joinPath(dir, map.c_str()), OpenMode::Read);
+            uop::writeMapContainer(*plain, joinPath(dir, uop.c_str()), world.facet);
+        }
+        fileSystem().remove(joinPath(dir, map.c_str()));
+        summary.files.push_back(uop);
+    } else {
+        summary.files.push_back(map);
+    }
     writeStatics(world, joinPath(dir, staidx.c_str()), joinPath(dir, statics.c_str()), summary, progress);
     summary.files.push_back(staidx);
     summary.files.push_back(statics);

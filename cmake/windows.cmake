@@ -35,6 +35,8 @@ file(GLOB TQWIN_TEST_SUPPORT CONFIGURE_DEPENDS tests/support/*.cpp)
 add_library(tqtestsupport STATIC ${TQWIN_TEST_SUPPORT})
 target_include_directories(tqtestsupport PUBLIC tests src ${TQ_STB_INCLUDE_DIR})
 target_link_libraries(tqtestsupport PUBLIC tqcore gtest)
+# Packed fixtures (tests/fixtures) are read from the source tree.
+target_compile_definitions(tqtestsupport PUBLIC TQ_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 if(TARGET tqtools)
   target_link_libraries(tqtestsupport PUBLIC tqtools)
 endif()

@@ -100,7 +100,8 @@ WorldGeometry mapWorld(const std::string& path, uint64_t length, int facet) {
     const auto& sizes = facetSizes(facet);
     for (auto size = sizes.rbegin(); size != sizes.rend(); ++size)
         if (size->mapBytes() <= length) return *size;
-    throw Error(path + " is " + groupedNumber(length) + " bytes; a facet " + std::to_string(facet) +
+    const std::string is = uop::isContainerPath(path) ? " holds a map of " : " is ";
+    throw Error(path + is + groupedNumber(length) + " bytes; a facet " + std::to_string(facet) +
                     " map holds at least " + sizesText(facet, [](const WorldGeometry& g) { return g.mapBytes(); }),
                 path);
 }

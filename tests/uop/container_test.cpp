@@ -200,6 +200,8 @@ const Hostile HostileCases[] = {
     {"NoFirstTable", [](std::string& b) { putU64(b, 12, 0); }, "the container header gives no first table (offset 0)"},
     {"FirstTableInTheHeader", [](std::string& b) { putU64(b, 12, 8); }, "table 0 at 8 lies inside the container header"},
     {"NoCapacity", [](std::string& b) { putU32(b, 20, 0); }, "the container's table capacity is 0"},
+    {"HugeCapacity", [](std::string& b) { putU32(b, 20, 0x7FFFFFFF); },
+     "the container's tables of 2,147,483,647 entries are larger than the file (7,740 bytes)"},
     {"NegativeCapacity", [](std::string& b) { putU32(b, 20, uint32_t(-5)); }, "the container's table capacity is -5"},
     {"TableLoopsToItself", [](std::string& b) { putU64(b, T1 + 4, T1); }, "the tables loop: table 2 at 4,324 was met before"},
     {"TableLoopsToTheFirst", [](std::string& b) { putU64(b, T1 + 4, T0); }, "the tables loop: table 2 at 512 was met before"},

@@ -86,6 +86,9 @@ Container Container::read(File& file, const std::string& path) {
     if (capacity <= 0) refuse(path, "the container's table capacity is " + std::to_string(capacity));
     const uint64_t tableBytes = TableHeaderSize + uint64_t(capacity) * SlotSize;
 
+    if (tableBytes > c.length_)
+        refuse(path, "the container's tables of " + groupedNumber(uint64_t(capacity)) +
+                         " entries are larger than the file (" + groupedNumber(c.length_) + " bytes)");
     std::vector<Range> used{{0, HeaderSize, "the container header"}};
     std::set<uint64_t> seen;
     std::vector<uint8_t> table(tableBytes);

@@ -83,14 +83,18 @@ public:
         if (mode_ == OpenMode::Read) throw Error(msg::AccessDenied, path_);
         // The container's length never changes: the map cannot grow.
         if (pos_ > size_ || n > size_ - pos_) throw Error(msg::ReadBeyondEnd, path_);
+        // Refused before any byte is written.
+        const size_t first = size_t(pos_ / mapEntryBytes()), last = size_t((pos_ + n - 1) / mapEntryBytes());
+        for (size_t k = first; n > 0 && k <= last; ++k)
+            if (chunks_[k].entry.compression != Stored)
+                throw Error(path_ + ": map entry " + chunks_[k].name + " is compressed; it cannot be written in place",
+                            path_);
         const auto* bytes = static_cast<const uint8_t*>(buffer);
         while (n > 0) {
             const size_t k = size_t(pos_ / mapEntryBytes());
             const uint64_t within = pos_ % mapEntryBytes();
             Chunk& c = chunks_[k];
             const size_t piece = size_t(std::min<uint64_t>(n, c.entry.unpackedSize - within));
-            if (c.entry.compression != Stored)
-                throw Error(path_ + ": map entry " + c.name + " is compressed; it cannot be written in place", path_);
             writeInto(k, within, bytes, piece);
             pos_ += piece;
             bytes += piece;

@@ -180,5 +180,12 @@ TEST(MapConvert, RefusesTwoOfAKindAndKeepsTheDestinationOnFailure) {
     EXPECT_EQ(readBytes(dir.file("map2.mul")), "old");
 }
 
+TEST(MapConvert, TheConvertedMapIsOfferedUnderTheOtherName) {
+    EXPECT_EQ(convertedMapName("/w/map2.mul"), "/w/map2LegacyMUL.uop");
+    EXPECT_EQ(convertedMapName("/w/Map0LegacyMUL.UOP"), "/w/Map0.mul");
+    EXPECT_EQ(convertedMapName("other.uop"), "other.mul");
+    EXPECT_EQ(convertedMapName("land"), "landLegacyMUL.uop");
+}
+
 } // namespace
 } // namespace tq::uop

@@ -1,5 +1,6 @@
 #include "core/uop/map_convert.h"
 
+#include "core/ascii_case.h"
 #include "core/atomic_file.h"
 #include "core/error.h"
 #include "core/facets.h"
@@ -12,6 +13,20 @@
 #include <algorithm>
 
 namespace tq::uop {
+
+std::string convertedMapName(const std::string& source) {
+    const std::string name = nameOf(source);
+    const std::string lower = asciiLower(name);
+    const auto endsWith = [&](const std::string& tail) {
+        return lower.size() >= tail.size() && lower.compare(lower.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    std::string converted;
+    if (endsWith("legacymul.uop")) converted = name.substr(0, name.size() - 13) + ".mul";
+    else if (endsWith(".uop")) converted = name.substr(0, name.size() - 4) + ".mul";
+    else if (endsWith(".mul")) converted = name.substr(0, name.size() - 4) + "LegacyMUL.uop";
+    else converted = name + "LegacyMUL.uop";
+    return source.substr(0, source.size() - name.size()) + converted;
+}
 
 void writeMapContainer(File& map, const std::string& destination, int facet, const Progress& progress) {
     const uint64_t length = map.size(), piece = mapEntryBytes();

@@ -19,6 +19,10 @@ namespace tq::uop {
 WorldGeometry convertMap(const std::string& source, const std::string& destination, std::optional<int> facet = {},
                          const Progress& progress = {});
 
+// The name a converted map gets beside its source: map2.mul <-> map2LegacyMUL.uop, and
+// any other name.mul <-> nameLegacyMUL.uop (name.uop -> name.mul).
+std::string convertedMapName(const std::string& source);
+
 // Writes the bytes of `map` (a whole map file, open for reading) as the container
 // `destination` of facet `facet`, atomically, without taking the world lock (for writers of
 // new worlds, which nobody else can be writing yet).

@@ -8,16 +8,16 @@ ScriptedPrompts::ScriptedPrompts() { setPrompts(this); }
 ScriptedPrompts::~ScriptedPrompts() { setPrompts(nullptr); }
 
 void ScriptedPrompts::error(QWidget*, const QString& title, const QString& text) {
-    shown.push_back({"error", title, text, {}, {}, true});
+    shown.push_back({"error", title, text, {}, {}, true, {}});
 }
 void ScriptedPrompts::errorCancel(QWidget*, const QString& title, const QString& text) {
-    shown.push_back({"errorCancel", title, text, {}, {}, true});
+    shown.push_back({"errorCancel", title, text, {}, {}, true, {}});
 }
 void ScriptedPrompts::information(QWidget*, const QString& title, const QString& text) {
-    shown.push_back({"information", title, text, {}, {}, true});
+    shown.push_back({"information", title, text, {}, {}, true, {}});
 }
 bool ScriptedPrompts::question(QWidget*, const QString& title, const QString& text) {
-    shown.push_back({"question", title, text, {}, {}, true});
+    shown.push_back({"question", title, text, {}, {}, true, {}});
     if (answers.empty()) {
         ADD_FAILURE() << "unexpected question: " << text.toStdString();
         return false;
@@ -27,8 +27,8 @@ bool ScriptedPrompts::question(QWidget*, const QString& title, const QString& te
     return answer;
 }
 QString ScriptedPrompts::saveFileName(QWidget*, const QString& title, const QString& filter, const QString& suffix,
-                                      const QString&, bool confirmOverwrite) {
-    shown.push_back({"save", title, {}, filter, suffix, confirmOverwrite});
+                                      const QString& start, bool confirmOverwrite) {
+    shown.push_back({"save", title, {}, filter, suffix, confirmOverwrite, start});
     if (fileAnswers.empty()) {
         ADD_FAILURE() << "unexpected save dialog: " << title.toStdString();
         return {};
@@ -37,8 +37,8 @@ QString ScriptedPrompts::saveFileName(QWidget*, const QString& title, const QStr
     fileAnswers.pop_front();
     return answer;
 }
-QString ScriptedPrompts::openFileName(QWidget*, const QString& title, const QString& filter, const QString&) {
-    shown.push_back({"open", title, {}, filter, {}, true});
+QString ScriptedPrompts::openFileName(QWidget*, const QString& title, const QString& filter, const QString& start) {
+    shown.push_back({"open", title, {}, filter, {}, true, start});
     if (fileAnswers.empty()) {
         ADD_FAILURE() << "unexpected open dialog: " << title.toStdString();
         return {};

@@ -19,6 +19,7 @@ public:
         QString filter;         // file dialogs
         QString defaultSuffix;  // save dialogs
         bool confirmOverwrite = true;
+        QString startPath;      // file dialogs
     };
     ScriptedPrompts();
     ~ScriptedPrompts() override;

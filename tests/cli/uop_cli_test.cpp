@@ -1,3 +1,6 @@
+#include "core/file_system.h"
+#include "core/uop/container.h"
+#include "core/uop/map_container.h"
 #include "core/world.h"
 
 #include "support/run_cli.h"
@@ -177,6 +180,31 @@ INSTANTIATE_TEST_SUITE_P(Facets, UopWorld,
                          ::testing::Values(UopCase{"Facet0", WorldGeometry(0, 768, 512)},
                                            UopCase{"Facet2", WorldGeometry(2, 288, 200)}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Today's full facet 0: 112 entries in two tables, and both round trips.
+TEST(UopConvert, AFullSizeFacet0MapRoundTrips) {
+    test::TempDir dir;
+    const auto r = runCli({"mkworld", dir.file("w"), "--items", "10", "--size", "896x512"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string mul = dir.file("w/map0.mul"), uop = dir.file("w/map0LegacyMUL.uop");
+    ASSERT_EQ(runCli({"convert", mul, uop}).status, 0);
+    {
+        auto file = openFile(uop, OpenMode::Read);
+        const auto c = uop::Container::read(*file, uop);
+        EXPECT_EQ(c.entries().size(), 112u);
+        for (uint32_t id = 0; id < 112; ++id) {
+            const uop::Entry* e = c.find(uop::mapEntryName(0, id));
+            ASSERT_NE(e, nullptr) << id;
+            EXPECT_EQ(e->unpackedSize, 0xC4000u);
+            EXPECT_EQ(e->table, int(id / 100));
+        }
+    }
+    fs::create_directories(dir.file("back"));
+    ASSERT_EQ(runCli({"convert", uop, dir.file("back/map0.mul")}).status, 0);
+    EXPECT_TRUE(readBytes(dir.file("back/map0.mul")) == readBytes(mul));
+    ASSERT_EQ(runCli({"convert", dir.file("back/map0.mul"), dir.file("back/map0LegacyMUL.uop")}).status, 0);
+    EXPECT_TRUE(readBytes(dir.file("back/map0LegacyMUL.uop")) == readBytes(uop));
+}
 
 } // namespace
 } // namespace tq

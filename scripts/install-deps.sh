@@ -6,7 +6,7 @@ case "${1:-}" in
   # The Windows build and its test run: the cross-compiler, GoogleTest's sources, the PNG
   # writer, zlib built for Windows, and Wine to run the result.
   mingw) packages=(cmake make g++-mingw-w64-x86-64 googletest libstb-dev libz-mingw-w64-dev wine64) ;;
-  fuzz)  packages=(clang libclang-rt-14-dev) ;;
+  fuzz)  packages=(clang libclang-rt-14-dev zlib1g-dev) ;;
   bench) packages+=(xdelta3) ;;
 esac
 missing=()

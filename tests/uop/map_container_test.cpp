@@ -86,6 +86,22 @@ TEST(MapContainer, InPlaceWritesKeepEveryEntryChecksumRight) {
     EXPECT_FALSE(readBytes(uopPath) == untouched);
 }
 
+// The map editor keeps its map open while another window writes the same container.
+TEST(MapContainer, TwoOpenWritersKeepTheChecksumsRight) {
+    test::TempDir dir;
+    const std::string path = test::foreignSample(dir);
+    auto editor = openMapFile(path, OpenMode::ReadWrite);
+    WriteMapCell(*editor, Facet4, 0, 0, TMapCell{1, 1});
+    {
+        auto other = openMapFile(path, OpenMode::ReadWrite);
+        WriteMapCell(*other, Facet4, 8, 8, TMapCell{2, 2});
+        other->close();
+    }
+    WriteMapCell(*editor, Facet4, 16, 16, TMapCell{3, 3});
+    editor->close();
+    EXPECT_EQ(test::staleChecksums(path), "");
+}
+
 TEST(MapContainer, WritesPastTheMapAndIntoCompressedEntriesAreRefusedWithoutWriting) {
     test::TempDir dir;
     const std::string path = test::foreignSample(dir);

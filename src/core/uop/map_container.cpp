@@ -153,6 +153,13 @@ private:
                 if (!whole.empty()) file_->read(whole.data(), whole.size());
                 e.adler = adler32(whole.data(), whole.size());
                 live_[k] = true;
+            } else {
+                // From then on the slot's: another writer (another window) may have changed
+                // the entry since, keeping the slot right as this one does.
+                uint8_t field[4];
+                file_->seek(e.slotOffset + SlotAdlerOffset);
+                file_->read(field, sizeof field);
+                e.adler = le::u32(field);
             }
             std::vector<uint8_t> before(n);
             file_->seek(e.dataOffset() + within);
@@ -176,7 +183,7 @@ private:
     std::unique_ptr<File> file_;
     Container container_;
     std::vector<Chunk> chunks_;
-    std::vector<bool> live_;  // the entry's Adler-32 in memory is that of its bytes
+    std::vector<bool> live_;  // the entry's checksum was made right by this file once
     std::vector<std::vector<uint8_t>> unpacked_;  // compressed entries, once read
     uint64_t size_ = 0;
     uint64_t pos_ = 0;

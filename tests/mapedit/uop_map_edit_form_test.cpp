@@ -22,8 +22,9 @@ TEST_F(MapEditFormTest, PaintsAndUndoesInAUopMap) {
         return ReadMapCell(*file, w, x, y);
     };
 
-    open(map, folder);
+    open(map, folder, false);  // the pictures as the client folder has them: land art in a container
     ASSERT_EQ(fieldColour(edit("MapEdit")), FieldColour::Green);
+    EXPECT_EQ(fieldColour(edit("UOPathEdit")), FieldColour::Green);
     EXPECT_EQ(form->world(), w);
     // The last cell, and one in the first block of the map's second entry (block 4096).
     const int lastX = w.cellsWide() - 1, lastY = w.cellsHigh() - 1;

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-// Bob Jenkins' lookup3 hash, the little-endian variant that gives two 32-bit results. UOP
+// The lookup3 hash, its little-endian variant that gives two 32-bit results. UOP
 // containers find their entries by it.
 namespace tq::uop {
 

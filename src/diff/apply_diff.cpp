@@ -1,10 +1,10 @@
-#include "core/map_file.h"
 #include "core/atomic_file.h"
 #include "core/bytes.h"
 #include "core/commit_journal.h"
 #include "core/error.h"
 #include "core/facets.h"
 #include "core/file_system.h"
+#include "core/map_file.h"
 #include "core/world_lock.h"
 #include "diff/buffered_io.h"
 #include "diff/diff.h"
@@ -231,8 +231,8 @@ void ApplyDiff(const DiffPaths& paths, const std::string& packageName, const Pro
     std::unique_ptr<File> origStatics, origMap, modMap;
     if (hasStatics) origStatics = openFile(paths.origStatics, OpenMode::Read);
     if (hasMap) {
-        origMap = openMapFile(paths.origMap, OpenMode::Read);
-        modMap = openMapFile(paths.modMap, OpenMode::ReadWrite);
+        origMap = openMapFile(paths.origMap, OpenMode::Read, world.facet);
+        modMap = openMapFile(paths.modMap, OpenMode::ReadWrite, world.facet);
         if (origMap->size() < world.mapBytes()) throw Error(msg::ReadBeyondEnd, paths.origMap);
         if (modMap->size() < world.mapBytes()) throw Error(msg::ReadBeyondEnd, paths.modMap);
     }

@@ -1,9 +1,9 @@
 #include "mapedit/map_edit_form.h"
 
-#include "core/map_file.h"
 #include "core/error.h"
 #include "core/file_system.h"
 #include "core/int_parse.h"
+#include "core/map_file.h"
 #include "core/random.h"
 #include "core/world.h"
 #include "core/world_lock.h"

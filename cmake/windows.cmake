@@ -34,13 +34,15 @@ file(GLOB TQWIN_TEST_SUPPORT CONFIGURE_DEPENDS tests/support/*.cpp)
 add_library(tqtestsupport STATIC ${TQWIN_TEST_SUPPORT})
 target_include_directories(tqtestsupport PUBLIC tests src ${TQ_STB_INCLUDE_DIR})
 target_link_libraries(tqtestsupport PUBLIC tqcore gtest)
+# Packed fixtures (tests/fixtures) are read from the source tree.
+target_compile_definitions(tqtestsupport PUBLIC TQ_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 if(TARGET tqtools)
   target_link_libraries(tqtestsupport PUBLIC tqtools)
 endif()
 
 # Every test folder's non-window tests, one program per folder as on Linux. The CLI is
 # found beside the test program (tests/support/run_cli_windows.cpp).
-set(TQWIN_TEST_FOLDERS core tools cli worldsave diff fillclear mapedit hardening)
+set(TQWIN_TEST_FOLDERS core uop tools cli worldsave diff fillclear mapedit hardening)
 set(TQWIN_TEST_PROGRAMS "")
 foreach(name ${TQWIN_TEST_FOLDERS})
   file(GLOB tests CONFIGURE_DEPENDS tests/${name}/*_test.cpp)

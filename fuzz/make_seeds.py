@@ -73,3 +73,70 @@ save(da, "too_many_records", recipe(5, statics=[(0, 1024, 2049 * 7)], payload=re
 save(da, "cut_short", recipe(0x17, statics=[(0, 1024, 14)], cut=100, payload=recs))
 save(da, "raw_positions", recipe(0x0F, header=(2, 1024, 0, 0, 0, 0, 1024 + 3145728, 0)))
 save(da, "version_3", recipe(0x27, header=(3, 0, 0, 0, 0, 0, 0, 0)))
+
+# uop_container_fuzz: byte 0 places a write, then a container map2LegacyMUL.uop.
+uc = "uop_container_fuzz"
+def hashlittle2(key):
+    M = 0xFFFFFFFF
+    rot = lambda x, k: ((x << k) | (x >> (32 - k))) & M
+    a = b = c = (0xDEADBEEF + len(key)) & M
+    k = key
+    while len(k) > 12:
+        a = (a + struct.unpack_from("<I", k, 0)[0]) & M
+        b = (b + struct.unpack_from("<I", k, 4)[0]) & M
+        c = (c + struct.unpack_from("<I", k, 8)[0]) & M
+        a = (a - c) & M; a ^= rot(c, 4);  c = (c + b) & M
+        b = (b - a) & M; b ^= rot(a, 6);  a = (a + c) & M
+        c = (c - b) & M; c ^= rot(b, 8);  b = (b + a) & M
+        a = (a - c) & M; a ^= rot(c, 16); c = (c + b) & M
+        b = (b - a) & M; b ^= rot(a, 19); a = (a + c) & M
+        c = (c - b) & M; c ^= rot(b, 4);  b = (b + a) & M
+        k = k[12:]
+    if not k:
+        return (b << 32) | c
+    t = k + bytes(12 - len(k))
+    a = (a + struct.unpack_from("<I", t, 0)[0]) & M
+    b = (b + struct.unpack_from("<I", t, 4)[0]) & M
+    c = (c + struct.unpack_from("<I", t, 8)[0]) & M
+    c ^= b; c = (c - rot(b, 14)) & M
+    a ^= c; a = (a - rot(c, 11)) & M
+    b ^= a; b = (b - rot(a, 25)) & M
+    c ^= b; c = (c - rot(b, 16)) & M
+    a ^= c; a = (a - rot(c, 4)) & M
+    b ^= a; b = (b - rot(a, 14)) & M
+    c ^= b; c = (c - rot(b, 24)) & M
+    return (b << 32) | c
+
+def container(tables, capacity):
+    """tables: lists of entries (name, data, header_length, compression, unpacked) or None for an empty slot."""
+    import zlib
+    out = bytearray(struct.pack("<IIIqiiiii", 0x50594D, 5, 0xFD23EC43, 0x40, capacity, 0, 0, 0, 0))
+    out += bytes(0x40 - len(out))
+    for t, entries in enumerate(tables):
+        at = len(out)
+        out += bytes(12 + 34 * capacity)
+        slots = []
+        for e in entries:
+            if e is None:
+                slots.append(bytes(34))
+                continue
+            name, data, hl, comp, unpacked = e
+            off = len(out)
+            out += bytes(hl) + data
+            slots.append(struct.pack("<qiiiQIh", off, hl, len(data), unpacked, hashlittle2(name.encode()),
+                                     zlib.adler32(data), comp))
+        nxt = len(out) if t + 1 < len(tables) else 0
+        out[at:at + 12] = struct.pack("<iq", len(entries), nxt)
+        for i, s in enumerate(slots):
+            out[at + 12 + 34 * i:at + 46 + 34 * i] = s
+    return bytes(out)
+
+import zlib
+blocks = bytes((i * 5) % 251 for i in range(196 * 3))
+m0 = "build/map2legacymul/00000000.dat"
+save(uc, "one_entry", b"\x80" + container([[(m0, blocks, 0, 0, len(blocks))]], 4))
+save(uc, "header_empty_slot", b"\x10" + container([[None, ("other", b"xyz", 0, 0, 3), (m0, blocks, 8, 0, len(blocks))]], 4))
+save(uc, "two_tables", b"\xff" + container([[("a", b"1", 0, 0, 1), ("b", b"22", 0, 0, 2)], [(m0, blocks, 0, 0, len(blocks))]], 2))
+packed = zlib.compress(blocks)
+save(uc, "zlib_map", b"\x40" + container([[(m0, packed, 0, 1, len(blocks))]], 2))
+save(uc, "compression_3", b"\x40" + container([[(m0, packed, 0, 3, len(blocks))]], 2))

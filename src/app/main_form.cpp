@@ -5,11 +5,13 @@
 #include "core/loaded_index.h"
 #include "core/world_lock.h"
 #include "core/static_listing.h"
+#include "core/uop/map_convert.h"
 #include "ui/game_folder_choice.h"
 #include "ui/handlers.h"
 #include "ui/operation.h"
 #include "ui/path_browse.h"
 #include "ui/path_field.h"
+#include "ui/progress_form.h"
 #include "ui/prompts.h"
 #include "ui/qt_text.h"
 #include "ui/radio_group.h"
@@ -303,6 +305,9 @@ void TMainForm::buildMenu() {
     file->setObjectName("File1");
     ChooseGameFolder1 = file->addAction(ChooseGameFolderCaption);
     ChooseGameFolder1->setObjectName("ChooseGameFolder1");
+    ConvertMap1 = file->addAction("&Convert map\u2026");
+    ConvertMap1->setObjectName("ConvertMap1");
+    file->addSeparator();
     eXit1 = file->addAction("e&Xit");
     eXit1->setObjectName("eXit1");
     QMenu* help = menuBar()->addMenu("&Help");
@@ -313,6 +318,7 @@ void TMainForm::buildMenu() {
     WelcometoTerraquill1->setObjectName("WelcometoTerraquill1");
     About1 = help->addAction("&About");
     About1->setObjectName("About1");
+    connectHandler(ConvertMap1, &QAction::triggered, this, &TMainForm::ConvertMap1Click);
     connectHandler(eXit1, &QAction::triggered, this, &TMainForm::eXit1Click);
     connectHandler(WelcometoTerraquill1, &QAction::triggered, this, &TMainForm::WelcometoTerraquill1Click);
     connectHandler(About1, &QAction::triggered, this, &TMainForm::About1Click);
@@ -601,6 +607,23 @@ void TMainForm::MeltBlockButtonClick() {
         CheckIndexUnchanged(options.staidxPath, *StaticIndex);
         MeltBlock(options, block.x, block.y, *StaticIndex, operationProgress(), operationLog());
         setReady();  // logs "Melting completed!" itself
+    });
+}
+
+// A map between map{N}.mul and map{N}LegacyMUL.uop, either way, with the progress window.
+void TMainForm::ConvertMap1Click() {
+    runOperation([this] {
+        const QString filter = "Maps (*.mul *.uop);;All files (*)";
+        const QString source = prompts().openFileName(this, "Convert map", filter, QString());
+        if (source.isEmpty()) return;
+        const QString destination = prompts().saveFileName(this, "Convert " + QFileInfo(source).fileName() + " to",
+                                                           filter, QString(), qs(uop::convertedMapName(str(source))));
+        if (destination.isEmpty()) return;
+        setBusy();
+        ProgressShowing showing;
+        const WorldGeometry world = uop::convertMap(str(source), str(destination), {}, ProgressShowing::progress());
+        log("Converted " + source + " to " + destination + " (" + qs(world.describe()) + ")");
+        setReady();
     });
 }
 

@@ -68,6 +68,7 @@ public:
     void TQDiffButtonClick();
     void FillClearButtonClick();
     void MapEditButtonClick();
+    void ConvertMap1Click();
     void eXit1Click();
     void SpeedButton1Click();
     void WelcometoTerraquill1Click();
@@ -166,6 +167,7 @@ private:
     QLineEdit* WSCEdit;
     QPushButton* ChooseGameFolderButton;
     QAction* ChooseGameFolder1;
+    QAction* ConvertMap1;
     QAction* eXit1;
     QAction* WelcometoTerraquill1;
     QAction* About1;

@@ -25,7 +25,7 @@ WorldGeometry worldOption(int facet, const std::optional<std::string>& size) {
 }
 
 int runMkworld(const std::vector<std::string>& argv) {
-    Args args(argv, {"items", "seed", FacetOption, "size"}, {});
+    Args args(argv, {"items", "seed", FacetOption, "size"}, {"uop"});
     args.expectPositional(1);
     const std::string dir = args.positional()[0];
     int64_t items = DefaultSyntheticItems;
@@ -41,7 +41,7 @@ int runMkworld(const std::vector<std::string>& argv) {
     std::filesystem::create_directories(fsPath(dir), ec);
     if (ec || !std::filesystem::is_directory(fsPath(dir))) throw Error("Cannot create the folder " + dir);
 
-    const SyntheticWorldSummary s = makeSyntheticWorld(dir, items, seed, terminalProgress(), world);
+    const SyntheticWorldSummary s = makeSyntheticWorld(dir, items, seed, terminalProgress(), world, args.flag("uop"));
     for (const std::string& name : s.files) {
         const std::string path = utf8Path(fsPath(dir) / fsPath(name));
         printLine(name + ": " + std::to_string(fileSystem().fileSize(path)) + " bytes");
@@ -55,8 +55,9 @@ int runMkworld(const std::vector<std::string>& argv) {
     return 0;
 }
 
-Registration reg{{"mkworld", "mkworld DIR [--items N] [--seed N] [--facet N] [--size WxH]",
-                  "write a complete synthetic world (client files, items.wsc, AutoSelect.txt) into DIR",
+Registration reg{{"mkworld", "mkworld DIR [--items N] [--seed N] [--facet N] [--size WxH] [--uop]",
+                  "write a complete synthetic world (client files, items.wsc, AutoSelect.txt) into DIR; "
+                  "with --uop the map is a map{N}LegacyMUL.uop container",
                   runMkworld}};
 
 } // namespace

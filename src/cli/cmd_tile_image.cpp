@@ -19,8 +19,8 @@ int runTileImage(const std::vector<std::string>& argv) {
     const std::string out = args.required("out");
     const int32_t id = parseInt(args.positional()[0]);
     if (id < 0 || id > 0xFFFF) throw Error("A tile id is 0..65535, not " + args.positional()[0]);
-    for (const char* name : ClientImageFileNames)
-        if (findClientFile(folder, name).empty()) throw Error(std::string(name) + " not found in " + folder);
+    if (const std::string missing = missingClientFile(folder); !missing.empty())
+        throw Error(missing + " not found in " + folder);
 
     TileImageLoader loader(folder);
     const TileImage tile = loader.tile(uint16_t(id));

@@ -3,6 +3,7 @@
 #include "core/ascii_case.h"
 #include "core/error.h"
 #include "core/file_system.h"
+#include "core/uop/map_container.h"
 
 #include <algorithm>
 #include <cctype>
@@ -99,7 +100,8 @@ WorldGeometry mapWorld(const std::string& path, uint64_t length, int facet) {
     const auto& sizes = facetSizes(facet);
     for (auto size = sizes.rbegin(); size != sizes.rend(); ++size)
         if (size->mapBytes() <= length) return *size;
-    throw Error(path + " is " + groupedNumber(length) + " bytes; a facet " + std::to_string(facet) +
+    const std::string is = uop::isContainerPath(path) ? " holds a map of " : " is ";
+    throw Error(path + is + groupedNumber(length) + " bytes; a facet " + std::to_string(facet) +
                     " map holds at least " + sizesText(facet, [](const WorldGeometry& g) { return g.mapBytes(); }),
                 path);
 }
@@ -134,7 +136,10 @@ WorldGeometry resolveWorld(const std::vector<WorldFile>& files, std::optional<in
     std::optional<WorldGeometry> world;
     for (const WorldFile& file : files) {
         if (file.kind != WorldFileKind::StaticIndex && file.kind != WorldFileKind::Map) continue;
-        const uint64_t length = fileSystem().fileSize(file.path);
+        // A map in a container is as long as the map it holds.
+        const uint64_t length = file.kind == WorldFileKind::Map && uop::isContainerPath(file.path)
+                                    ? uop::mapContainerLength(file.path, chosen)
+                                    : fileSystem().fileSize(file.path);
         const WorldGeometry size = file.inPlace ? inPlaceWorld(file.path, file.kind, length, chosen)
                                    : file.kind == WorldFileKind::StaticIndex ? staticIndexWorld(file.path, length, chosen)
                                                                              : mapWorld(file.path, length, chosen);

@@ -4,6 +4,7 @@
 #include "core/error.h"
 #include "core/facets.h"
 #include "core/file_system.h"
+#include "core/uop/map_container.h"
 
 namespace tq {
 
@@ -57,14 +58,14 @@ void WriteMapBlock(File& map, const WorldGeometry& world, int x, int y, const TM
 void ReadMapBlock(const std::string& fileName, const WorldGeometry& world, int x, int y, TMapBlock& block) {
     block = TMapBlock{};
     if (!world.validBlock(x, y)) return;
-    auto file = openFile(fileName, OpenMode::Read);
+    auto file = openMapFile(fileName, OpenMode::Read, world.facet);
     ReadMapBlock(*file, world, x, y, block);
     file->close();
 }
 
 void WriteMapBlock(const std::string& fileName, const WorldGeometry& world, int x, int y, const TMapBlock& block) {
     if (!world.validBlock(x, y)) return;
-    auto file = openFile(fileName, OpenMode::ReadWrite);
+    auto file = openMapFile(fileName, OpenMode::ReadWrite, world.facet);
     WriteMapBlock(*file, world, x, y, block);
     file->close();
 }
@@ -101,6 +102,16 @@ void WriteMapCell(File& map, const WorldGeometry& world, int x, int y, const TMa
 
 TMapCell ReadMapCell(File& map, int x, int y) { return ReadMapCell(map, WorldGeometry(), x, y); }
 void WriteMapCell(File& map, int x, int y, const TMapCell& cell) { WriteMapCell(map, WorldGeometry(), x, y, cell); }
+
+std::unique_ptr<File> openMapFile(const std::string& path, OpenMode mode, std::optional<int> facet) {
+    if (uop::isContainerPath(path)) return uop::openMapContainer(path, mode, facet);
+    return openFile(path, mode);
+}
+
+uint64_t mapFileLength(const std::string& path, std::optional<int> facet) {
+    if (uop::isContainerPath(path)) return uop::mapContainerLength(path, facet);
+    return fileSystem().fileSize(path);
+}
 
 WorldGeometry MapFileWorld(const std::string& path, std::optional<int> facet, bool inPlace) {
     return resolveWorld({{WorldFileKind::Map, path, inPlace}}, facet);

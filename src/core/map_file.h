@@ -1,14 +1,15 @@
 #pragma once
 #include "core/world.h"
 
+#include "core/file_system.h"
+
 #include <array>
+#include <memory>
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace tq {
-
-class File;
 
 // One land cell (3 bytes on disk: tile id little-endian, signed altitude).
 struct TMapCell {
@@ -49,6 +50,12 @@ TMapCell ReadMapCell(File& map, const WorldGeometry& world, int x, int y);
 void WriteMapCell(File& map, const WorldGeometry& world, int x, int y, const TMapCell& cell);
 TMapCell ReadMapCell(File& map, int x, int y);
 void WriteMapCell(File& map, int x, int y, const TMapCell& cell);
+
+// Opens a map file: map{N}.mul as it is, map{N}LegacyMUL.uop (any name ending in .uop) as
+// the map its container holds (core/uop/map_container.h). Read or ReadWrite only.
+std::unique_ptr<File> openMapFile(const std::string& path, OpenMode mode, std::optional<int> facet = {});
+// The map's length in bytes: the file's, or the total of the container's map entries.
+uint64_t mapFileLength(const std::string& path, std::optional<int> facet = {});
 
 // The world of a map file: facet from its name (or `facet`), size from its length. For an
 // in-place writer, a short file counts as the facet's smallest size (WorldFile::inPlace).

@@ -13,7 +13,9 @@ std::optional<int> pathKindFacet(std::string_view path, PathKind kind) {
                                                        : nullptr;
     if (!prefix) return std::nullopt;
     const std::string name = asciiLower(pathFileName(path));
-    const std::string_view start(prefix), end(".mul");
+    // A map may also be the container map{N}LegacyMUL.uop.
+    const bool container = kind == PathKind::Map && name.size() > 13 && name.ends_with("legacymul.uop");
+    const std::string_view start(prefix), end(container ? "legacymul.uop" : ".mul");
     if (name.size() <= start.size() + end.size() || name.compare(0, start.size(), start) != 0 ||
         name.compare(name.size() - end.size(), end.size(), end) != 0)
         return std::nullopt;

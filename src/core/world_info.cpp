@@ -77,7 +77,7 @@ WorldFileInfo DescribeWorldFile(const std::string& path, std::optional<int> face
     try {
         if (!fileExists(path)) throw Error(msg::FileNotFound);
         if (type == WorldFileType::Unknown) {
-            info.problem = "not a world file: its name is not map{N}.mul, staidx{N}.mul or statics{N}.mul";
+            info.problem = "not a world file: its name is not map{N}.mul, map{N}LegacyMUL.uop, staidx{N}.mul or statics{N}.mul";
             return info;
         }
         info.facet = facetFromFileName(path);

@@ -4,6 +4,7 @@
 #include "core/error.h"
 #include "core/facets.h"
 #include "core/file_system.h"
+#include "core/map_file.h"
 #include "core/world_lock.h"
 #include "diff/buffered_io.h"
 #include "diff/diff.h"
@@ -236,8 +237,8 @@ void ApplyDiff(const DiffPaths& paths, const std::string& packageName, const Pro
     std::unique_ptr<File> origStatics, origMap, modMap;
     if (hasStatics) origStatics = openFile(paths.origStatics, OpenMode::Read);
     if (hasMap) {
-        origMap = openFile(paths.origMap, OpenMode::Read);
-        modMap = openFile(paths.modMap, OpenMode::ReadWrite);
+        origMap = openMapFile(paths.origMap, OpenMode::Read, world.facet);
+        modMap = openMapFile(paths.modMap, OpenMode::ReadWrite, world.facet);
         if (origMap->size() < world.mapBytes()) throw Error(msg::ReadBeyondEnd, paths.origMap);
         if (modMap->size() < world.mapBytes()) throw Error(msg::ReadBeyondEnd, paths.modMap);
     }

@@ -137,7 +137,7 @@ uint32_t MapFileSum(const std::string& mapPath, const Progress& progress) {
 
 uint32_t MapFileSum(const std::string& mapPath, const WorldGeometry& world, const Progress& progress) {
     progress.report(0);
-    auto file = openFile(mapPath, OpenMode::Read);
+    auto file = openMapFile(mapPath, OpenMode::Read, world.facet);
     // Columns are read whole. A column of an odd number of blocks ends in half a 64-bit
     // pair; that last 32-bit word is taken on its own.
     std::vector<uint8_t> column(world.mapColumnBytes());

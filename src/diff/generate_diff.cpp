@@ -3,6 +3,7 @@
 #include "core/error.h"
 #include "core/facets.h"
 #include "core/file_system.h"
+#include "core/map_file.h"
 #include "diff/buffered_io.h"
 #include "diff/diff.h"
 #include "diff/diff_package.h"
@@ -72,8 +73,8 @@ void generateMapPart(const DiffPaths& paths, const WorldGeometry& world, AppendW
                      const Progress& progress) {
     header.ModMapSum = int32_t(MapFileSum(paths.modMap, world, progress));
     progress.setMessage("Generating Diff (Map)");
-    auto origMap = openFile(paths.origMap, OpenMode::Read);
-    auto modMap = openFile(paths.modMap, OpenMode::Read);
+    auto origMap = openMapFile(paths.origMap, OpenMode::Read, world.facet);
+    auto modMap = openMapFile(paths.modMap, OpenMode::Read, world.facet);
     std::vector<uint8_t> origColumn(world.mapColumnBytes()), modColumn(world.mapColumnBytes());
     DiffMapTable table(size_t(world.blockCount()), -1);
     TMapBlock block;

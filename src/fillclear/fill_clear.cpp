@@ -126,7 +126,7 @@ public:
             }
         }
         if (tile) {
-            map = openFile(request_.MapPath, OpenMode::ReadWrite);
+            map = openMapFile(request_.MapPath, OpenMode::ReadWrite);
             requireSize(*map, mapEnd);
         }
 

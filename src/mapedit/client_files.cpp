@@ -5,6 +5,7 @@
 #include "core/utf8_path.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -45,10 +46,26 @@ std::string findClientFile(const std::string& folder, const std::string& name) {
     return {};
 }
 
-bool clientFilesPresent(const std::string& folder) {
-    for (const char* name : ClientImageFileNames)
-        if (findClientFile(folder, name).empty()) return false;
-    return true;
+bool artFromContainer(const std::string& folder) {
+    return (findClientFile(folder, ArtIdxName).empty() || findClientFile(folder, ArtName).empty()) &&
+           !findClientFile(folder, ArtContainerName).empty();
+}
+
+std::string missingClientFile(const std::string& folder) {
+    const bool container = artFromContainer(folder);
+    for (const char* name : ClientImageFileNames) {
+        if (container && (std::string(name) == ArtIdxName || std::string(name) == ArtName)) continue;
+        if (findClientFile(folder, name).empty()) return name;
+    }
+    return {};
+}
+
+bool clientFilesPresent(const std::string& folder) { return missingClientFile(folder).empty(); }
+
+std::string artEntryName(uint32_t id) {
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%08u", id);
+    return std::string("build/artlegacymul/") + digits + ".tga";
 }
 
 } // namespace tq

@@ -3,6 +3,7 @@
 #include "core/error.h"
 #include "core/file_system.h"
 #include "core/int_parse.h"
+#include "core/map_file.h"
 #include "core/random.h"
 #include "core/world.h"
 #include "core/world_lock.h"
@@ -411,7 +412,7 @@ void TTQMapEditForm::openMapFile(const std::string& path) {
     }
     // A failed opening is not reported now; every later cell access reports it.
     try {
-        map_ = openFile(path, OpenMode::ReadWrite);
+        map_ = tq::openMapFile(path, OpenMode::ReadWrite);
         world_ = MapFileWorld(path, {}, true);
         history_.setWorld(world_);
     } catch (const std::exception& e) {

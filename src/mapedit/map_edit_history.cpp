@@ -49,7 +49,7 @@ void MapEditHistory::push(Step step) {
 
 void MapEditHistory::swap(File& map, Step& step, bool reverse) {
     if (!step.path.empty()) {
-        auto file = openFile(step.path, OpenMode::ReadWrite);
+        auto file = openMapFile(step.path, OpenMode::ReadWrite, step.world.facet);
         std::vector<uint8_t> now;
         ReadMapCellBytes(*file, step.rect, now, step.world);
         WriteMapCellBytes(*file, step.rect, step.bytes, step.world);

@@ -155,8 +155,8 @@ int64_t CopyMapRegion(const std::string& sourcePath, const std::string& destinat
     // Each map has its own world: copying between facets (or sizes) is a normal use.
     const bool sameFile = fileSystem().sameFile(sourcePath, destinationPath);
     std::unique_ptr<File> in;
-    if (!sameFile) in = openFile(sourcePath, OpenMode::Read);
-    auto out = openFile(destinationPath, OpenMode::ReadWrite);
+    if (!sameFile) in = openMapFile(sourcePath, OpenMode::Read, facetOf(sourcePath, facet));
+    auto out = openMapFile(destinationPath, OpenMode::ReadWrite, facetOf(destinationPath, facet));
     const WorldGeometry sourceWorld = sameFile ? MapFileWorld(destinationPath, facetOf(destinationPath, facet), true)
                                                : MapFileWorld(sourcePath, facetOf(sourcePath, facet), true);
     const WorldGeometry destWorld = MapFileWorld(destinationPath, facetOf(destinationPath, facet), true);

@@ -3,6 +3,7 @@
 #include "core/bytes.h"
 #include "core/error.h"
 #include "core/file_system.h"
+#include "core/uop/container.h"
 #include "mapedit/client_files.h"
 
 #include <algorithm>
@@ -66,6 +67,16 @@ struct TileImageLoader::Source {
     }
 };
 
+// artLegacyMUL.uop, checked once and kept open.
+struct TileImageLoader::ArtContainer {
+    std::unique_ptr<File> file;
+    uop::Container container;
+
+    explicit ArtContainer(const std::string& path) : file(openFile(path, OpenMode::Read)) {
+        container = uop::Container::read(*file, path);
+    }
+};
+
 TileImageLoader::TileImageLoader(std::string clientFolder) : folder_(std::move(clientFolder)) {}
 TileImageLoader::~TileImageLoader() = default;
 
@@ -98,10 +109,20 @@ std::optional<TileImage> TileImageLoader::landArt(uint16_t id) {
     // 7 and 8 never come from art, whatever art.mul holds for them.
     if (id == 7 || id == 8) return std::nullopt;
     if (id >= TileImageIdLimit) return std::nullopt;
-    const ImageIndexRec rec = art().entry(folder_, id);
-    if (rec.Offset < 0 || rec.Length != LandArtBytes) return std::nullopt;
+    if (!artFromContainer_) artFromContainer_ = artFromContainer(folder_);
     uint8_t bytes[ArtReadBytes];
-    art().read(folder_, rec.Offset, sizeof bytes, bytes);
+    if (*artFromContainer_) {
+        if (!artContainer_) artContainer_ = std::make_unique<ArtContainer>(findClientFile(folder_, ArtContainerName));
+        const std::string name = artEntryName(id);
+        const uop::Entry* entry = artContainer_->container.find(name);
+        if (!entry || entry->unpackedSize != uint32_t(LandArtBytes)) return std::nullopt;
+        const std::vector<uint8_t> stored = artContainer_->container.readEntry(*artContainer_->file, *entry, name);
+        std::copy(stored.begin(), stored.begin() + ArtReadBytes, bytes);
+    } else {
+        const ImageIndexRec rec = art().entry(folder_, id);
+        if (rec.Offset < 0 || rec.Length != LandArtBytes) return std::nullopt;
+        art().read(folder_, rec.Offset, sizeof bytes, bytes);
+    }
     uint16_t diamond[DiamondPixels];
     for (int i = 0; i < DiamondPixels; ++i) diamond[i] = le::u16(bytes + 2 * i);
     return unfoldLandArt(diamond);

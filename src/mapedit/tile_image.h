@@ -55,19 +55,24 @@ public:
 
     // 64 x 64 or 128 x 128 from texidx.mul / texmaps.mul.
     std::optional<TileImage> texture(uint16_t id);
-    // 45 x 45 from artidx.mul / art.mul.
+    // 45 x 45 from artidx.mul / art.mul, or from artLegacyMUL.uop when the folder has it
+    // and lacks one of those (a missing entry, or one not of a land picture's length, is
+    // a missing picture; a damaged container or an entry of unknown compression an error).
     std::optional<TileImage> landArt(uint16_t id);
     // What the editor draws: the texture, else the land art, else one black pixel.
     TileImage tile(uint16_t id);
 
 private:
     struct Source;
+    struct ArtContainer;
     Source& textures();
     Source& art();
 
     std::string folder_;
     std::unique_ptr<Source> textures_;
     std::unique_ptr<Source> art_;
+    std::optional<bool> artFromContainer_;  // decided on the first land art read
+    std::unique_ptr<ArtContainer> artContainer_;
 };
 
 // One-shot loads in the editor's manner: the check is made first (art: after refusing

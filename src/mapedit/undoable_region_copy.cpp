@@ -2,6 +2,7 @@
 
 #include "core/error.h"
 #include "core/file_system.h"
+#include "core/map_file.h"
 #include "mapedit/map_cell_rect.h"
 #include "mapedit/map_edit_history.h"
 
@@ -20,7 +21,7 @@ int64_t CopyMapRegionWithUndo(const std::string& sourcePath, const std::string& 
     try {
         world = MapFileWorld(destinationPath, facet, true);
         if (!rect.empty() && rect.insideMap(world)) {
-            auto file = openFile(destinationPath, OpenMode::Read);
+            auto file = openMapFile(destinationPath, OpenMode::Read, facet);
             ReadMapCellBytes(*file, rect, before, world);
             haveBefore = true;
         }
@@ -33,7 +34,7 @@ int64_t CopyMapRegionWithUndo(const std::string& sourcePath, const std::string& 
         if (haveBefore) {
             try {
                 std::vector<uint8_t> now;
-                auto file = openFile(destinationPath, OpenMode::Read);
+                auto file = openMapFile(destinationPath, OpenMode::Read, facet);
                 ReadMapCellBytes(*file, rect, now, world);
                 if (now != before) history.recordRegion(destinationPath, rect, std::move(before), world);
             } catch (...) {

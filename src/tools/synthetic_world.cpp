@@ -5,7 +5,10 @@
 #include "core/named_tiles.h"
 #include "core/random.h"
 #include "core/spaced_hex.h"
+#include "core/uop/container.h"
+#include "core/uop/map_convert.h"
 #include "core/world.h"
+#include "mapedit/client_files.h"
 
 #include <algorithm>
 #include <array>
@@ -507,7 +510,7 @@ uint16_t texturePixel(uint16_t id, const std::string& groupName, Rgb colour, int
     return pixel(colour, shade + int(id % 3) - 1);
 }
 
-void writePictures(const std::string& dir) {
+void writePictures(const std::string& dir, bool containers) {
     constexpr int Entries = 4096;  // land pictures exist for tile ids 0..4095 only
     std::vector<uint8_t> texIndex(size_t(Entries) * 12), artIndex(size_t(Entries) * 12);
     for (int id = 0; id < Entries; ++id) {
@@ -557,8 +560,24 @@ void writePictures(const std::string& dir) {
     };
     put("texidx.mul", texIndex);
     put("texmaps.mul", texData);
-    put("artidx.mul", artIndex);
-    put("art.mul", artData);
+    if (!containers) {
+        put("artidx.mul", artIndex);
+        put("art.mul", artData);
+        return;
+    }
+    // The same pictures as entries of artLegacyMUL.uop, in id order.
+    std::vector<uint16_t> ids;
+    for (int id = 0; id < Entries; ++id)
+        if (le::i32(artIndex.data() + id * 12) >= 0) ids.push_back(uint16_t(id));
+    uop::NewEntries entries;
+    entries.count = ids.size();
+    entries.name = [&](size_t i) { return artEntryName(ids[i]); };
+    entries.bytes = [&](size_t i, std::vector<uint8_t>& out) {
+        const uint8_t* at = artIndex.data() + ids[i] * 12;
+        const auto start = artData.begin() + le::i32(at);
+        out.assign(start, start + le::i32(at + 4));
+    };
+    uop::writeContainer(joinPath(dir, ArtContainerName), entries);
 }
 
 } // namespace
@@ -569,7 +588,7 @@ const std::vector<uint16_t>& syntheticAutoSelectIds() {
 }
 
 SyntheticWorldSummary makeSyntheticWorld(const std::string& dir, int64_t items, uint32_t seed,
-                                         const Progress& progress, const WorldGeometry& world) {
+                                         const Progress& progress, const WorldGeometry& world, bool containers) {
     SyntheticWorldSummary summary;
     seedRandom(seed);
     progress.report(0);
@@ -583,7 +602,17 @@ SyntheticWorldSummary makeSyntheticWorld(const std::string& dir, int64_t items, 
         for (int id = 0; id < 65536; ++id)
             if (used[size_t(id)]) summary.landTiles.push_back(uint16_t(id));
     }
-    summary.files.push_back(map);
+    if (containers) {
+        const std::string uop = "map" + n + "LegacyMUL.uop";
+        {
+            auto plain = openFile(joinPath(dir, map.c_str()), OpenMode::Read);
+            uop::writeMapContainer(*plain, joinPath(dir, uop.c_str()), world.facet);
+        }
+        fileSystem().remove(joinPath(dir, map.c_str()));
+        summary.files.push_back(uop);
+    } else {
+        summary.files.push_back(map);
+    }
     writeStatics(world, joinPath(dir, staidx.c_str()), joinPath(dir, statics.c_str()), summary, progress);
     summary.files.push_back(staidx);
     summary.files.push_back(statics);
@@ -591,8 +620,13 @@ SyntheticWorldSummary makeSyntheticWorld(const std::string& dir, int64_t items, 
     summary.files.push_back("items.wsc");
     writeAutoSelect(joinPath(dir, "AutoSelect.txt"));
     summary.files.push_back("AutoSelect.txt");
-    writePictures(dir);
-    for (const char* f : {"texidx.mul", "texmaps.mul", "artidx.mul", "art.mul"}) summary.files.push_back(f);
+    writePictures(dir, containers);
+    for (const char* f : {"texidx.mul", "texmaps.mul"}) summary.files.push_back(f);
+    if (containers) {
+        summary.files.push_back(ArtContainerName);
+    } else {
+        for (const char* f : {"artidx.mul", "art.mul"}) summary.files.push_back(f);
+    }
     progress.report(100);
     return summary;
 }

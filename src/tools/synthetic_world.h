@@ -32,9 +32,12 @@ inline constexpr int DefaultSyntheticItems = 2000;
 // AutoSelect.txt listing the ids its "auto" items use, and texidx.mul, texmaps.mul,
 // artidx.mul, art.mul with a picture for every land tile of the map. The same seed
 // gives the same bytes. Draws from the shared generator, which it seeds with `seed`.
+// With `containers`, the map is map{N}LegacyMUL.uop and the land art artLegacyMUL.uop (the
+// same bytes in UOP containers) instead of map{N}.mul, artidx.mul and art.mul, as today's
+// clients ship them.
 SyntheticWorldSummary makeSyntheticWorld(const std::string& dir, int64_t items = DefaultSyntheticItems,
                                          uint32_t seed = 1, const Progress& progress = {},
-                                         const WorldGeometry& world = {});
+                                         const WorldGeometry& world = {}, bool containers = false);
 
 // The ids that the "auto" items of a synthetic world use (and its AutoSelect.txt lists).
 const std::vector<uint16_t>& syntheticAutoSelectIds();

@@ -15,7 +15,7 @@ using C = FieldColour;
 TEST(MainRules, PathFieldsAreJudgedByExistenceAndLowerCasedName) {
     TempDir dir;
     for (const char* name : {"StaIdx0.MUL", "staidx0.mul.bak", "items.pat", "staidx4.mul", "statics03.mul",
-                             "map7.mul", "Map5.MUL", "staidx.mul"})
+                             "map7.mul", "Map5.MUL", "staidx.mul", "map2LegacyMUL.uop", "staidx2LegacyMUL.uop"})
         writeBytes(dir.file(name), "x");
     std::filesystem::create_directory(dir.path() / "statics0.mul");
     using K = PathKind;
@@ -30,6 +30,9 @@ TEST(MainRules, PathFieldsAreJudgedByExistenceAndLowerCasedName) {
         {dir.file("StaIdx0.MUL"), K::StaticIndex, C::Green, 0, ""},
         {dir.file("staidx4.mul"), K::StaticIndex, C::Green, 4, ""},
         {dir.file("Map5.MUL"), K::Map, C::Green, 5, ""},
+        {dir.file("map2LegacyMUL.uop"), K::Map, C::Green, 2, ""},       // a map in a container
+        {dir.file("map2LegacyMUL.uop"), K::StaticIndex, C::Red, {}, ""},
+        {dir.file("staidx2LegacyMUL.uop"), K::StaticIndex, C::Red, {}, ""},
         {dir.file("staidx4.mul"), K::Statics, C::Red, {}, ""},          // a name of another kind
         {dir.file("staidx0.mul.bak"), K::StaticIndex, C::Red, {}, ""},
         {dir.file("staidx.mul"), K::StaticIndex, C::Red, {}, ""},       // no facet number

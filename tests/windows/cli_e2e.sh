@@ -109,6 +109,20 @@ run tile-image tile-image --client-dir @/orig 3 --out @/tile.png
 run tile-image-art tile-image --client-dir @/orig 2000 --out @/art.png
 same tile.png art.png
 
+# Maps in UOP containers: both conversions, an in-place fill, and land art from a container.
+run convert-uop convert @/applied/map0.mul @/applied/map0LegacyMUL.uop
+same applied/map0LegacyMUL.uop
+run fill-uop fill $(worldOf applied) --map @/applied/map0LegacyMUL.uop --no-statics --left 10 --top 10 --right 40 \
+  --bottom 40 --tile "00 A8" --alt 3
+same applied/map0LegacyMUL.uop
+run mapsum-uop mapsum @/applied/map0LegacyMUL.uop
+run convert-mul convert @/applied/map0LegacyMUL.uop @/back.mul --facet 0
+same back.mul
+run mkworld-uop mkworld @/uop --items 10 --facet 2 --uop
+same uop/map2LegacyMUL.uop uop/artLegacyMUL.uop
+run tile-image-uop tile-image --client-dir @/uop 2000 --out @/art-uop.png
+same art-uop.png
+
 for f in "$lin"/*.tq2 "$lin"/*.png; do check "$([ -s "$f" ]; echo $?)" "$f is empty"; done
 echo "cli_e2e: $((checks - failures)) passed, $failures failed"
 [ "$failures" = 0 ]

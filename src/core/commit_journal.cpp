@@ -12,6 +12,9 @@ namespace {
 
 constexpr const char* JournalHeader = "TQJOURNAL 1";
 constexpr const char* JournalEnd = "END";
+// A freeze on a folder save replaces the index, every region file that loses items (28 x 4
+// areas and overflow.wsc at most, more when a folder holds extra .wsc files) and a patch file.
+constexpr uint64_t MaxJournalEntries = 4096;
 
 struct Entry {
     uint64_t size = 0;
@@ -82,7 +85,7 @@ bool decode(const std::string& text, Journal& j) {
     std::string line;
     uint64_t count = 0;
     if (!r.line(line) || line != JournalHeader || !r.line(j.operation) || !r.path(j.worldName) || !r.expect('\n') ||
-        !r.number(count) || !r.expect('\n') || count > 64)
+        !r.number(count) || !r.expect('\n') || count > MaxJournalEntries)
         return false;
     for (uint64_t i = 0; i < count; ++i) {
         Entry e;

@@ -5,11 +5,13 @@
 #include "core/named_tiles.h"
 #include "core/random.h"
 #include "core/spaced_hex.h"
+#include "core/utf8_path.h"
 #include "core/world.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <filesystem>
 #include <memory>
 
 namespace tq {
@@ -569,7 +571,8 @@ const std::vector<uint16_t>& syntheticAutoSelectIds() {
 }
 
 SyntheticWorldSummary makeSyntheticWorld(const std::string& dir, int64_t items, uint32_t seed,
-                                         const Progress& progress, const WorldGeometry& world) {
+                                         const Progress& progress, const WorldGeometry& world,
+                                         SyntheticSaveFormat format) {
     SyntheticWorldSummary summary;
     seedRandom(seed);
     progress.report(0);
@@ -587,8 +590,17 @@ SyntheticWorldSummary makeSyntheticWorld(const std::string& dir, int64_t items, 
     writeStatics(world, joinPath(dir, staidx.c_str()), joinPath(dir, statics.c_str()), summary, progress);
     summary.files.push_back(staidx);
     summary.files.push_back(statics);
-    writeWorldSave(world, joinPath(dir, "items.wsc"), items, seed, summary, progress);
-    summary.files.push_back("items.wsc");
+    if (format == SyntheticSaveFormat::Folder) {
+        const std::string shared = joinPath(dir, SyntheticFolderName);
+        std::error_code ec;
+        std::filesystem::create_directories(fsPath(shared), ec);
+        summary.folder = writeSyntheticFolderSave(shared, world, items, progress);
+        for (const std::string& name : summary.folder.files)
+            summary.files.push_back(std::string(SyntheticFolderName) + "/" + name);
+    } else {
+        writeWorldSave(world, joinPath(dir, "items.wsc"), items, seed, summary, progress);
+        summary.files.push_back("items.wsc");
+    }
     writeAutoSelect(joinPath(dir, "AutoSelect.txt"));
     summary.files.push_back("AutoSelect.txt");
     writePictures(dir);

@@ -148,6 +148,19 @@ std::unique_ptr<AtomicFile> prepareFolderMelt(const WorldSave& save, const TStat
     return file;
 }
 
+std::vector<std::string> worldSaveFilesOf(const std::string& path) {
+    try {
+        return worldSaveFiles(DetectWorldSave(path));
+    } catch (const Error&) {
+        return {path};
+    }
+}
+
+std::string worldSaveLockPath(const WorldSave& save) {
+    if (save.format != WorldSaveFormat::Folder) return {};
+    return save.path.empty() ? "." : save.path;
+}
+
 std::vector<std::string> worldSaveFiles(const WorldSave& save) {
     if (save.format != WorldSaveFormat::Folder) return {save.path};
     return save.files;

@@ -50,5 +50,12 @@ std::string meltedItemRecord(uint32_t serial, const TStaticRec& rec, int x, int 
 
 // The files a world-save consists of (for locks and their dead temporaries).
 std::vector<std::string> worldSaveFiles(const WorldSave& save);
+// The same for the world-save a path names; just the path when it cannot be told (the
+// operation itself then says why). Callers that lock the world themselves pass these as
+// the lock's companions, so that a killed run's temporaries in a save folder are removed.
+std::vector<std::string> worldSaveFilesOf(const std::string& path);
+// What the lock of an operation on `save` covers besides the index: a save folder serves
+// every facet, so two runs on different facets must not rewrite its files at once.
+std::string worldSaveLockPath(const WorldSave& save);
 
 } // namespace tq

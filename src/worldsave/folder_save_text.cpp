@@ -66,8 +66,9 @@ Text parseText(std::string_view text) {
                 continue;
             }
         }
-        if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
-            // A header before the last record's "o---o": that record stays unclosed.
+        // As the server reads: a record runs from its header to the next "o---o", so a
+        // header-like line inside one is just one of its lines.
+        if (!open && t.size() >= 2 && t.front() == '[' && t.back() == ']') {
             Record r;
             r.kind = trim(t.substr(1, t.size() - 2));
             r.begin = line.begin;

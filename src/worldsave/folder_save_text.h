@@ -19,6 +19,9 @@ inline constexpr std::string_view OverflowFileName = "overflow.wsc";
 // The cells one region file covers: cx = x div 256, cy = y div 1024.
 inline constexpr int RegionCellsWide = 256;
 inline constexpr int RegionCellsHigh = 1024;
+// The areas of "<cx>.<cy>.wsc" files (cx 0..27, cy 0..3); objects beyond go to overflow.wsc.
+inline constexpr int RegionsWide = 28;
+inline constexpr int RegionsHigh = 4;
 inline constexpr uint32_t NotInContainer = 0xFFFFFFFFu;
 inline constexpr uint32_t FirstItemSerial = 0x40000000u;
 // The server never hands out this serial: it means "no object".
@@ -37,7 +40,7 @@ struct Record {
     std::string_view kind;  // between the brackets, trimmed, as written
     size_t begin = 0, end = 0;
     uint32_t line = 0;      // of the header
-    bool closed = false;    // ended by "o---o"; an unclosed record is never moved
+    bool closed = false;    // ended by "o---o" (not by the end of the text); only closed ones move
     std::optional<Value> serial, id, colour, cont, type, location;
     bool isKind(std::string_view upperKind) const;
 };
@@ -50,7 +53,7 @@ struct Text {
 };
 
 // Reads the records of a region file. Never throws: numbers are read by the callers, which
-// name the file. Keys are case-insensitive; "Color" is read as "Colour"; a line whose first
+// name the file. A record runs from its header to the next "o---o" line, whatever lies between. Keys are case-insensitive; "Color" is read as "Colour"; a line whose first
 // non-blank characters are "//" is a comment; a line without "=" is a key without value.
 Text parseText(std::string_view text);
 

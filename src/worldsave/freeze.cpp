@@ -341,7 +341,7 @@ void FreezeWorld(const FreezeOptions& options, StaticIndexBuffer& index, const P
     companions.push_back(options.staticsPath);
     companions.push_back(options.writePat ? options.patPath : "");
     // One writer per world; a run killed earlier is finished first.
-    const WorldLock lock({options.staidxPath}, "freeze", companions, log);
+    const WorldLock lock({options.staidxPath, worldSaveLockPath(save)}, "freeze", companions, log);
     FreezePlan plan;
     planFreeze(options, save, index, progress, log, say, plan);
     const std::vector<NewEntry> changed = appendNewRuns(options, index, progress, say, plan);

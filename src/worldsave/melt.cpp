@@ -20,7 +20,7 @@ void MeltBlock(const MeltOptions& options, int bx, int by, StaticIndexBuffer& in
     RequireBlockInWorld(world, bx, by);
     RequireStaticIndexLength(options.staidxPath, index);
     const WorldSave save = DetectWorldSave(options.worldSavePath);
-    const WorldLock lock({options.staidxPath}, "melt", worldSaveFiles(save), log);
+    const WorldLock lock({options.staidxPath, worldSaveLockPath(save)}, "melt", worldSaveFiles(save), log);
     if (options.announce) say(MeltingInProgressMessage);
     if (save.format == WorldSaveFormat::Folder) say(worldSaveFoundMessage(save));
     progress.report(0);

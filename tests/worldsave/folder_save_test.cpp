@@ -88,12 +88,13 @@ std::string item(const std::string& serial, const std::string& id, const std::st
 TEST(FolderSaveText, ReadsRecordsKeysAndRanges) {
     const std::string a = "[ITEM]\r\nserial = 0x40000001\r\nCOLOR=12\r\n// Type=255\r\nPoisonCharges\r\no---o\r\n\r\n";
     const std::string b = "[ character ]\r\nSerial=0x00000002\r\nLocation=1,2,3\r\no---o\r\n";
-    const std::string c = "[ITEM]\r\nType=255\r\n";
-    const std::string text = "// header\r\n\r\n" + a + "---REGION---\r\n\r\n" + b + c + "[SPAWNITEM]\r\nID=5\r\no---o";
+    // A header before "o---o" is one of the record's lines, as the server reads it.
+    const std::string c = "[ITEM]\r\nType=255\r\n[SPAWNITEM]\r\nID=5\r\no---o";
+    const std::string text = "// header\r\n\r\n" + a + "---REGION---\r\n\r\n" + b + c + "\r\n[ITEM]\r\nID=6\r\n";
     const wsc::Text t = wsc::parseText(text);
     ASSERT_EQ(t.records.size(), 4u);
     EXPECT_TRUE(t.crlf);
-    EXPECT_FALSE(t.endsWithNewline);
+    EXPECT_TRUE(t.endsWithNewline);
     const wsc::Record& r = t.records[0];
     EXPECT_TRUE(r.isKind("ITEM"));
     EXPECT_TRUE(r.closed);
@@ -105,9 +106,12 @@ TEST(FolderSaveText, ReadsRecordsKeysAndRanges) {
     EXPECT_TRUE(t.records[1].isKind("CHARACTER"));
     EXPECT_EQ(text.substr(t.records[1].begin, t.records[1].end - t.records[1].begin), b);
     EXPECT_EQ(t.records[1].location->text, "1,2,3");
-    EXPECT_FALSE(t.records[2].closed);  // the next header came before its o---o
-    EXPECT_TRUE(t.records[3].closed);
-    EXPECT_EQ(t.records[3].id->text, "5");
+    EXPECT_TRUE(t.records[2].isKind("ITEM"));
+    EXPECT_TRUE(t.records[2].closed);
+    EXPECT_EQ(text.substr(t.records[2].begin, t.records[2].end - t.records[2].begin), c + "\r\n");
+    EXPECT_EQ(t.records[2].id->text, "5");
+    EXPECT_FALSE(t.records[3].closed);  // the text ended before its o---o
+    EXPECT_EQ(t.records[3].id->text, "6");
     EXPECT_FALSE(wsc::parseText("[ITEM]\no---o\n").crlf);
 }
 

@@ -7,6 +7,7 @@
 #include "worldsave/folder_save_text.h"
 #include "worldsave/world_save_text.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <unordered_map>
@@ -110,10 +111,13 @@ std::string location(const OldObject& o, int facet) {
 WscConversion ConvertWorldSaveToFolder(const std::string& itemsWsc, const std::string& dir, const LogSink& log) {
     WscConversion result;
     std::error_code ec;
-    if (std::filesystem::is_directory(fsPath(dir), ec))
-        for (const std::string& name : fileSystem().listFolder(dir))
+    if (std::filesystem::is_directory(fsPath(dir), ec)) {
+        std::vector<std::string> names = fileSystem().listFolder(dir);
+        std::sort(names.begin(), names.end());
+        for (const std::string& name : names)
             if (wsc::isWscFileName(name))
                 throw Error(dir + " already holds " + name + "; convert into a folder without a world-save", dir);
+    }
     const std::string text = readWholeFile(itemsWsc);
     std::vector<OldObject> objects = readOldSave(text, result.notCarried);
 

@@ -37,22 +37,21 @@ void takeFolderItems(const WorldSave& save, SelectionRule rule, const AutoSelect
     int64_t outside = 0;
     for (const std::string& path : save.files) {
         const std::string text = readWholeFile(path);
-        const wsc::Text parsed = wsc::parseText(text);
         std::vector<std::pair<size_t, size_t>> taken;
-        for (const wsc::Record& r : parsed.records) {
-            if (!r.closed || !r.isKind(wsc::ItemKind) || rule == SelectionRule::None) continue;
+        wsc::forEachRecord(text, [&](const wsc::Record& r) {
+            if (!r.closed || !r.isKind(wsc::ItemKind) || rule == SelectionRule::None) return;
             const uint32_t type = r.type ? wsc::requireNumber(*r.type, path, "Type") : 0;
             const uint32_t id = r.id ? wsc::requireNumber(*r.id, path, "ID") : 0;
             const bool chosen = type == Type255 || (rule == SelectionRule::Auto && type == 0 && id <= 0xFFFF &&
                                                     autoIds.test(size_t(id)));
-            if (!chosen) continue;
-            if (r.cont && wsc::requireNumber(*r.cont, path, "Cont") != wsc::NotInContainer) continue;
-            if (!r.location) continue;  // an item without a place stands nowhere a static could
+            if (!chosen) return;
+            if (r.cont && wsc::requireNumber(*r.cont, path, "Cont") != wsc::NotInContainer) return;
+            if (!r.location) return;  // an item without a place stands nowhere a static could
             const wsc::Location at = wsc::requireLocation(*r.location, path);
-            if (at.world != uint32_t(world.facet)) continue;
+            if (at.world != uint32_t(world.facet)) return;
             if (at.x < 0 || at.y < 0 || at.x >= world.cellsWide() || at.y >= world.cellsHigh()) {
                 ++outside;
-                continue;
+                return;
             }
             const uint32_t colour = r.colour ? wsc::requireNumber(*r.colour, path, "Colour") : 0;
             const std::string serial =
@@ -68,7 +67,7 @@ void takeFolderItems(const WorldSave& save, SelectionRule rule, const AutoSelect
             item.rec.Color = uint16_t(colour);
             take.items.push_back(item);
             taken.push_back({r.begin, r.end});
-        }
+        });
         if (!taken.empty()) {
             auto file = std::make_unique<AtomicFile>(path);
             writeWithout(file->file(), text, taken);
@@ -86,11 +85,11 @@ uint32_t highestFolderSerial(const WorldSave& save) {
     uint32_t highest = 0;
     for (const std::string& path : save.files) {
         const std::string text = readWholeFile(path);
-        for (const wsc::Record& r : wsc::parseText(text).records) {
-            if (!r.serial) continue;
+        wsc::forEachRecord(text, [&](const wsc::Record& r) {
+            if (!r.serial) return;
             const uint32_t serial = wsc::requireNumber(*r.serial, path, "Serial");
             if (serial != wsc::InvalidSerial && serial > highest) highest = serial;
-        }
+        });
     }
     return highest;
 }

@@ -45,13 +45,21 @@ std::optional<Value>* slotOf(Record& r, std::string_view key) {
 bool Record::isKind(std::string_view upperKind) const { return equalNoCase(kind, upperKind); }
 
 Text parseText(std::string_view text) {
+    std::vector<Record> records;
+    Text out = forEachRecord(text, [&](const Record& r) { records.push_back(r); });
+    out.records = std::move(records);
+    return out;
+}
+
+Text forEachRecord(std::string_view text, const std::function<void(const Record&)>& visit) {
     Text out;
     wstext::LineReader reader(text);
     wstext::Line line;
     bool first = true;
-    Record* open = nullptr;  // the record whose "o---o" has not come yet
+    Record current;
+    Record* open = nullptr;   // the record whose "o---o" has not come yet
+    bool closedLast = false;  // the previous line closed `current`: it waits for a blank line
     uint32_t number = 0;
-    bool extendOverBlank = false;  // the previous line closed a record
     while (reader.next(line)) {
         ++number;
         if (first) {
@@ -59,23 +67,22 @@ Text parseText(std::string_view text) {
             first = false;
         }
         const std::string_view t = trim(line.text);
-        if (extendOverBlank) {
-            extendOverBlank = false;
-            if (line.text.empty()) {
-                out.records.back().end = line.end;
-                continue;
-            }
+        if (closedLast) {
+            closedLast = false;
+            const bool blank = line.text.empty();
+            if (blank) current.end = line.end;
+            visit(current);
+            if (blank) continue;
         }
         // As the server reads: a record runs from its header to the next "o---o", so a
         // header-like line inside one is just one of its lines.
         if (!open && t.size() >= 2 && t.front() == '[' && t.back() == ']') {
-            Record r;
-            r.kind = trim(t.substr(1, t.size() - 2));
-            r.begin = line.begin;
-            r.end = line.end;
-            r.line = number;
-            out.records.push_back(r);
-            open = &out.records.back();
+            current = Record{};
+            current.kind = trim(t.substr(1, t.size() - 2));
+            current.begin = line.begin;
+            current.end = line.end;
+            current.line = number;
+            open = &current;
             continue;
         }
         if (!open) continue;
@@ -83,7 +90,7 @@ Text parseText(std::string_view text) {
         if (t == RecordEnd) {
             open->closed = true;
             open = nullptr;
-            extendOverBlank = true;
+            closedLast = true;
             continue;
         }
         if (t.size() >= 2 && t[0] == '/' && t[1] == '/') continue;
@@ -91,6 +98,7 @@ Text parseText(std::string_view text) {
         if (eq == std::string_view::npos) continue;  // a key without value ("PoisonCharges")
         if (auto* slot = slotOf(*open, trim(t.substr(0, eq)))) *slot = Value{trim(t.substr(eq + 1)), number};
     }
+    if (open || closedLast) visit(current);  // the last record, closed or not
     out.endsWithNewline = text.empty() || text.back() == '\n';
     return out;
 }

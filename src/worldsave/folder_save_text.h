@@ -5,6 +5,7 @@
 // and keep every other byte where it is, so a file we rewrite differs from the old one only
 // in the records that moved.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -56,6 +57,9 @@ struct Text {
 // name the file. A record runs from its header to the next "o---o" line, whatever lies between. Keys are case-insensitive; "Color" is read as "Colour"; a line whose first
 // non-blank characters are "//" is a comment; a line without "=" is a key without value.
 Text parseText(std::string_view text);
+// The same, one record at a time without keeping them (a save holds millions); the record
+// passed is complete (its range, its values). Returns the shape (`records` left empty).
+Text forEachRecord(std::string_view text, const std::function<void(const Record&)>& visit);
 
 // A number as the server reads it: "0x" or "0X" and hexadecimal digits, or decimal digits,
 // either with an optional leading "-" (taken modulo 2^32); at most 32 bits. Nullopt when the

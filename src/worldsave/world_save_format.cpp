@@ -17,25 +17,30 @@ enum class TextKind { Nothing, Sections, Records };
 
 // The first object of a text tells its format; the start of the file is enough for that.
 constexpr size_t SniffBytes = size_t(1) << 20;
+constexpr size_t SniffChunk = size_t(64) << 10;
 
 TextKind kindOf(const std::string& path) {
     if (!fileExists(path)) return TextKind::Nothing;
     const auto file = openFile(path, OpenMode::Read);
-    std::string head(SniffBytes, '\0');
-    size_t got = 0;
-    while (got < head.size()) {
-        const size_t n = file->readSome(head.data() + got, head.size() - got);
-        if (n == 0) break;
-        got += n;
-    }
-    head.resize(got);
-    wstext::LineReader reader(head);
-    wstext::Line line;
-    while (reader.next(line)) {
-        const std::string_view t = wstext::trimBlanks(line.text);
-        if (t.size() >= 2 && t.front() == '[' && t.back() == ']') return TextKind::Records;
-        // The old reader matches only from the first column.
-        if (wstext::startsWithNoCase(line.text, "SECTION ")) return TextKind::Sections;
+    std::string head;
+    size_t looked = 0;  // complete lines already looked at
+    while (head.size() < SniffBytes) {
+        const size_t at = head.size();
+        head.resize(at + SniffChunk);
+        const size_t n = file->readSome(head.data() + at, SniffChunk);
+        head.resize(at + n);
+        const bool end = n == 0;
+        wstext::LineReader reader(std::string_view(head).substr(looked));
+        wstext::Line line;
+        while (reader.next(line)) {
+            if (line.end == head.size() - looked && !end) break;  // may go on in the next chunk
+            looked += line.end - line.begin;
+            const std::string_view t = wstext::trimBlanks(line.text);
+            if (t.size() >= 2 && t.front() == '[' && t.back() == ']') return TextKind::Records;
+            // The old reader matches only from the first column.
+            if (wstext::startsWithNoCase(line.text, "SECTION ")) return TextKind::Sections;
+        }
+        if (end) break;
     }
     return TextKind::Nothing;
 }

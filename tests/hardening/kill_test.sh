@@ -375,6 +375,29 @@ rename_kills freeze after_ffreeze_kill "$work/w/staidx0.mul" "$work/w/statics0.m
 kills=$rename_kill_count saved_op=$op op="$op, killed before each rename"
 report before midway between_renames after
 kills=${TQ_KILLS:-30} op=$saved_op
+# A freeze that replaces more files than a journal could once name (64): killed before its
+# 80th rename, it must be finished by the next run like any other.
+i=big delay=0
+"$cli" mkworld "$work/fbig" --items 20000 --seed 13 --wsc-format folder >/dev/null
+rm -f "$work/fbig/map0.mul"
+cp -r "$work/fbig" "$work/fbig.good"
+"$cli" freeze --staidx "$work/fbig.good/staidx0.mul" --statics "$work/fbig.good/statics0.mul" \
+  --wsc "$work/fbig.good/shared" >/dev/null
+status=0
+"$tool" kill-at-rename 80 freeze "$work/fbig/staidx0.mul" "$work/fbig/statics0.mul" "$work/fbig/shared" \
+  "$work/fbig/out.pat" 2>"$work/stderr" &
+wait $! 2>/dev/null || status=$?
+[ $status = 137 ] || fail "the freeze of $(ls "$work/fbig/shared" | wc -l) region files did not reach its 80th rename"
+[ -f "$work/fbig/staidx0.mul.journal" ] || fail "a freeze killed before its 80th rename left no journal"
+rm -f "$work/fbig/out.pat"*
+"$cli" freeze --staidx "$work/fbig/staidx0.mul" --statics "$work/fbig/statics0.mul" --wsc "$work/fbig/shared" \
+  >"$work/stdout" 2>"$work/stderr" || fail "freezing again failed: $(cat "$work/stderr")"
+grep -q "^Finished an interrupted freeze of " "$work/stdout" || fail "the next run did not finish the big freeze"
+diff -rq "$work/fbig/shared" "$work/fbig.good/shared" >/dev/null || fail "after the big freeze the region files differ"
+check same-statics "$work/fbig/staidx0.mul" "$work/fbig/statics0.mul" "$work/fbig.good/staidx0.mul" \
+  "$work/fbig.good/statics0.mul"
+echo "$op, killed before the 80th rename of a freeze of $(ls "$work/fbig/shared" | wc -l) region files: finished by the next run"
+rm -rf "$work/fbig" "$work/fbig.good"
 fi
 
 if wants foldermelt; then

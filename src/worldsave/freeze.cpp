@@ -8,12 +8,15 @@
 #include "core/spaced_hex.h"
 #include "core/world_lock.h"
 #include "worldsave/extraction.h"
+#include "core/utf8_path.h"
 #include "worldsave/folder_save.h"
+#include "worldsave/folder_save_text.h"
 #include "worldsave/patch_text.h"
 #include "worldsave/patch_writer.h"
 #include "worldsave/world_save_text.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -95,6 +98,17 @@ void planBlocksAndPatch(const FreezeOptions& options, const StaticIndexBuffer& i
 void planFolderFreeze(const FreezeOptions& options, const StaticIndexBuffer& index, const WorldSave& save,
                       const AutoSelectIds& autoIds, const Progress& progress, const LogSink& log, FreezePlan& plan) {
     const WorldGeometry& world = index.world();
+    // A patch file among the region files would be rewritten twice, or join the save as a
+    // file of the other format.
+    if (options.writePat) {
+        for (const std::string& file : save.files) CheckWscAndPat(options.patPath, file);
+        std::error_code ec;
+        const std::string patFolder = folderOf(options.patPath);
+        if (wsc::isWscFileName(nameOf(options.patPath)) &&
+            std::filesystem::equivalent(fsPath(patFolder.empty() ? "." : patFolder),
+                                        fsPath(save.path.empty() ? "." : save.path), ec))
+            throw Error(PatInSaveFolderMessage);
+    }
     FolderFreezeTake take;
     takeFolderItems(save, options.rule, autoIds, world, log, progress, take);
     if (take.items.empty()) return;

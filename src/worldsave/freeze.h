@@ -11,12 +11,16 @@ inline constexpr const char* SameWscAndPatMessage = "The WSC and the PAT file ca
 inline constexpr const char* FreezingInProgressMessage =
     "Freezing in progress... Terraquill may look crashed, do not interrupt!";
 inline constexpr const char* FreezingCompletedMessage = "Freezing completed!";
+inline constexpr const char* PatInSaveFolderMessage =
+    "The PAT file cannot be a .wsc file of the world-save folder!";
 
 // Everything the main window would otherwise read from its controls.
 struct FreezeOptions {
     std::string staidxPath;      // staidx0.mul
     std::string staticsPath;     // statics0.mul
-    std::string worldSavePath;   // the world-save (or a patch file a player freezes)
+    // The world-save (or a patch file a player freezes): a file of SECTION objects, or
+    // today's folder of region files named by the folder or any .wsc in it (world_save_format.h).
+    std::string worldSavePath;
     SelectionRule rule = SelectionRule::Type255;
     bool writePat = false;       // "Write PAT"
     std::string patPath;         // the chosen patch file; appended to when it exists
@@ -25,7 +29,8 @@ struct FreezeOptions {
     // AutoSelect.txt has been read and before the scan (where the window shows it).
     bool announce = false;
     // The world-save's items name no facet and stand on facet 0; when facet 1 is a copy of
-    // facet 0's world (as on many shards), they stand on facet 1 as well.
+    // facet 0's world (as on many shards), they stand on facet 1 as well. A folder save's
+    // items name their facet, so there this plays no part.
     bool sharedWorld = false;
 };
 

@@ -248,6 +248,29 @@ TEST(FolderFreeze, MovesTheRuleItemsOfTheFacetAndKeepsEveryOtherByte) {
     }
 }
 
+TEST(FolderFreeze, RefusesAPatchFileAmongTheRegionFiles) {
+    FolderWorld w;
+    w.put("0.0.wsc", item("0x40000001", "0x0eed", "8,8,0,0,0", 255));
+    const std::string before = w.get("0.0.wsc");
+    writeBytes(w.dir.file("AutoSelect.txt"), "");
+    for (const std::string& pat : {w.file("0.0.wsc"), w.file("NEW.WSC")}) {
+        FreezeOptions o;
+        o.staidxPath = w.staidx;
+        o.staticsPath = w.statics;
+        o.worldSavePath = w.shared;
+        o.writePat = true;
+        o.patPath = pat;
+        try {
+            FreezeWorld(o, *w.index, {}, {});
+            FAIL() << pat;
+        } catch (const Error& e) {
+            EXPECT_STREQ(e.what(), pat == w.file("0.0.wsc") ? SameWscAndPatMessage : PatInSaveFolderMessage);
+        }
+        EXPECT_EQ(w.get("0.0.wsc"), before);
+        EXPECT_FALSE(std::filesystem::exists(w.file("NEW.WSC")));
+    }
+}
+
 TEST(FolderFreeze, TakesOnlyTheFacetBeingFrozen) {
     const WorldGeometry facet2 = facetSizes(2).front();
     FolderWorld w(facet2);

@@ -2,7 +2,6 @@
 
 #include "core/error.h"
 #include "core/file_system.h"
-#include "core/utf8_path.h"
 #include "worldsave/folder_save_text.h"
 #include "worldsave/patch_writer.h"
 
@@ -12,10 +11,6 @@ namespace {
 
 void say(const LogSink& log, const std::string& line) {
     if (log) log(line);
-}
-
-std::string folderFile(const WorldSave& save, const std::string& name) {
-    return save.path.empty() ? name : utf8Path(fsPath(save.path) / fsPath(name));
 }
 
 constexpr uint32_t Type255 = 255;
@@ -126,7 +121,7 @@ std::unique_ptr<AtomicFile> prepareFolderMelt(const WorldSave& save, const TStat
                     " have run out: no room for " + std::to_string(block.Count) + " more items");
 
     const int x0 = bx * BlockSize, y0 = by * BlockSize;
-    const std::string path = folderFile(save, wsc::regionFileName(x0, y0));
+    const std::string path = fileInFolder(save.path, wsc::regionFileName(x0, y0));
     const bool exists = fileExists(path);
     const std::string old = exists ? readWholeFile(path) : std::string();
     bool crlf = false;

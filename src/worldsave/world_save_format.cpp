@@ -45,23 +45,19 @@ TextKind kindOf(const std::string& path) {
     return TextKind::Nothing;
 }
 
-std::string joined(const std::string& folder, const std::string& name) {
-    return folder.empty() ? name : utf8Path(fsPath(folder) / fsPath(name));
-}
-
 WorldSave folderSave(const std::string& folder, bool named) {
     WorldSave save;
     save.format = WorldSaveFormat::Folder;
     save.path = folder;
     std::vector<std::string> names;
     for (const std::string& name : fileSystem().listFolder(folder))
-        if (wsc::isWscFileName(name) && fileExists(joined(folder, name))) names.push_back(name);
+        if (wsc::isWscFileName(name) && fileExists(fileInFolder(folder, name))) names.push_back(name);
     std::sort(names.begin(), names.end());
     const std::string shown = folder.empty() ? "." : folder;
     if (names.empty()) throw Error(shown + " holds no .wsc file of a world-save", folder);
     std::string sections, records;
     for (const std::string& name : names) {
-        const std::string path = joined(folder, name);
+        const std::string path = fileInFolder(folder, name);
         const TextKind kind = kindOf(path);
         if (kind == TextKind::Sections && sections.empty()) sections = name;
         if (kind == TextKind::Records && records.empty()) records = name;
@@ -79,6 +75,12 @@ WorldSave folderSave(const std::string& folder, bool named) {
 }
 
 } // namespace
+
+std::string fileInFolder(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    const char last = folder.back();
+    return last == '/' || last == '\\' ? folder + name : folder + "/" + name;
+}
 
 bool isFolderPath(const std::string& path) {
     std::error_code ec;

@@ -33,6 +33,10 @@ WorldSave DetectWorldSave(const std::string& path);
 // keeps the log it always had): "World-save: a folder of 31 region files (<dir>)".
 std::string worldSaveFoundMessage(const WorldSave& save);
 
+// "<folder>/<name>" (the name alone for ""), the same on every system, so the log shows a
+// region file as the user would type it after the folder they gave.
+std::string fileInFolder(const std::string& folder, const std::string& name);
+
 // True when `path` names a folder (the world-save field accepts one).
 bool isFolderPath(const std::string& path);
 

@@ -5,6 +5,7 @@
 #include "core/file_system.h"
 #include "core/utf8_path.h"
 #include "worldsave/folder_save_text.h"
+#include "worldsave/world_save_format.h"
 #include "worldsave/world_save_text.h"
 
 #include <algorithm>
@@ -180,7 +181,7 @@ WscConversion ConvertWorldSaveToFolder(const std::string& itemsWsc, const std::s
 
     std::filesystem::create_directories(fsPath(dir), ec);
     if (!std::filesystem::is_directory(fsPath(dir), ec)) throw Error("Cannot create the folder " + dir, dir);
-    for (const auto& [name, content] : files) writeFileAtomic(utf8Path(fsPath(dir) / fsPath(name)), content);
+    for (const auto& [name, content] : files) writeFileAtomic(fileInFolder(dir, name), content);
     result.regionFiles = int64_t(files.size());
     say(log, "Wrote " + std::to_string(result.items) + " world items (" + std::to_string(result.containedItems) +
                  " in containers) and " + std::to_string(result.characters) + " characters into " +

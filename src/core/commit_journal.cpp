@@ -131,6 +131,10 @@ CommitJournal::CommitJournal(const std::string& worldFile, const std::string& op
             j.entries.push_back(
                 {fileSystem().fileSize(f->temporaryPath()), whole(f->temporaryPath()), whole(f->targetPath())});
     if (j.entries.size() < 2) return;
+    // One the next run could not read would leave a killed run's renames half done.
+    if (j.entries.size() > MaxJournalEntries)
+        throw Error("Cannot replace " + std::to_string(j.entries.size()) + " files in one run; at most " +
+                    std::to_string(MaxJournalEntries) + " are journaled");
     const std::string path = journalFileFor(worldFile);
     // Written whole under a temporary name and renamed: a journal is there complete or not at all.
     writeFileAtomic(path, encode(j));

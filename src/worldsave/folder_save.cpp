@@ -1,5 +1,6 @@
 #include "worldsave/folder_save.h"
 
+#include "core/ascii_case.h"
 #include "core/error.h"
 #include "core/file_system.h"
 #include "worldsave/folder_save_text.h"
@@ -121,7 +122,10 @@ std::unique_ptr<AtomicFile> prepareFolderMelt(const WorldSave& save, const TStat
                     " have run out: no room for " + std::to_string(block.Count) + " more items");
 
     const int x0 = bx * BlockSize, y0 = by * BlockSize;
-    const std::string path = fileInFolder(save.path, wsc::regionFileName(x0, y0));
+    // The area's file as the folder spells it ("3.1.WSC"), or a new one.
+    std::string path = fileInFolder(save.path, wsc::regionFileName(x0, y0));
+    for (const std::string& file : save.files)
+        if (asciiLower(nameOf(file)) == wsc::regionFileName(x0, y0)) path = file;
     const bool exists = fileExists(path);
     const std::string old = exists ? readWholeFile(path) : std::string();
     bool crlf = false;

@@ -345,6 +345,16 @@ TEST(FolderMelt, CreatesAMissingRegionFileAndStartsSerialsAt0x40000000) {
     EXPECT_EQ(w.get("23.3.wsc"), before);
 }
 
+TEST(FolderMelt, WritesIntoTheRegionFileAsTheFolderSpellsIt) {
+    FolderWorld w;
+    w.put("0.0.WSC", "[ITEM]\nSerial=0x40000007\no---o\n");
+    w.giveStatics(1, 1, {{3, 0, 0, 0, 0}});
+    w.melt(1, 1);
+    EXPECT_FALSE(std::filesystem::exists(w.file("0.0.wsc")) &&
+                 !std::filesystem::equivalent(w.file("0.0.wsc"), w.file("0.0.WSC")));
+    EXPECT_NE(w.get("0.0.WSC").find("Serial=0x40000008\n"), std::string::npos);
+}
+
 TEST(FolderMelt, RefusesWhenSerialsRunOut) {
     FolderWorld w;
     w.put("0.0.wsc", "[ITEM]\nSerial=0xfffffffd\no---o\n");

@@ -140,3 +140,24 @@ save(uc, "two_tables", b"\xff" + container([[("a", b"1", 0, 0, 1), ("b", b"22", 
 packed = zlib.compress(blocks)
 save(uc, "zlib_map", b"\x40" + container([[(m0, packed, 0, 1, len(blocks))]], 2))
 save(uc, "compression_3", b"\x40" + container([[(m0, packed, 0, 3, len(blocks))]], 2))
+# folder_save_fuzz: two region files split at the first NUL; byte 0 odd -> rule "auto".
+fs = "folder_save_fuzz"
+
+
+def rec(serial, ident, loc, typ, cont="0xffffffff", extra="", kind="ITEM", nl="\n"):
+    lines = ["[%s]" % kind, "Serial=%s" % serial, "ID=%s" % ident, "Location=%s" % loc, "Colour=0x0021",
+             "Cont=%s" % cont, "Type=%d" % typ]
+    return nl.join(lines) + nl + extra + "o---o" + nl + nl
+
+
+save(fs, "type255_and_bag", "// region 1.0\n\n" + rec("0x40000001", "0x0eed", "300,12,-5,0,0", 255)
+     + rec("0x40000002", "0x0006", "301,13,0,0,0", 255, cont="0x40000001") + "---REGION---\n\n"
+     + rec("0x40000003", "0x0005", "302,14,0,1,0", 255) + "\0"
+     + rec("0x40000004", "3821", "7000,100,0,0,0", 255))
+save(fs, "auto_rule", "1" + rec("0x40000010", "0x0005", "8,8,0,0,0", 0) + rec("0x40000011", "5", "9,9,0,0,0", 12)
+     + "\0" + rec("0x40000012", "0x0005", "10,10,0,0,0", 0, kind="SPAWNITEM"))
+save(fs, "crlf_and_keys", rec("1073741840", "0X0EED", " 16 , 16 , 0 , 0 , 0 ", 255, nl="\r\n",
+                                extra="PoisonCharges\r\n// Type=0\r\n").replace("Type=", "TYPE = ")
+     + "[ITEM]\r\nType=255\r\n")
+save(fs, "bad_numbers", rec("0x4000001g", "0x0eed", "16,16,0,0,0", 255) + "\0" + rec("0x1", "0x1", "1,2", 255))
+save(fs, "serials_near_end", rec("0xfffffffd", "0x0eed", "16,16,0,0,0", 0) + "\0" + rec("-1", "0x1", "1,1,0,0,0", 0))

@@ -175,6 +175,15 @@ std::shared_ptr<MemoryFileSystem::Node> MemoryFileSystem::node(const std::string
     return it == files_.end() ? nullptr : it->second;
 }
 
+std::vector<std::string> MemoryFileSystem::listFolder(const std::string& folder) {
+    const std::string prefix = folder + "/";
+    std::vector<std::string> out;
+    for (const auto& [name, node] : files_)
+        if (name.compare(0, prefix.size(), prefix) == 0 && name.find('/', prefix.size()) == std::string::npos)
+            out.push_back(name.substr(prefix.size()));
+    return out;
+}
+
 std::vector<std::string> MemoryFileSystem::names() const {
     std::vector<std::string> out;
     for (const auto& [name, node] : files_) out.push_back(name);

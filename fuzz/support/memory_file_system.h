@@ -31,6 +31,8 @@ public:
     void rename(const std::string& from, const std::string& to) override;
     void remove(const std::string& path) override { files_.erase(path); }
     bool sameFile(const std::string& a, const std::string& b) override;
+    // The names of the files directly inside `folder` (folders exist only as path prefixes).
+    std::vector<std::string> listFolder(const std::string& folder) override;
 
     // Test-side access.
     void clear() { files_.clear(); }

@@ -17,6 +17,7 @@
 #include "ui/radio_group.h"
 #include "ui/settings.h"
 #include "ui/up_down.h"
+#include "worldsave/folder_save.h"
 #include "worldsave/freeze.h"
 #include "worldsave/melt.h"
 
@@ -407,7 +408,7 @@ void TMainForm::FormShow() {
 void TMainForm::checkPaths() {
     checkPathFields({{StaIdxEdit, PathKind::StaticIndex},
                      {StaticsEdit, PathKind::Statics},
-                     {WSCEdit, PathKind::AnyFile}});  // the world-save file, or a patch file, under any name
+                     {WSCEdit, PathKind::FileOrFolder}});  // the world-save file or folder, or a patch file, under any name
     UpdateButtons();
     ShowGuidance();
 }
@@ -603,7 +604,7 @@ void TMainForm::MeltBlockButtonClick() {
         options.staticsPath = str(StaticsEdit->text());
         options.worldSavePath = str(WSCEdit->text());
         // Under the world's lock the index held since GetStaticIndex must still be the file's.
-        const WorldLock lock({options.staidxPath}, "melt", {options.worldSavePath}, operationLog());
+        const WorldLock lock({options.staidxPath}, "melt", worldSaveFilesOf(options.worldSavePath), operationLog());
         CheckIndexUnchanged(options.staidxPath, *StaticIndex);
         MeltBlock(options, block.x, block.y, *StaticIndex, operationProgress(), operationLog());
         setReady();  // logs "Melting completed!" itself
@@ -662,8 +663,10 @@ void TMainForm::FreezeWorldButtonClick() {
         }
 
         // Under the world's lock the index held since GetStaticIndex must still be the file's.
-        const WorldLock lock({options.staidxPath}, "freeze",
-                             {options.staticsPath, options.worldSavePath, options.patPath}, operationLog());
+        std::vector<std::string> companions = worldSaveFilesOf(options.worldSavePath);
+        companions.push_back(options.staticsPath);
+        companions.push_back(options.patPath);
+        const WorldLock lock({options.staidxPath}, "freeze", companions, operationLog());
         CheckIndexUnchanged(options.staidxPath, *StaticIndex);
         FreezeWorld(options, *StaticIndex, operationProgress(), operationLog());
         Frozen = true;

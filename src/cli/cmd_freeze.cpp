@@ -3,6 +3,7 @@
 #include "core/error.h"
 #include "core/static_index.h"
 #include "core/world_lock.h"
+#include "worldsave/folder_save.h"
 #include "worldsave/freeze.h"
 
 #include "core/utf8_path.h"
@@ -34,9 +35,10 @@ int runFreeze(const std::vector<std::string>& argv) {
     const Progress progress = terminalProgress();
     auto index = newStaticIndex();
     // Locked before the index is read, so no other writer can change it in between.
-    const WorldLock lock({options.staidxPath}, "freeze",
-                         {options.staticsPath, options.worldSavePath, options.writePat ? options.patPath : ""},
-                         printLine);
+    std::vector<std::string> companions = worldSaveFilesOf(options.worldSavePath);
+    companions.push_back(options.staticsPath);
+    companions.push_back(options.writePat ? options.patPath : "");
+    const WorldLock lock({options.staidxPath}, "freeze", companions, printLine);
     LoadStaticIndex(options.staidxPath, *index, progress, facetOption(args));
     FreezeWorld(options, *index, progress, printLine);
     return 0;

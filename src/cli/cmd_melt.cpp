@@ -5,6 +5,7 @@
 #include "core/facets.h"
 #include "core/static_index.h"
 #include "core/world_lock.h"
+#include "worldsave/folder_save.h"
 #include "worldsave/melt.h"
 
 namespace tq::cli {
@@ -23,7 +24,7 @@ int runMelt(const std::vector<std::string>& argv) {
     const Progress progress = terminalProgress();
     auto index = newStaticIndex();
     // Locked before the index is read, so no other writer can change it in between.
-    const WorldLock lock({options.staidxPath}, "melt", {options.worldSavePath}, printLine);
+    const WorldLock lock({options.staidxPath}, "melt", worldSaveFilesOf(options.worldSavePath), printLine);
     LoadStaticIndex(options.staidxPath, *index, progress, facetOption(args));
     RequireBlockInWorld(index->world(), x, y);
     MeltBlock(options, x, y, *index, progress, printLine);

@@ -12,6 +12,9 @@ namespace {
 
 constexpr const char* JournalHeader = "TQJOURNAL 1";
 constexpr const char* JournalEnd = "END";
+// A freeze on a folder save replaces the index, every region file that loses items (28 x 4
+// areas and overflow.wsc at most, more when a folder holds extra .wsc files) and a patch file.
+constexpr uint64_t MaxJournalEntries = 4096;
 
 struct Entry {
     uint64_t size = 0;
@@ -82,7 +85,7 @@ bool decode(const std::string& text, Journal& j) {
     std::string line;
     uint64_t count = 0;
     if (!r.line(line) || line != JournalHeader || !r.line(j.operation) || !r.path(j.worldName) || !r.expect('\n') ||
-        !r.number(count) || !r.expect('\n') || count > 64)
+        !r.number(count) || !r.expect('\n') || count > MaxJournalEntries)
         return false;
     for (uint64_t i = 0; i < count; ++i) {
         Entry e;
@@ -128,6 +131,10 @@ CommitJournal::CommitJournal(const std::string& worldFile, const std::string& op
             j.entries.push_back(
                 {fileSystem().fileSize(f->temporaryPath()), whole(f->temporaryPath()), whole(f->targetPath())});
     if (j.entries.size() < 2) return;
+    // One the next run could not read would leave a killed run's renames half done.
+    if (j.entries.size() > MaxJournalEntries)
+        throw Error("Cannot replace " + std::to_string(j.entries.size()) + " files in one run; at most " +
+                    std::to_string(MaxJournalEntries) + " are journaled");
     const std::string path = journalFileFor(worldFile);
     // Written whole under a temporary name and renamed: a journal is there complete or not at all.
     writeFileAtomic(path, encode(j));

@@ -1,7 +1,9 @@
 #include "core/path_field_rules.h"
 
 #include "core/facets.h"
+#include "core/utf8_path.h"
 
+#include <filesystem>
 #include <map>
 
 namespace tq {
@@ -29,8 +31,13 @@ std::optional<int> pathKindFacet(std::string_view path, PathKind kind) {
 
 PathVerdict judgePathField(const std::string& path, PathKind kind) {
     PathVerdict v;
+    std::error_code ec;
+    if (kind == PathKind::FileOrFolder && !path.empty() && std::filesystem::is_directory(fsPath(path), ec)) {
+        v.colour = FieldColour::Green;
+        return v;
+    }
     if (!fileExists(path)) return v;
-    if (kind == PathKind::AnyFile) {
+    if (kind == PathKind::AnyFile || kind == PathKind::FileOrFolder) {
         v.colour = FieldColour::Green;
         return v;
     }

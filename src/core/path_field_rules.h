@@ -26,8 +26,9 @@ inline std::string_view pathFileName(std::string_view path) {
 }
 
 // What a path field takes: a world file of one facet, staidx{N}.mul, statics{N}.mul or
-// map{N}.mul in any case, or any existing file (the world-save field).
-enum class PathKind { AnyFile, StaticIndex, Statics, Map };
+// map{N}.mul in any case, any existing file, or (the world-save field) any existing file or
+// folder, since today's server saves its world as a folder of region files.
+enum class PathKind { AnyFile, StaticIndex, Statics, Map, FileOrFolder };
 
 // The N of a name of that kind ("Map3.MUL" as a Map gives 3); nullopt when the name is not
 // one of that kind. N may name a facet that does not exist.

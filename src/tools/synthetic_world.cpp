@@ -7,12 +7,14 @@
 #include "core/spaced_hex.h"
 #include "core/uop/container.h"
 #include "core/uop/map_convert.h"
+#include "core/utf8_path.h"
 #include "core/world.h"
 #include "mapedit/client_files.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <filesystem>
 #include <memory>
 
 namespace tq {
@@ -588,7 +590,8 @@ const std::vector<uint16_t>& syntheticAutoSelectIds() {
 }
 
 SyntheticWorldSummary makeSyntheticWorld(const std::string& dir, int64_t items, uint32_t seed,
-                                         const Progress& progress, const WorldGeometry& world, bool containers) {
+                                         const Progress& progress, const WorldGeometry& world, bool containers,
+                                         SyntheticSaveFormat format) {
     SyntheticWorldSummary summary;
     seedRandom(seed);
     progress.report(0);
@@ -616,8 +619,17 @@ SyntheticWorldSummary makeSyntheticWorld(const std::string& dir, int64_t items, 
     writeStatics(world, joinPath(dir, staidx.c_str()), joinPath(dir, statics.c_str()), summary, progress);
     summary.files.push_back(staidx);
     summary.files.push_back(statics);
-    writeWorldSave(world, joinPath(dir, "items.wsc"), items, seed, summary, progress);
-    summary.files.push_back("items.wsc");
+    if (format == SyntheticSaveFormat::Folder) {
+        const std::string shared = joinPath(dir, SyntheticFolderName);
+        std::error_code ec;
+        std::filesystem::create_directories(fsPath(shared), ec);
+        summary.folder = writeSyntheticFolderSave(shared, world, items, progress);
+        for (const std::string& name : summary.folder.files)
+            summary.files.push_back(std::string(SyntheticFolderName) + "/" + name);
+    } else {
+        writeWorldSave(world, joinPath(dir, "items.wsc"), items, seed, summary, progress);
+        summary.files.push_back("items.wsc");
+    }
     writeAutoSelect(joinPath(dir, "AutoSelect.txt"));
     summary.files.push_back("AutoSelect.txt");
     writePictures(dir, containers);

@@ -1,5 +1,6 @@
 #pragma once
 #include "core/progress.h"
+#include "tools/synthetic_folder_save.h"
 #include "core/world.h"
 
 #include <cstdint>
@@ -22,13 +23,20 @@ struct SyntheticWorldSummary {
     int64_t characters = 0;
     int64_t guilds = 0;
     std::vector<uint16_t> landTiles; // every land tile id the map uses, ascending
+    // With SyntheticSaveFormat::Folder: the save in "shared/" (the counts above stay 0).
+    SyntheticFolderSummary folder;
 };
+
+// items.wsc of SECTION objects, or today's folder of region files in "shared/".
+enum class SyntheticSaveFormat { SingleFile, Folder };
+inline constexpr const char* SyntheticFolderName = "shared";
 
 inline constexpr int DefaultSyntheticItems = 2000;
 
 // Writes a complete, deterministic world of `world` (its facet and size) into the existing
 // folder `dir`: map{N}.mul, staidx{N}.mul, statics{N}.mul (N the facet), items.wsc with
-// `items` world items on the world's cells,
+// `items` world items on the world's cells (or, with SyntheticSaveFormat::Folder, the folder
+// "shared" of region files instead),
 // AutoSelect.txt listing the ids its "auto" items use, and texidx.mul, texmaps.mul,
 // artidx.mul, art.mul with a picture for every land tile of the map. The same seed
 // gives the same bytes. Draws from the shared generator, which it seeds with `seed`.
@@ -37,7 +45,8 @@ inline constexpr int DefaultSyntheticItems = 2000;
 // clients ship them.
 SyntheticWorldSummary makeSyntheticWorld(const std::string& dir, int64_t items = DefaultSyntheticItems,
                                          uint32_t seed = 1, const Progress& progress = {},
-                                         const WorldGeometry& world = {}, bool containers = false);
+                                         const WorldGeometry& world = {}, bool containers = false,
+                                         SyntheticSaveFormat format = SyntheticSaveFormat::SingleFile);
 
 // The ids that the "auto" items of a synthetic world use (and its AutoSelect.txt lists).
 const std::vector<uint16_t>& syntheticAutoSelectIds();

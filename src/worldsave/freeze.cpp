@@ -8,11 +8,15 @@
 #include "core/spaced_hex.h"
 #include "core/world_lock.h"
 #include "worldsave/extraction.h"
+#include "core/utf8_path.h"
+#include "worldsave/folder_save.h"
+#include "worldsave/folder_save_text.h"
 #include "worldsave/patch_text.h"
 #include "worldsave/patch_writer.h"
 #include "worldsave/world_save_text.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -64,6 +68,8 @@ struct FreezePlan {
     uint64_t staticsEnd = 0;             // statics0.mul's size before the freeze
     std::optional<AtomicFile> newWorldSave;  // the world-save without the frozen items
     std::optional<AtomicFile> newPat;        // the patch file with them, when asked
+    // Today's folder save: the region files that lose items, in name order.
+    std::vector<std::unique_ptr<AtomicFile>> newRegionFiles;
 };
 
 } // namespace
@@ -86,8 +92,46 @@ struct NewEntry {
 using Say = std::function<void(const std::string&)>;
 
 // ---- Checks. Nothing the user owns is written until all of them have passed. ----
-void planFreeze(const FreezeOptions& options, const StaticIndexBuffer& index, const Progress& progress,
-                const LogSink& log, const Say& say, FreezePlan& plan) {
+void planBlocksAndPatch(const FreezeOptions& options, const StaticIndexBuffer& index,
+                        const std::vector<uint32_t>& markedKeys, std::vector<detail::ExtractedRecord>& records,
+                        FreezePlan& plan);
+
+// Today's folder save: items name their facet, so the shared-world choice plays no part.
+void planFolderFreeze(const FreezeOptions& options, const StaticIndexBuffer& index, const WorldSave& save,
+                      const AutoSelectIds& autoIds, const Progress& progress, const LogSink& log, FreezePlan& plan) {
+    const WorldGeometry& world = index.world();
+    // A patch file among the region files would be rewritten twice, or join the save as a
+    // file of the other format.
+    if (options.writePat) {
+        for (const std::string& file : save.files) CheckWscAndPat(options.patPath, file);
+        std::error_code ec;
+        const std::string patFolder = folderOf(options.patPath);
+        if (wsc::isWscFileName(nameOf(options.patPath)) &&
+            std::filesystem::equivalent(fsPath(patFolder.empty() ? "." : patFolder),
+                                        fsPath(save.path.empty() ? "." : save.path), ec))
+            throw Error(PatInSaveFolderMessage);
+    }
+    FolderFreezeTake take;
+    takeFolderItems(save, options.rule, autoIds, world, log, progress, take);
+    if (take.items.empty()) return;
+    std::vector<uint32_t> markedKeys;
+    for (const FolderItem& item : take.items) markedKeys.push_back(item.block);
+    std::sort(markedKeys.begin(), markedKeys.end());
+    markedKeys.erase(std::unique(markedKeys.begin(), markedKeys.end()), markedKeys.end());
+    std::vector<detail::ExtractedRecord> records;
+    records.reserve(take.items.size());
+    for (const FolderItem& item : take.items)
+        records.push_back(
+            {uint32_t(std::lower_bound(markedKeys.begin(), markedKeys.end(), item.block) - markedKeys.begin()),
+             item.rec});
+    plan.statics = openFile(options.staticsPath, OpenMode::ReadWrite);
+    plan.staticsEnd = plan.statics->size();
+    plan.newRegionFiles = std::move(take.files);
+    planBlocksAndPatch(options, index, markedKeys, records, plan);
+}
+
+void planFreeze(const FreezeOptions& options, const WorldSave& save, const StaticIndexBuffer& index,
+                const Progress& progress, const LogSink& log, const Say& say, FreezePlan& plan) {
     const WorldGeometry& world = index.world();
     RequireStaticIndexLength(options.staidxPath, index);
     if (options.writePat) CheckWscAndPat(options.patPath, options.worldSavePath);
@@ -97,6 +141,11 @@ void planFreeze(const FreezeOptions& options, const StaticIndexBuffer& index, co
     if (options.announce) say(FreezingInProgressMessage);
 
     progress.report(0);
+    if (save.format == WorldSaveFormat::Folder) {
+        say(worldSaveFoundMessage(save));
+        planFolderFreeze(options, index, save, autoIds, progress, log, plan);
+        return;
+    }
     const std::string worldSave = readWholeFile(options.worldSavePath);
     auto table = newSelectionTable();
     detail::TextMap map;
@@ -145,6 +194,16 @@ void planFreeze(const FreezeOptions& options, const StaticIndexBuffer& index, co
         aboutFile(options.worldSavePath,
                   [&] { detail::extractItems(worldSave, targets, writer, records, progress, &map); });
     }
+    planBlocksAndPatch(options, index, markedKeys, records, plan);
+    plan.newWorldSave->prepare();
+}
+
+// The new records grouped by block, every marked block checked against its old run, and the
+// patch file's new text prepared.
+void planBlocksAndPatch(const FreezeOptions& options, const StaticIndexBuffer& index,
+                        const std::vector<uint32_t>& markedKeys, std::vector<detail::ExtractedRecord>& records,
+                        FreezePlan& plan) {
+    const WorldGeometry& world = index.world();
     // Grouped by block, in block order; one block's items stay in file order.
     std::vector<size_t> firstOf(markedKeys.size() + 1, 0);
     for (const auto& r : records) ++firstOf[r.pass + 1];
@@ -197,7 +256,6 @@ void planFreeze(const FreezeOptions& options, const StaticIndexBuffer& index, co
         writer.flush();
         plan.newPat->prepare();
     }
-    plan.newWorldSave->prepare();
 }
 
 // ---- Append one new run per marked block, in block order. Until the index is saved
@@ -268,15 +326,20 @@ void commitFreeze(const FreezeOptions& options, const std::vector<NewEntry>& cha
         WriteStaticIndex(newIndex->file(), index, progress);
         newIndex->prepare();
         // Journaled: a run killed between the renames is finished by the next one.
-        journal.emplace(options.staidxPath, "freeze",
-                        std::vector<AtomicFile*>{&*newIndex, plan.newWorldSave ? &*plan.newWorldSave : nullptr,
-                                                 plan.newPat ? &*plan.newPat : nullptr});
+        std::vector<AtomicFile*> files{&*newIndex, plan.newWorldSave ? &*plan.newWorldSave : nullptr};
+        for (const auto& f : plan.newRegionFiles) files.push_back(f.get());
+        files.push_back(plan.newPat ? &*plan.newPat : nullptr);
+        journal.emplace(options.staidxPath, "freeze", files);
         newIndex->commitPrepared();
     } catch (...) {
         for (size_t i = 0; i < changed.size(); ++i) index.at(changed[i].x, changed[i].y) = previous[i];
         throw;
     }
     if (plan.newWorldSave) plan.newWorldSave->commitPrepared();
+    for (const auto& f : plan.newRegionFiles) {
+        f->commitPrepared();
+        say("Rewrote " + f->namedPath());
+    }
     if (plan.newPat) plan.newPat->commitPrepared();
     journal->finish();
     say("done...");
@@ -291,11 +354,14 @@ void FreezeWorld(const FreezeOptions& options, StaticIndexBuffer& index, const P
     const Say say = [&log](const std::string& line) {
         if (log) log(line);
     };
+    const WorldSave save = DetectWorldSave(options.worldSavePath);
+    std::vector<std::string> companions = worldSaveFiles(save);
+    companions.push_back(options.staticsPath);
+    companions.push_back(options.writePat ? options.patPath : "");
     // One writer per world; a run killed earlier is finished first.
-    const WorldLock lock({options.staidxPath}, "freeze",
-                         {options.staticsPath, options.worldSavePath, options.writePat ? options.patPath : ""}, log);
+    const WorldLock lock({options.staidxPath, worldSaveLockPath(save)}, "freeze", companions, log);
     FreezePlan plan;
-    planFreeze(options, index, progress, log, say, plan);
+    planFreeze(options, save, index, progress, log, say, plan);
     const std::vector<NewEntry> changed = appendNewRuns(options, index, progress, say, plan);
     commitFreeze(options, changed, index, progress, say, plan);
 }

@@ -5,7 +5,9 @@
 #include "core/error.h"
 #include "core/facets.h"
 #include "core/world_lock.h"
+#include "worldsave/folder_save.h"
 #include "worldsave/patch_writer.h"
+#include "worldsave/world_save_format.h"
 
 namespace tq {
 
@@ -17,8 +19,10 @@ void MeltBlock(const MeltOptions& options, int bx, int by, StaticIndexBuffer& in
     const WorldGeometry& world = index.world();
     RequireBlockInWorld(world, bx, by);
     RequireStaticIndexLength(options.staidxPath, index);
-    const WorldLock lock({options.staidxPath}, "melt", {options.worldSavePath}, log);
+    const WorldSave save = DetectWorldSave(options.worldSavePath);
+    const WorldLock lock({options.staidxPath, worldSaveLockPath(save)}, "melt", worldSaveFiles(save), log);
     if (options.announce) say(MeltingInProgressMessage);
+    if (save.format == WorldSaveFormat::Folder) say(worldSaveFoundMessage(save));
     progress.report(0);
 
     TStaticBlock block;
@@ -28,7 +32,9 @@ void MeltBlock(const MeltOptions& options, int bx, int by, StaticIndexBuffer& in
     // the renames changes nothing, one between them leaves the statics in both places,
     // never in neither, and a crash can land between them only for the moment of a rename
     // (melting again after a crash in a longer window would have doubled the items).
-    const std::unique_ptr<AtomicFile> worldSave = PrepareWorldItems(options.worldSavePath, block, bx, by, log);
+    const std::unique_ptr<AtomicFile> worldSave =
+        save.format == WorldSaveFormat::Folder ? prepareFolderMelt(save, block, bx, by, world, log)
+                                               : PrepareWorldItems(options.worldSavePath, block, bx, by, log);
 
     const TStaticIndexRec previous = index.at(bx, by);
     index.at(bx, by) = TStaticIndexRec{-1, 0, 0};
@@ -43,6 +49,7 @@ void MeltBlock(const MeltOptions& options, int bx, int by, StaticIndexBuffer& in
         index.at(bx, by) = previous;
         throw;
     }
+    if (worldSave && save.format == WorldSaveFormat::Folder) say("Rewrote " + worldSave->namedPath());
     say("Done!");
     progress.report(100);
     say(MeltingCompletedMessage);

@@ -13,7 +13,10 @@ inline constexpr const char* MeltingCompletedMessage = "Melting completed!";
 struct MeltOptions {
     std::string staidxPath;     // staidx0.mul
     std::string staticsPath;    // statics0.mul (only read)
-    std::string worldSavePath;  // receives the block's statics as world items
+    // Receives the block's statics as world items: a file of SECTION objects, or today's
+    // folder of region files (the folder or any .wsc in it), where they go into the region
+    // file of the block as [ITEM] records (see docs/formats.md).
+    std::string worldSavePath;
     // When true the melt logs "Melting in progress... ..." itself first. The window,
     // which logs that line before it reads the X and Y fields, may log it itself instead.
     bool announce = false;

@@ -43,6 +43,12 @@ TEST(MainRules, PathFieldsAreJudgedByExistenceAndLowerCasedName) {
         {dir.file("statics0.mul"), K::Statics, C::Red, {}, ""},         // a folder, not a file
         {dir.file("items.pat"), K::AnyFile, C::Green, {}, ""},          // the world-save field takes any file
         {"", K::AnyFile, C::Red, {}, ""},
+        {dir.file("statics0.mul"), K::AnyFile, C::Red, {}, ""},         // a folder is no file
+        // The world-save field: a file, or a folder (today's save of region files).
+        {dir.file("statics0.mul"), K::FileOrFolder, C::Green, {}, ""},
+        {dir.file("items.pat"), K::FileOrFolder, C::Green, {}, ""},
+        {dir.file("gone"), K::FileOrFolder, C::Red, {}, ""},
+        {"", K::FileOrFolder, C::Red, {}, ""},
         {"", K::StaticIndex, C::Red, {}, ""},
     };
     for (const Case& c : cases)

@@ -11,7 +11,8 @@
 # TQ_KILLS: kills per operation (30); TQ_KILL_SEED: seeds the moments (9), so a failing
 # sequence of moments can be replayed (the timing itself still varies a little);
 # TQ_KILL_VERBOSE: print the state each kill left; TQ_KILL_OPS: the operations to test
-# ("freeze melt apply fill").
+# ("freeze melt apply fill folderfreeze foldermelt"; the last two on a folder save of region
+# files, where a freeze replaces the index, many region files and the patch file in turn).
 set -euo pipefail
 cli=$1
 tool="$(dirname "$cli")/kill_check_tool"
@@ -80,7 +81,7 @@ report() {
   echo "${line}uninterrupted run ${took}us)"
   count=()
 }
-wants() { [[ " ${TQ_KILL_OPS:-freeze melt apply fill} " == *" $1 "* ]]; }
+wants() { [[ " ${TQ_KILL_OPS:-freeze melt apply fill folderfreeze foldermelt} " == *" $1 "* ]]; }
 leftovers() { find "$@" -name '*.tqtmp-*' | wc -l; }
 # After the next run nothing of the killed one may be left: no temporary, journal or lock file.
 no_leftovers() {
@@ -314,4 +315,133 @@ for ((i = 1; i <= kills; i++)); do
   no_leftovers
 done
 report before midway after
+fi
+
+# ---- freeze and melt on a folder save -------------------------------------------------
+if wants folderfreeze || wants foldermelt; then
+# Few items: each region file that loses one is a rename of its own, killed in turn below.
+"$cli" mkworld "$work/fworld" --items 500 --seed 12 --wsc-format folder >/dev/null
+fcopies() {
+  rm -rf "$1" && mkdir -p "$1"
+  cp "$work/fworld/staidx0.mul" "$work/fworld/statics0.mul" "$1/" && cp -r "$work/fworld/shared" "$1/shared"
+}
+# region_states BASE: counts the region files the run changes that are old (`rold`) and new
+# (`rnew`); every other region file must be as it was.
+region_states() {
+  local f changed; rold=0 rnew=0
+  changed=$( (diff -rq "$1/shared" "$work/good/shared" || true) | sed -n 's|^Files [^ ]*/shared/\([^ ]*\) and .*|shared/\1|p')
+  (diff -rq -x '*.tqtmp-*' "$1/shared" "$w/shared" || true) | sed -n 's|^Files [^ ]*/shared/\([^ ]*\) and .*|shared/\1|p' |
+    while read -r f; do [[ " $(echo $changed) " == *" $f "* ]] || echo "$f"; done >"$work/unexpected"
+  [ ! -s "$work/unexpected" ] || fail "a region file the run does not change changed: $(cat "$work/unexpected")"
+  versions "$1" "$work/good" $changed
+  for f in $changed; do [ "${v[$f]}" = new ] && rnew=$((rnew + 1)) || rold=$((rold + 1)); done
+}
+same_regions() {
+  diff -rq "$w/shared" "$work/good/shared" >/dev/null || fail "after running again the region files differ"
+}
+fi
+
+if wants folderfreeze; then
+op=folderfreeze
+fcopies "$work/ffbase"
+printf 'SECTION WORLDITEM 40\r\n{\r\nSERIAL 1073741900\r\nTYPE 0\r\n}\r\nEOF\r\n' >"$work/ffbase/out.pat"
+ffreeze() { cmd=("$cli" freeze --staidx "$1/staidx0.mul" --statics "$1/statics0.mul" --wsc "$1/shared" --pat "$1/out.pat"); }
+uninterrupted "$work/ffbase" ffreeze
+after_ffreeze_kill() {
+  want_finish=0
+  check check-index "$w/staidx0.mul" "$w/statics0.mul"
+  check check-text "$w/out.pat"
+  versions "$work/ffbase" "$work/good" out.pat staidx0.mul
+  pat=${v[out.pat]} idx=${v[staidx0.mul]}
+  region_states "$work/ffbase"
+  # The index is renamed first, then the region files, then the patch file.
+  [ $idx = old ] && [ $rnew -gt 0 ] && fail "frozen items are in neither the statics nor the region files"
+  [ $idx = new ] && check same-statics "$w/staidx0.mul" "$w/statics0.mul" "$work/good/staidx0.mul" "$work/good/statics0.mul"
+  if [ $idx = new ] && { [ $rold -gt 0 ] || [ $pat = old ]; }; then
+    journaled "the new index beside $rold old region files"; tally between_renames
+  elif [ $idx = old ]; then
+    [ "$(stat -c %s "$w/statics0.mul")" = "$(stat -c %s "$work/ffbase/statics0.mul")" ] && tally before || tally midway
+  else
+    tally after
+  fi
+  ffreeze "$w"
+  "${cmd[@]}" >"$work/stdout" 2>"$work/stderr" || fail "freezing again failed: $(cat "$work/stderr")"
+  said_finished freeze
+  same_regions
+  same "$w/out.pat" "$work/good/out.pat" || fail "after freezing again the patch file differs"
+  check same-statics "$w/staidx0.mul" "$w/statics0.mul" "$work/good/staidx0.mul" "$work/good/statics0.mul"
+  no_leftovers
+}
+for ((i = 1; i <= kills; i++)); do
+  killed "$work/ffbase" ffreeze
+  after_ffreeze_kill
+done
+report before midway between_renames after
+base=$work/ffbase
+rename_kills freeze after_ffreeze_kill "$work/w/staidx0.mul" "$work/w/statics0.mul" "$work/w/shared" "$work/w/out.pat"
+kills=$rename_kill_count saved_op=$op op="$op, killed before each rename"
+report before midway between_renames after
+kills=${TQ_KILLS:-30} op=$saved_op
+# A freeze that replaces more files than a journal could once name (64): killed before its
+# 80th rename, it must be finished by the next run like any other.
+i=big delay=0
+"$cli" mkworld "$work/fbig" --items 20000 --seed 13 --wsc-format folder >/dev/null
+rm -f "$work/fbig/map0.mul"
+cp -r "$work/fbig" "$work/fbig.good"
+"$cli" freeze --staidx "$work/fbig.good/staidx0.mul" --statics "$work/fbig.good/statics0.mul" \
+  --wsc "$work/fbig.good/shared" >/dev/null
+status=0
+"$tool" kill-at-rename 80 freeze "$work/fbig/staidx0.mul" "$work/fbig/statics0.mul" "$work/fbig/shared" \
+  "$work/fbig/out.pat" 2>"$work/stderr" &
+wait $! 2>/dev/null || status=$?
+[ $status = 137 ] || fail "the freeze of $(ls "$work/fbig/shared" | wc -l) region files did not reach its 80th rename"
+[ -f "$work/fbig/staidx0.mul.journal" ] || fail "a freeze killed before its 80th rename left no journal"
+rm -f "$work/fbig/out.pat"*
+"$cli" freeze --staidx "$work/fbig/staidx0.mul" --statics "$work/fbig/statics0.mul" --wsc "$work/fbig/shared" \
+  >"$work/stdout" 2>"$work/stderr" || fail "freezing again failed: $(cat "$work/stderr")"
+grep -q "^Finished an interrupted freeze of " "$work/stdout" || fail "the next run did not finish the big freeze"
+diff -rq "$work/fbig/shared" "$work/fbig.good/shared" >/dev/null || fail "after the big freeze the region files differ"
+check same-statics "$work/fbig/staidx0.mul" "$work/fbig/statics0.mul" "$work/fbig.good/staidx0.mul" \
+  "$work/fbig.good/statics0.mul"
+echo "$op, killed before the 80th rename of a freeze of $(ls "$work/fbig/shared" | wc -l) region files: finished by the next run"
+rm -rf "$work/fbig" "$work/fbig.good"
+fi
+
+if wants foldermelt; then
+op=foldermelt
+fcopies "$work/fmbase"
+read -r mx my < <("$tool" statics-block "$work/fmbase/staidx0.mul")
+fmelt() { cmd=("$cli" melt --staidx "$1/staidx0.mul" --statics "$1/statics0.mul" --wsc "$1/shared" "$mx" "$my"); }
+uninterrupted "$work/fmbase" fmelt
+after_fmelt_kill() {
+  want_finish=0
+  check check-index "$w/staidx0.mul" "$w/statics0.mul"
+  same "$w/statics0.mul" "$work/fmbase/statics0.mul" || fail "melt wrote statics0.mul"
+  versions "$work/fmbase" "$work/good" staidx0.mul
+  idx=${v[staidx0.mul]}
+  region_states "$work/fmbase"
+  [ $rnew = 1 ] && wsc=new || wsc=old
+  [ "$idx/$wsc" = new/old ] && fail "the melted statics are in neither the index nor the region file"
+  case $idx/$wsc in
+    old/new) journaled "the new region file beside the old index (statics in both)"; tally between_renames ;;
+    old/old) tally before ;;
+    new/new) tally after ;;
+  esac
+  fmelt "$w"
+  "${cmd[@]}" >"$work/stdout" 2>"$work/stderr" || fail "melting again failed: $(cat "$work/stderr")"
+  said_finished melt
+  same_regions
+  same "$w/staidx0.mul" "$work/good/staidx0.mul" || fail "after melting again the index differs"
+  no_leftovers
+}
+for ((i = 1; i <= kills; i++)); do
+  killed "$work/fmbase" fmelt
+  after_fmelt_kill
+done
+report before between_renames after
+base=$work/fmbase
+rename_kills melt after_fmelt_kill "$work/w/staidx0.mul" "$work/w/statics0.mul" "$work/w/shared" "$mx" "$my"
+kills=$rename_kill_count saved_op=$op op="$op, killed before each rename"
+report before between_renames after
+kills=${TQ_KILLS:-30} op=$saved_op
 fi

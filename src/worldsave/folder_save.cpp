@@ -1,0 +1,167 @@
+#include "worldsave/folder_save.h"
+
+#include "core/ascii_case.h"
+#include "core/error.h"
+#include "core/file_system.h"
+#include "worldsave/folder_save_text.h"
+#include "worldsave/patch_writer.h"
+
+namespace tq {
+
+namespace {
+
+void say(const LogSink& log, const std::string& line) {
+    if (log) log(line);
+}
+
+constexpr uint32_t Type255 = 255;
+
+// Writes `text` without the byte ranges of `taken` (ascending, not overlapping).
+void writeWithout(File& file, std::string_view text, const std::vector<std::pair<size_t, size_t>>& taken) {
+    size_t at = 0;
+    for (const auto& [begin, end] : taken) {
+        if (begin > at) file.write(text.data() + at, begin - at);
+        at = end;
+    }
+    if (at < text.size()) file.write(text.data() + at, text.size() - at);
+}
+
+} // namespace
+
+void takeFolderItems(const WorldSave& save, SelectionRule rule, const AutoSelectIds& autoIds,
+                     const WorldGeometry& world, const LogSink& log, const Progress& progress, FolderFreezeTake& take) {
+    int64_t outside = 0;
+    for (const std::string& path : save.files) {
+        const std::string text = readWholeFile(path);
+        std::vector<std::pair<size_t, size_t>> taken;
+        wsc::forEachRecord(text, [&](const wsc::Record& r) {
+            if (!r.closed || !r.isKind(wsc::ItemKind) || rule == SelectionRule::None) return;
+            const uint32_t type = r.type ? wsc::requireNumber(*r.type, path, "Type") : 0;
+            const uint32_t id = r.id ? wsc::requireNumber(*r.id, path, "ID") : 0;
+            const bool chosen = type == Type255 || (rule == SelectionRule::Auto && type == 0 && id <= 0xFFFF &&
+                                                    autoIds.test(size_t(id)));
+            if (!chosen) return;
+            if (r.cont && wsc::requireNumber(*r.cont, path, "Cont") != wsc::NotInContainer) return;
+            if (!r.location) return;  // an item without a place stands nowhere a static could
+            const wsc::Location at = wsc::requireLocation(*r.location, path);
+            if (at.world != uint32_t(world.facet)) return;
+            if (at.x < 0 || at.y < 0 || at.x >= world.cellsWide() || at.y >= world.cellsHigh()) {
+                ++outside;
+                return;
+            }
+            const uint32_t colour = r.colour ? wsc::requireNumber(*r.colour, path, "Colour") : 0;
+            const std::string serial =
+                r.serial ? std::string(r.serial->text) : nameOf(path) + " line " + std::to_string(r.line);
+            say(log, "Selecting item for export: " + serial);
+            const int x = int(at.x), y = int(at.y);
+            FolderItem item;
+            item.block = uint32_t(world.blockNumber(x / BlockSize, y / BlockSize));
+            item.rec.ItemId = uint16_t(id);
+            item.rec.X = uint8_t(x % BlockSize);
+            item.rec.Y = uint8_t(y % BlockSize);
+            item.rec.Z = int8_t(uint8_t(uint64_t(at.z) & 0xFF));
+            item.rec.Color = uint16_t(colour);
+            take.items.push_back(item);
+            taken.push_back({r.begin, r.end});
+        });
+        if (!taken.empty()) {
+            auto file = std::make_unique<AtomicFile>(path);
+            writeWithout(file->file(), text, taken);
+            file->prepare();
+            take.files.push_back(std::move(file));
+        }
+        progress.pumpEvents();
+    }
+    if (outside > 0)
+        say(log, "Skipped " + std::to_string(outside) + (outside == 1 ? " item" : " items") +
+                     " outside the map of facet " + std::to_string(world.facet));
+}
+
+uint32_t highestFolderSerial(const WorldSave& save) {
+    uint32_t highest = 0;
+    for (const std::string& path : save.files) {
+        const std::string text = readWholeFile(path);
+        wsc::forEachRecord(text, [&](const wsc::Record& r) {
+            if (!r.serial) return;
+            const uint32_t serial = wsc::requireNumber(*r.serial, path, "Serial");
+            if (serial != wsc::InvalidSerial && serial > highest) highest = serial;
+        });
+    }
+    return highest;
+}
+
+std::string meltedItemRecord(uint32_t serial, const TStaticRec& rec, int x, int y, int facet, std::string_view eol) {
+    std::string r;
+    auto line = [&](const std::string& s) {
+        r += s;
+        r += eol;
+    };
+    line("[ITEM]");
+    line("Serial=" + wsc::hexNumber(serial, 8));
+    line("ID=" + wsc::hexNumber(rec.ItemId, 4));
+    line("Colour=" + wsc::hexNumber(rec.Color, 4));
+    line("Location=" + std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(int(rec.Z)) + "," +
+         std::to_string(facet) + ",0");
+    line("Cont=" + wsc::hexNumber(wsc::NotInContainer, 8));
+    line("Type=" + std::to_string(Type255));
+    line(std::string(wsc::RecordEnd));
+    line("");
+    return r;
+}
+
+std::unique_ptr<AtomicFile> prepareFolderMelt(const WorldSave& save, const TStaticBlock& block, int bx, int by,
+                                              const WorldGeometry& world, const LogSink& log) {
+    if (block.Count == 0) {
+        say(log, NothingToDoMessage);
+        return nullptr;
+    }
+    const uint32_t highest = highestFolderSerial(save);
+    const uint32_t first = highest < wsc::FirstItemSerial ? wsc::FirstItemSerial : highest + 1;
+    if (highest >= wsc::InvalidSerial - 1 || uint64_t(first) + block.Count - 1 >= wsc::InvalidSerial)
+        throw Error("The serials of " + (save.path.empty() ? std::string(".") : save.path) +
+                    " have run out: no room for " + std::to_string(block.Count) + " more items");
+
+    const int x0 = bx * BlockSize, y0 = by * BlockSize;
+    // The area's file as the folder spells it ("3.1.WSC"), or a new one.
+    std::string path = fileInFolder(save.path, wsc::regionFileName(x0, y0));
+    for (const std::string& file : save.files)
+        if (asciiLower(nameOf(file)) == wsc::regionFileName(x0, y0)) path = file;
+    const bool exists = fileExists(path);
+    const std::string old = exists ? readWholeFile(path) : std::string();
+    bool crlf = false;
+    if (!old.empty()) crlf = wsc::parseText(old).crlf;
+    else if (!save.files.empty()) crlf = wsc::parseText(readWholeFile(save.files.front())).crlf;
+    const std::string_view eol = crlf ? "\r\n" : "\n";
+
+    std::string added;
+    if (!old.empty() && old.back() != '\n') added += eol;
+    for (int i = 0; i < block.Count; ++i) {
+        const TStaticRec& rec = block.Records[size_t(i)];
+        added += meltedItemRecord(first + uint32_t(i), rec, x0 + rec.X, y0 + rec.Y, world.facet, eol);
+    }
+    auto file = std::make_unique<AtomicFile>(path);
+    if (!old.empty()) file->file().write(old.data(), old.size());
+    file->file().write(added.data(), added.size());
+    file->prepare();
+    return file;
+}
+
+std::vector<std::string> worldSaveFilesOf(const std::string& path) {
+    try {
+        return worldSaveFiles(DetectWorldSave(path));
+    } catch (const Error&) {
+        return {path};
+    }
+}
+
+std::string worldSaveLockPath(const WorldSave& save) {
+    if (save.format != WorldSaveFormat::Folder) return {};
+    return save.path.empty() ? "." : save.path;
+}
+
+std::vector<std::string> worldSaveFiles(const WorldSave& save) {
+    if (save.format != WorldSaveFormat::Folder) return {save.path};
+    return save.files;
+}
+
+} // namespace tq

@@ -70,18 +70,6 @@ std::string location(int x, int y, int z, int facet) {
            std::to_string(facet) + ",0\n";
 }
 
-bool isAutoId(uint16_t id) {
-    const auto& ids = syntheticAutoSelectIds();
-    return std::find(ids.begin(), ids.end(), id) != ids.end();
-}
-
-uint16_t drawPlainItemId() {
-    for (;;) {
-        const auto id = uint16_t(drawRange(1, 0x3FFF));
-        if (!isAutoId(id)) return id;
-    }
-}
-
 } // namespace
 
 SyntheticFolderSummary writeSyntheticFolderSave(const std::string& dir, const WorldGeometry& world, int64_t items,

@@ -307,18 +307,6 @@ const char* const ItemNames[] = {"a wooden chair", "an apple", "a lantern", "Sig
 const char* const CharacterNames[] = {"Aldric", "Brenna", "Corwin", "Dalla", "Edric", "Fenna", "Garrick", "Hilde"};
 const char* const GuildNames[] = {"The Silver Wardens", "Order of the Quill", "Ravenmoor Traders"};
 
-bool isAutoId(uint16_t id) {
-    const auto& ids = syntheticAutoSelectIds();
-    return std::find(ids.begin(), ids.end(), id) != ids.end();
-}
-
-uint16_t drawPlainItemId() {
-    for (;;) {
-        const auto id = uint16_t(drawRange(1, 0x3FFF));
-        if (!isAutoId(id)) return id;
-    }
-}
-
 // A tag whose value is 0 is mostly left out, as the server does.
 void zeroOrTag(TextOut& out, std::string_view name, int64_t value) {
     if (value != 0 || chance(25)) out.tag(name, value);
@@ -583,6 +571,18 @@ void writePictures(const std::string& dir, bool containers) {
 }
 
 } // namespace
+
+bool isAutoId(uint16_t id) {
+    const auto& ids = syntheticAutoSelectIds();
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
+uint16_t drawPlainItemId() {
+    for (;;) {
+        const auto id = uint16_t(drawRange(1, 0x3FFF));
+        if (!isAutoId(id)) return id;
+    }
+}
 
 const std::vector<uint16_t>& syntheticAutoSelectIds() {
     static const std::vector<uint16_t> ids{0x0006, 0x0007, 0x0008, 0x0495, 0x0496, 0x0CA8, 0x0CAA, 0x0EED};

@@ -50,5 +50,8 @@ SyntheticWorldSummary makeSyntheticWorld(const std::string& dir, int64_t items =
 
 // The ids that the "auto" items of a synthetic world use (and its AutoSelect.txt lists).
 const std::vector<uint16_t>& syntheticAutoSelectIds();
+// Whether the "auto" rule picks `id`; an item id from the shared generator that it does not pick.
+bool isAutoId(uint16_t id);
+uint16_t drawPlainItemId();
 
 } // namespace tq

@@ -115,6 +115,24 @@ rename_kills() {
   rename_kill_count=$((n - 1))
 }
 
+# campaign BASE RUNNER CHECKER "TALLIES" OP ARGS...: KILLS random kills of RUNNER on copies of
+# BASE, each followed by CHECKER; then kill_check_tool's kill before each rename of OP ARGS;
+# a report of TALLIES after each half.
+campaign() {
+  local from=$1 runner=$2 checker=$3 tallies=$4 rename_op=$5 saved_op
+  shift 5
+  for ((i = 1; i <= kills; i++)); do
+    killed "$from" "$runner"
+    "$checker"
+  done
+  report $tallies
+  base=$from
+  rename_kills "$rename_op" "$checker" "$@"
+  kills=$rename_kill_count saved_op=$op op="$op, killed before each rename"
+  report $tallies
+  kills=${TQ_KILLS:-30} op=$saved_op
+}
+
 # One generated world serves every operation; each run works on copies of the files it
 # changes.
 "$cli" mkworld "$work/world" --items 20000 --seed 11 >/dev/null
@@ -176,16 +194,8 @@ after_freeze_kill() {
   check same-statics "$w/staidx0.mul" "$w/statics0.mul" "$work/good/staidx0.mul" "$work/good/statics0.mul"
   no_leftovers
 }
-for ((i = 1; i <= kills; i++)); do
-  killed "$work/base" freeze
-  after_freeze_kill
-done
-report before midway between_renames after
-base=$work/base
-rename_kills freeze after_freeze_kill "$work/w/staidx0.mul" "$work/w/statics0.mul" "$work/w/items.wsc" "$work/w/out.pat"
-kills=$rename_kill_count saved_op=$op op="$op, killed before each rename"
-report before midway between_renames after
-kills=${TQ_KILLS:-30} op=$saved_op
+campaign "$work/base" freeze after_freeze_kill "before midway between_renames after" \
+  freeze "$work/w/staidx0.mul" "$work/w/statics0.mul" "$work/w/items.wsc" "$work/w/out.pat"
 fi
 
 # ---- melt -----------------------------------------------------------------------------
@@ -215,16 +225,8 @@ after_melt_kill() {
   same "$w/staidx0.mul" "$work/good/staidx0.mul" || fail "after melting again the index differs"
   no_leftovers
 }
-for ((i = 1; i <= kills; i++)); do
-  killed "$work/mbase" melt
-  after_melt_kill
-done
-report before between_renames after
-base=$work/mbase
-rename_kills melt after_melt_kill "$work/w/staidx0.mul" "$work/w/statics0.mul" "$work/w/items.wsc" "$mx" "$my"
-kills=$rename_kill_count saved_op=$op op="$op, killed before each rename"
-report before between_renames after
-kills=${TQ_KILLS:-30} op=$saved_op
+campaign "$work/mbase" melt after_melt_kill "before between_renames after" \
+  melt "$work/w/staidx0.mul" "$work/w/statics0.mul" "$work/w/items.wsc" "$mx" "$my"
 fi
 
 # ---- diff apply -----------------------------------------------------------------------
@@ -278,17 +280,9 @@ after_apply_kill() {
   done
   no_leftovers
 }
-for ((i = 1; i <= kills; i++)); do
-  killed "$d/orig" apply
-  after_apply_kill
-done
-report before between_renames map_midway after temporary_files_removed
-base=$d/orig
-rename_kills apply after_apply_kill "$d/orig/staidx0.mul" "$d/orig/statics0.mul" "$d/orig/map0.mul" \
+campaign "$d/orig" apply after_apply_kill "before between_renames map_midway after temporary_files_removed" \
+  apply "$d/orig/staidx0.mul" "$d/orig/statics0.mul" "$d/orig/map0.mul" \
   "$work/w/staidx0.mul" "$work/w/statics0.mul" "$work/w/map0.mul" "$work/patch.tq2"
-kills=$rename_kill_count saved_op=$op op="$op, killed before each rename"
-report before between_renames map_midway after temporary_files_removed
-kills=${TQ_KILLS:-30} op=$saved_op
 fi
 
 # ---- fill -----------------------------------------------------------------------------
@@ -372,16 +366,8 @@ after_ffreeze_kill() {
   check same-statics "$w/staidx0.mul" "$w/statics0.mul" "$work/good/staidx0.mul" "$work/good/statics0.mul"
   no_leftovers
 }
-for ((i = 1; i <= kills; i++)); do
-  killed "$work/ffbase" ffreeze
-  after_ffreeze_kill
-done
-report before midway between_renames after
-base=$work/ffbase
-rename_kills freeze after_ffreeze_kill "$work/w/staidx0.mul" "$work/w/statics0.mul" "$work/w/shared" "$work/w/out.pat"
-kills=$rename_kill_count saved_op=$op op="$op, killed before each rename"
-report before midway between_renames after
-kills=${TQ_KILLS:-30} op=$saved_op
+campaign "$work/ffbase" ffreeze after_ffreeze_kill "before midway between_renames after" \
+  freeze "$work/w/staidx0.mul" "$work/w/statics0.mul" "$work/w/shared" "$work/w/out.pat"
 # A freeze that replaces more files than a journal could once name (64): killed before its
 # 80th rename, it must be finished by the next run like any other.
 i=big delay=0
@@ -434,14 +420,6 @@ after_fmelt_kill() {
   same "$w/staidx0.mul" "$work/good/staidx0.mul" || fail "after melting again the index differs"
   no_leftovers
 }
-for ((i = 1; i <= kills; i++)); do
-  killed "$work/fmbase" fmelt
-  after_fmelt_kill
-done
-report before between_renames after
-base=$work/fmbase
-rename_kills melt after_fmelt_kill "$work/w/staidx0.mul" "$work/w/statics0.mul" "$work/w/shared" "$mx" "$my"
-kills=$rename_kill_count saved_op=$op op="$op, killed before each rename"
-report before between_renames after
-kills=${TQ_KILLS:-30} op=$saved_op
+campaign "$work/fmbase" fmelt after_fmelt_kill "before between_renames after" \
+  melt "$work/w/staidx0.mul" "$work/w/statics0.mul" "$work/w/shared" "$mx" "$my"
 fi

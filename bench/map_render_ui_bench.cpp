@@ -16,12 +16,15 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QImage>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <filesystem>
 
 namespace {
@@ -136,6 +139,60 @@ void BM_BrushStrokeWindow(benchmark::State& state) {
     form.close();
 }
 BENCHMARK(BM_BrushStrokeWindow)->Unit(benchmark::kMillisecond);
+
+// The map editor window at 1920 x 1080 on the full-size map, zoomed out `zoomOutSteps`
+// times from the start (19: the smallest cells).
+struct EditorWindow {
+    TTQMapEditForm form;
+    DrawGridView* grid;
+    explicit EditorWindow(int zoomOutSteps) {
+        QSettings("Brannock", "Terraquill").setValue("Map0.mul", QString::fromStdString(world().map));
+        QSettings("Brannock", "Terraquill").setValue("UOPath", QString::fromStdString(world().dir.string()));
+        form.resize(1920, 1080);
+        form.show();
+        for (int i = 0; i < zoomOutSteps; ++i) form.BitBtn2Click();
+        grid = form.findChild<DrawGridView*>("MainDrawGrid");
+        QApplication::processEvents();
+    }
+    ~EditorWindow() { form.close(); }
+};
+
+// "Go" to a far coordinate and back, each shown: the jump's own cost is the repaint there.
+void BM_JumpFarWindow(benchmark::State& state) {
+    EditorWindow w(0);
+    auto* x = w.form.findChild<QLineEdit*>("XJumpEdit");
+    auto* y = w.form.findChild<QLineEdit*>("YJumpEdit");
+    bool far = true;
+    for (auto _ : state) {
+        x->setText(far ? "7000" : "10");
+        y->setText(far ? "4000" : "10");
+        w.form.CoordGoBtnClick();
+        w.grid->viewport()->repaint();
+        far = !far;
+    }
+}
+BENCHMARK(BM_JumpFarWindow)->Unit(benchmark::kMillisecond);
+
+// Scrolling a full-width row at the smallest zoom: the view moved one screen to the right
+// at a time across the whole width of the map, each step painted.
+void BM_ScrollFullRowWindow(benchmark::State& state) {
+    EditorWindow w(19);
+    QScrollBar* bar = w.grid->horizontalScrollBar();
+    int screens = 0;
+    double ms = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        for (int v = 0; v <= bar->maximum(); v += bar->pageStep(), ++screens) {
+            bar->setValue(v);
+            w.grid->viewport()->repaint();
+        }
+        ms += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        bar->setValue(0);
+    }
+    state.counters["screens"] = double(screens) / double(state.iterations());
+    state.counters["ms_per_screen"] = ms / screens;
+}
+BENCHMARK(BM_ScrollFullRowWindow)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

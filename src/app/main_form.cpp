@@ -8,6 +8,7 @@
 #include "core/uop/map_convert.h"
 #include "ui/game_folder_choice.h"
 #include "ui/handlers.h"
+#include "ui/log_list.h"
 #include "ui/operation.h"
 #include "ui/path_browse.h"
 #include "ui/path_field.h"
@@ -34,7 +35,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
@@ -230,15 +230,16 @@ void TMainForm::buildControls() {
     Splitter->setChildrenCollapsible(false);
     PageControl = new QTabWidget(Splitter);
     PageControl->setObjectName("PageControl");
-    MainListBox = new QListWidget;
+    MainListBox = new LogList;
     MainListBox->setObjectName("MainListBox");
+    MainListBox->setFollowsEnd(false);
     PageControl->addTab(MainListBox, "Main");
     // Beside the page's tab, above the guidance that names it.
     ChooseGameFolderButton = new QPushButton(ChooseGameFolderCaption, PageControl);
     ChooseGameFolderButton->setObjectName("ChooseGameFolderButton");
     ChooseGameFolderButton->setToolTip("Fill in staidx0.mul and statics0.mul from the folder of your game");
     PageControl->setCornerWidget(ChooseGameFolderButton, Qt::TopRightCorner);
-    LogListBox = new QListWidget(Splitter);
+    LogListBox = new LogList(Splitter);
     LogListBox->setObjectName("LogListBox");
     PageControl->setMinimumHeight(50);
     LogListBox->setMinimumHeight(50);
@@ -456,7 +457,7 @@ void TMainForm::UpdateButtons() {
 void TMainForm::ShowGuidance() {
     if (Mode != SimpleMode) return;
     MainListBox->clear();
-    for (const std::string& line : guidanceLines(guidanceStep(state()))) MainListBox->addItem(qs(line));
+    for (const std::string& line : guidanceLines(guidanceStep(state()))) MainListBox->addLine(qs(line));
 }
 
 // --- block fields -------------------------------------------------------------
@@ -491,12 +492,12 @@ void TMainForm::setReady() { setStatus("READY", StatusReadyColour); }
 void TMainForm::setBusy() { setStatus("BUSY", StatusBusyColour); }
 
 void TMainForm::log(const QString& line) {
-    LogListBox->addItem(line);
-    LogListBox->scrollToBottom();
+    LogListBox->addLine(line);
 }
 
 void TMainForm::logNow(const QString& line) {
     log(line);
+    LogListBox->flush();
     LogListBox->repaint();
 }
 
@@ -512,22 +513,11 @@ void TMainForm::restoreAfterFailure() {
     }
 }
 
-// The main window's operations move the bar of the (hidden) progress window; the log
-// follows the pump, so thousands of lines cost one scroll per step, not one each.
-Progress TMainForm::operationProgress() {
-    Progress progress = windowProgress();
-    progress.pump = [this] {
-        LogListBox->scrollToBottom();
-        pumpEvents();
-    };
-    return progress;
-}
-
 LogSink TMainForm::operationLog() {
     return [this](const std::string& line) {
-        LogListBox->addItem(qs(line));
+        LogListBox->addLine(qs(line));
         if (line == FreezingInProgressMessage) {
-            LogListBox->scrollToBottom();
+            LogListBox->flush();
             LogListBox->repaint();
         }
     };
@@ -538,7 +528,7 @@ void TMainForm::runOperation(F body) {
     BusyScope busy;  // refuses a second operation before anything changes
     try {
         body();
-        LogListBox->scrollToBottom();
+        LogListBox->flush();
     } catch (const IndexChangedError&) {
         IndexLoaded = false;  // another program changed the file: GetStaticIndex loads it again
         restoreAfterFailure();
@@ -587,7 +577,7 @@ void TMainForm::GetStaticBlockButtonClick() {
         aboutFile(str(StaIdxEdit->text()),
                   [&] { ReadBlockStatics(str(StaticsEdit->text()), StaticIndex->at(block.x, block.y), statics); });
         MainListBox->clear();
-        for (const std::string& line : staticListingLines(statics, block.x, block.y)) MainListBox->addItem(qs(line));
+        for (const std::string& line : staticListingLines(statics, block.x, block.y)) MainListBox->addLine(qs(line));
     } catch (...) {
         restoreAfterFailure();
         throw;
@@ -606,7 +596,7 @@ void TMainForm::MeltBlockButtonClick() {
         // Under the world's lock the index held since GetStaticIndex must still be the file's.
         const WorldLock lock({options.staidxPath}, "melt", worldSaveFilesOf(options.worldSavePath), operationLog());
         CheckIndexUnchanged(options.staidxPath, *StaticIndex);
-        MeltBlock(options, block.x, block.y, *StaticIndex, operationProgress(), operationLog());
+        MeltBlock(options, block.x, block.y, *StaticIndex, windowProgress(), operationLog());
         setReady();  // logs "Melting completed!" itself
     });
 }
@@ -668,7 +658,7 @@ void TMainForm::FreezeWorldButtonClick() {
         companions.push_back(options.patPath);
         const WorldLock lock({options.staidxPath}, "freeze", companions, operationLog());
         CheckIndexUnchanged(options.staidxPath, *StaticIndex);
-        FreezeWorld(options, *StaticIndex, operationProgress(), operationLog());
+        FreezeWorld(options, *StaticIndex, windowProgress(), operationLog());
         Frozen = true;
         freezeChoicesLocked_ = true;
         setReady();  // "Freezing completed!" is logged by the freeze itself

@@ -12,7 +12,6 @@ class QDialog;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 class QRadioButton;
 class QSplitter;
@@ -21,6 +20,7 @@ class QToolButton;
 
 namespace tq {
 
+class LogList;
 class TRadioGroup;
 class TUpDown;
 
@@ -110,7 +110,6 @@ private:
     void log(const QString& line);
     void logNow(const QString& line);  // and repaint the log at once
     void restoreAfterFailure();
-    Progress operationProgress();
     LogSink operationLog();
     template <typename F>
     void runOperation(F body);
@@ -155,9 +154,9 @@ private:
     QRadioButton* NormalModeRadioButton;
     QRadioButton* SimpleModeRadioButton;
     QTabWidget* PageControl;
-    QListWidget* MainListBox;
+    LogList* MainListBox;
     QSplitter* Splitter;
-    QListWidget* LogListBox;
+    LogList* LogListBox;
     QWidget* FileNamePanel;
     QLabel* StaIdxLabel;
     QLineEdit* StaIdxEdit;

@@ -4,6 +4,7 @@
 #include "core/setting_names.h"
 #include "ui/game_folder_choice.h"
 #include "ui/handlers.h"
+#include "ui/log_list.h"
 #include "ui/operation.h"
 #include "ui/path_browse.h"
 #include "ui/path_field.h"
@@ -20,7 +21,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
@@ -113,9 +113,9 @@ void TTQDiffForm::buildControls() {
     root->addWidget(ConfigurationPanel);
 
     // Middle: the explanation.
-    TQDiffListBox = new QListWidget(ClientArea);
+    TQDiffListBox = new LogList(ClientArea);
     TQDiffListBox->setObjectName("TQDiffListBox");
-    for (const std::string& line : diffExplanationLines()) TQDiffListBox->addItem(qstr(line));
+    for (const std::string& line : diffExplanationLines()) TQDiffListBox->addLine(qstr(line));
     root->addWidget(TQDiffListBox, 1);
 
     // Bottom: two rows of three paths.
@@ -384,8 +384,7 @@ void TTQDiffForm::useGameFolder(const QString& folder, bool modifiedSide) {
 }
 
 void TTQDiffForm::log(const QString& line) {
-    TQDiffListBox->addItem(line);
-    TQDiffListBox->scrollToBottom();
+    TQDiffListBox->addLine(line);
 }
 
 // --- window -------------------------------------------------------------------------

@@ -13,12 +13,13 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 class QToolButton;
 class QWidget;
 
 namespace tq {
+
+class LogList;
 
 // The diff window: the six world files, which parts a package covers, and the two
 // actions, generating a ".tq2" package and applying one. Created once at start-up and
@@ -84,7 +85,7 @@ private:
     QToolButton* ChooseGameFolderButton;
     QAction* ChooseOriginalFolder1;
     QAction* ChooseModifiedFolder1;
-    QListWidget* TQDiffListBox;
+    LogList* TQDiffListBox;
     QWidget* FileNamePanel;
     QLabel* OriginalLabel;
     QLabel* ModifiedLabel;

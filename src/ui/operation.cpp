@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 
+#include <chrono>
+
 namespace tq {
 
 AppEvents& appEvents() {
@@ -37,6 +39,18 @@ bool BusyScope::active() { return busy; }
 
 void pumpEvents() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
 
+namespace {
+constexpr std::chrono::milliseconds PumpInterval{30};
+std::chrono::steady_clock::time_point lastPump;
+} // namespace
+
+void pumpEventsIfDue() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastPump < PumpInterval) return;
+    lastPump = now;
+    pumpEvents();
+}
+
 void UpdateProgress(int percent) {
     if (TProgressForm* form = TProgressForm::instance()) form->SetPosition(percent);
 }
@@ -44,7 +58,7 @@ void UpdateProgress(int percent) {
 Progress windowProgress() {
     Progress progress;
     progress.position = UpdateProgress;
-    progress.pump = pumpEvents;
+    progress.pump = pumpEventsIfDue;
     return progress;
 }
 

@@ -53,6 +53,9 @@ public:
 // Lets windows repaint during a long loop; user input waits until the loop is over,
 // so nothing else can be started meanwhile.
 void pumpEvents();
+// The same, at most every PumpInterval: a long loop pumps at every step, but repainting
+// more often than the eye sees only slows it down (thousands of steps, a repaint each).
+void pumpEventsIfDue();
 
 // Moves the bar of the single progress window, whether it is shown or not.
 void UpdateProgress(int percent);

@@ -60,7 +60,7 @@ TEST_F(GameFolderTest, AFolderWithTheWholeWorldFillsTheFieldsGreenAndIsRemembere
     // A folder dropped then changes nothing either, and says why.
     TempDir other;
     writeBytes(other.file("staidx0.mul"), readBytes(staidx));
-    EXPECT_TRUE(dropLocalPath(child<QListWidget>("MainListBox"), q(other.path())));
+    EXPECT_TRUE(dropLocalPath(child<QWidget>("MainListBox"), q(other.path())));
     EXPECT_EQ(edit("StaIdxEdit")->text(), q(game.file("StaIdx0.MUL")));
     EXPECT_TRUE(logLines().last().startsWith("The static index is loaded")) << logLines().last().toStdString();
 }
@@ -111,7 +111,7 @@ TEST_F(GameFolderTest, DroppedFilesFillTheFieldAndADroppedFolderIsAChosenGameFol
     EXPECT_EQ(edit("StaticsEdit")->text(), q(game.file("statics0.mul")));
     EXPECT_EQ(colour("StaIdxEdit"), FieldColour::Green);
     EXPECT_EQ(colour("StaticsEdit"), FieldColour::Green);
-    EXPECT_TRUE(dropLocalPath(child<QListWidget>("LogListBox"), q(game.path())));
+    EXPECT_TRUE(dropLocalPath(child<QWidget>("LogListBox"), q(game.path())));
     EXPECT_EQ(logLines().filter("Looking for the game's files in").size(), 2);
     EXPECT_TRUE(prompts.shown.empty());  // no dialog on the way
 }

@@ -5,6 +5,7 @@
 #include "core/static_index.h"
 #include "support/temp_dir.h"
 #include "support/ui/scripted_prompts.h"
+#include "ui/log_list.h"
 #include "ui/path_field.h"
 #include "ui/progress_form.h"
 #include "ui/settings.h"
@@ -14,7 +15,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -130,13 +130,8 @@ protected:
     QPushButton* button(const char* name) const { return child<QPushButton>(name); }
     bool enabled(const char* name) const { return child<QWidget>(name)->isEnabled(); }
 
-    static QStringList lines(const QListWidget* list) {
-        QStringList out;
-        for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
-        return out;
-    }
-    QStringList logLines() const { return lines(child<QListWidget>("LogListBox")); }
-    QStringList mainLines() const { return lines(child<QListWidget>("MainListBox")); }
+    QStringList logLines() const { return child<LogList>("LogListBox")->lines(); }
+    QStringList mainLines() const { return child<LogList>("MainListBox")->lines(); }
     QStringList guidance(int step) const {
         QStringList out;
         for (const std::string& line : guidanceLines(step)) out << QString::fromStdString(line);

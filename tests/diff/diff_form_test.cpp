@@ -6,13 +6,13 @@
 #include "diff/diff_form.h"
 #include "support/ui/scripted_prompts.h"
 #include "ui/operation.h"
+#include "ui/log_list.h"
 #include "ui/path_field.h"
 #include "ui/progress_form.h"
 #include "ui/settings.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
@@ -221,10 +221,7 @@ TEST_F(DiffFormTest, ExplanationTextExactly) {
         "      StaIdx0.mul/Statics0.mul",
         "  5. Writing the modified index",
     };
-    const auto* list = child<QListWidget>("TQDiffListBox");
-    QStringList shown;
-    for (int i = 0; i < list->count(); ++i) shown << list->item(i)->text();
-    EXPECT_EQ(shown, expected);
+    EXPECT_EQ(child<LogList>("TQDiffListBox")->lines(), expected);
     EXPECT_EQ(form.windowTitle(), "TQ-Diff");
 }
 

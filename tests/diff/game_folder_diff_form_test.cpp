@@ -5,13 +5,13 @@
 #include "diff/diff_form.h"
 #include "support/ui/drops.h"
 #include "support/ui/scripted_prompts.h"
+#include "ui/log_list.h"
 #include "ui/path_field.h"
 #include "ui/progress_form.h"
 #include "ui/settings.h"
 
 #include <QAction>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QSettings>
@@ -52,12 +52,7 @@ protected:
     }
     QLineEdit* edit(const char* name) const { return child<QLineEdit>(name); }
     FieldColour colour(const char* name) const { return fieldColour(edit(name)); }
-    QStringList listLines() const {
-        const auto* list = child<QListWidget>("TQDiffListBox");
-        QStringList out;
-        for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
-        return out;
-    }
+    QStringList listLines() const { return child<LogList>("TQDiffListBox")->lines(); }
     void choose(const char* side, const std::filesystem::path& folder) {
         prompts.fileAnswers.push_back(q(folder.string()));
         child<QAction>(side)->trigger();
@@ -129,7 +124,7 @@ TEST_F(DiffGameFolderTest, DropsFillFieldsAndRowsAndApplyAPackage) {
     // A folder onto the original row fills that row; elsewhere, the modified one.
     EXPECT_TRUE(dropLocalPath(edit("OMapEdit"), q((world.dir.path() / "orig").string())));
     for (const char* name : Original) EXPECT_EQ(colour(name), FieldColour::Green) << name;
-    EXPECT_TRUE(dropLocalPath(child<QListWidget>("TQDiffListBox"), q(player.path().string())));
+    EXPECT_TRUE(dropLocalPath(child<QWidget>("TQDiffListBox"), q(player.path().string())));
     for (const char* name : Modified) EXPECT_EQ(colour(name), FieldColour::Green) << name;
     EXPECT_EQ(edit("OMapEdit")->text(), q(world.paths.origMap));
 
@@ -146,7 +141,7 @@ TEST_F(DiffGameFolderTest, DropsFillFieldsAndRowsAndApplyAPackage) {
     EXPECT_FALSE(form.running());
 
     // Other files are not taken by the window.
-    EXPECT_FALSE(dropLocalPath(child<QListWidget>("TQDiffListBox"), q(world.paths.origMap)));
+    EXPECT_FALSE(dropLocalPath(child<QWidget>("TQDiffListBox"), q(world.paths.origMap)));
 }
 
 TEST_F(DiffGameFolderTest, APackageDroppedBeforeTheFilesAreFoundIsRefused) {

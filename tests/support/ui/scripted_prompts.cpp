@@ -11,13 +11,13 @@ void ScriptedPrompts::error(QWidget*, const QString& title, const QString& text,
     shown.push_back({"error", title, text, {}, {}, true, {}, file});
 }
 void ScriptedPrompts::errorCancel(QWidget*, const QString& title, const QString& text) {
-    shown.push_back({"errorCancel", title, text, {}, {}, true, {}});
+    shown.push_back({"errorCancel", title, text, {}, {}, true, {}, {}});
 }
 void ScriptedPrompts::information(QWidget*, const QString& title, const QString& text) {
-    shown.push_back({"information", title, text, {}, {}, true, {}});
+    shown.push_back({"information", title, text, {}, {}, true, {}, {}});
 }
 bool ScriptedPrompts::question(QWidget*, const QString& title, const QString& text) {
-    shown.push_back({"question", title, text, {}, {}, true, {}});
+    shown.push_back({"question", title, text, {}, {}, true, {}, {}});
     if (answers.empty()) {
         ADD_FAILURE() << "unexpected question: " << text.toStdString();
         return false;
@@ -28,7 +28,7 @@ bool ScriptedPrompts::question(QWidget*, const QString& title, const QString& te
 }
 QString ScriptedPrompts::saveFileName(QWidget*, const QString& title, const QString& filter, const QString& suffix,
                                       const QString& start, bool confirmOverwrite) {
-    shown.push_back({"save", title, {}, filter, suffix, confirmOverwrite, start});
+    shown.push_back({"save", title, {}, filter, suffix, confirmOverwrite, start, {}});
     if (fileAnswers.empty()) {
         ADD_FAILURE() << "unexpected save dialog: " << title.toStdString();
         return {};
@@ -38,7 +38,7 @@ QString ScriptedPrompts::saveFileName(QWidget*, const QString& title, const QStr
     return answer;
 }
 QString ScriptedPrompts::openFileName(QWidget*, const QString& title, const QString& filter, const QString& start) {
-    shown.push_back({"open", title, {}, filter, {}, true, start});
+    shown.push_back({"open", title, {}, filter, {}, true, start, {}});
     if (fileAnswers.empty()) {
         ADD_FAILURE() << "unexpected open dialog: " << title.toStdString();
         return {};
@@ -48,7 +48,7 @@ QString ScriptedPrompts::openFileName(QWidget*, const QString& title, const QStr
     return answer;
 }
 QString ScriptedPrompts::existingFolder(QWidget*, const QString& title, const QString& start) {
-    shown.push_back({"folder", title, {}, {}, {}, true, start});
+    shown.push_back({"folder", title, {}, {}, {}, true, start, {}});
     if (fileAnswers.empty()) {
         ADD_FAILURE() << "unexpected folder dialog: " << title.toStdString();
         return {};

@@ -41,6 +41,7 @@ std::optional<WorldGeometry> CheckMap(const std::string& mapPath, std::optional<
     try {
         world = mapWorld(mapPath, length, n);
     } catch (const Error& e) {
+        report.checked(mapPath, "map, facet " + std::to_string(n));
         report.add({Severity::Error, mapPath, KindMapLength, "", e.what()});
         return std::nullopt;
     }

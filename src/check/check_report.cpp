@@ -52,10 +52,9 @@ std::vector<std::string> CheckReport::lines() const {
     for (const auto& [key, count] : unlisted())
         out.push_back(key.first + ": " + groupedNumber(count) + " more of the kind " + key.second + " not listed");
     for (const auto& [file, text] : notes_) out.push_back(file + ": note: " + text);
-    if (clean()) out.push_back("No problems found in " + std::to_string(checked_.size()) + " files");
-    else
-        out.push_back(groupedNumber(total_) + (total_ == 1 ? " problem" : " problems") + " found in " +
-                      std::to_string(checked_.size()) + " files");
+    const std::string files = std::to_string(checked_.size()) + (checked_.size() == 1 ? " file" : " files");
+    if (clean()) out.push_back("No problems found in " + files);
+    else out.push_back(groupedNumber(total_) + (total_ == 1 ? " problem" : " problems") + " found in " + files);
     return out;
 }
 

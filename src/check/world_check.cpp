@@ -122,17 +122,6 @@ CheckReport CheckWorld(const std::vector<std::string>& paths, std::optional<int>
     for (const std::string& path : plan.indexes) {
         const Progress p = stepProgress(path);
         const int n = facetOf(path, facet);
-        try {
-            staticIndexWorld(path, fileSystem().fileSize(path), n);
-        } catch (const Error& e) {
-            report.add({Severity::Error, path, KindIndexLength, "", e.what()});
-            continue;
-        }
-        auto index = newStaticIndex();
-        LoadStaticIndex(path, *index, {}, n);
-        report.checked(path, "static index, facet " + std::to_string(n) + ", " + index->world().blocksText() + " blocks");
-        worlds.emplace(n, index->world());
-        crcs.emplace_back(path, StaticsCrc(*index));
         // Its statics: one named with it in the same folder, else the one beside it.
         std::optional<std::string> statics;
         for (const std::string& s : plan.statics)
@@ -142,10 +131,21 @@ CheckReport CheckWorld(const std::vector<std::string>& paths, std::optional<int>
                                                       "statics" + std::to_string(n) + ".mul");
             if (!beside.empty()) statics = folderOf(path).empty() ? nameOf(beside) : beside;
         }
-        if (statics) {
-            report.checked(*statics, "statics, facet " + std::to_string(n));
-            pairedStatics.push_back(*statics);
+        if (statics) pairedStatics.push_back(*statics);
+        try {
+            staticIndexWorld(path, fileSystem().fileSize(path), n);
+        } catch (const Error& e) {
+            report.checked(path, "static index, facet " + std::to_string(n));
+            report.add({Severity::Error, path, KindIndexLength, "", e.what()});
+            if (statics) report.note(*statics, "not checked: the static index beside it could not be read");
+            continue;
         }
+        auto index = newStaticIndex();
+        LoadStaticIndex(path, *index, {}, n);
+        report.checked(path, "static index, facet " + std::to_string(n) + ", " + index->world().blocksText() + " blocks");
+        worlds.emplace(n, index->world());
+        crcs.emplace_back(path, StaticsCrc(*index));
+        if (statics) report.checked(*statics, "statics, facet " + std::to_string(n));
         CheckStaticIndex(path, *index, statics, report, p);
     }
     for (const std::string& s : plan.statics)

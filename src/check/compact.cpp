@@ -38,6 +38,9 @@ CompactResult CompactStatics(const CompactOptions& options, const Progress& prog
     CheckReport found;
     CheckStaticIndex(options.staidxPath, *index, options.staticsPath, found, {});
     CheckReport refused;
+    refused.checked(options.staidxPath, "static index, facet " + std::to_string(world.facet) + ", " + world.blocksText() +
+                                            " blocks");
+    refused.checked(options.staticsPath, "statics, facet " + std::to_string(world.facet));
     for (const Finding& f : found.findings())
         if (refuses(f, options.dropBeyondLimit)) refused.add(f);
     if (!refused.clean()) throw CompactRefused(std::move(refused), options.staidxPath);

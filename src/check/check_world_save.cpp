@@ -8,6 +8,7 @@
 #include "worldsave/world_save_text.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -31,13 +32,66 @@ struct Serials {
 std::string serialText(uint32_t serial) { return wsc::hexNumber(serial, 8); }
 std::string lineText(uint32_t line) { return "line " + std::to_string(line); }
 
+// Calls `visit(line, number)` for each line of a file (without its line end, as LineReader
+// gives it), reading the file in pieces: a save can be larger than is worth holding whole.
+template <typename Visit>
+void forEachLine(const std::string& path, const Progress& progress, Visit&& visit) {
+    constexpr size_t Piece = size_t(4) << 20;
+    auto file = openFile(path, OpenMode::Read);
+    const uint64_t size = file->size();
+    std::vector<char> buffer(Piece);
+    uint64_t read = 0;
+    size_t have = 0;
+    uint32_t number = 0;
+    while (true) {
+        if (have == buffer.size()) buffer.resize(buffer.size() * 2);  // one line longer than a piece
+        const size_t n = size_t(std::min<uint64_t>(buffer.size() - have, size - read));
+        file->read(buffer.data() + have, n);
+        read += n;
+        have += n;
+        // Whole lines only, but for the file's last piece; the rest waits for the next one.
+        const char* base = buffer.data();
+        size_t whole = have;
+        if (read < size) {
+            while (whole > 0 && base[whole - 1] != '\n') --whole;
+        }
+        wstext::LineReader lines(std::string_view(base, whole));
+        wstext::Line line;
+        while (lines.next(line)) visit(line.text, ++number);
+        if (read == size) return;
+        const size_t start = whole;
+        std::memmove(buffer.data(), base + start, have - start);
+        have -= start;
+        progress.pumpEvents();
+    }
+}
+
+// Orders mentions by serial, equal serials in the order they were met. A save lists most
+// objects in serial order already (items, then characters), so the few ascending runs are
+// merged in linear time; anything less ordered is sorted.
+void sortBySerial(std::vector<Mention>& m) {
+    auto less = [](const Mention& a, const Mention& b) { return a.serial < b.serial; };
+    std::vector<size_t> runs = {0};
+    for (size_t i = 1; i < m.size() && runs.size() <= 16; ++i)
+        if (m[i].serial < m[i - 1].serial) runs.push_back(i);
+    if (runs.size() > 16) {
+        std::stable_sort(m.begin(), m.end(), less);
+        return;
+    }
+    for (size_t r = 1; r < runs.size(); ++r)
+        std::inplace_merge(m.begin(), m.begin() + std::ptrdiff_t(runs[r]),
+                           r + 1 < runs.size() ? m.begin() + std::ptrdiff_t(runs[r + 1]) : m.end(), less);
+}
+
 class SaveChecker {
 public:
     SaveChecker(const FacetWorlds& worlds, CheckReport& report) : worlds_(worlds), report_(report) {}
 
     void outsideMap(const std::string& file, uint32_t line, uint32_t serial, int64_t x, int64_t y, int64_t facet) {
         if (isFacet(int(facet))) {
-            const WorldGeometry world = worlds_(int(facet));
+            std::optional<WorldGeometry>& known = facetWorlds_[size_t(facet)];
+            if (!known) known = worlds_(int(facet));
+            const WorldGeometry& world = *known;
             if (world.validCell(int(std::clamp<int64_t>(x, -1, INT32_MAX)), int(std::clamp<int64_t>(y, -1, INT32_MAX))))
                 return;
             report_.add({Severity::Error, file, KindItemOutsideMap, lineText(line),
@@ -58,19 +112,19 @@ public:
     // The single file of SECTION objects: the numbers the reader takes must read, as must SERIAL.
     void singleFile(const std::string& path, uint32_t fileNo, Serials& serials, const Progress& progress) {
         using namespace wstext;
-        const std::string text = readWholeFile(path);
         enum class In { Nothing, Item, Character } in = In::Nothing;
         uint32_t serial = 0;
         bool hasSerial = false;
         uint32_t sectionLine = 0;
         int32_t x = 0, y = 0, cont = -1;
         bool hasCont = false;
-        auto number = [&](std::string_view value, uint32_t line) -> std::optional<int32_t> {
+        auto number = [&](std::string_view value, uint32_t line, int32_t& out) {
             try {
-                return parseValue(value);
+                out = parseValue(value);
+                return true;
             } catch (const Error& e) {
                 bad(path, line, e.what());
-                return std::nullopt;
+                return false;
             }
         };
         auto close = [&] {
@@ -78,57 +132,66 @@ public:
             if (hasSerial) serials.objects.push_back({serial, sectionLine, fileNo});
             if (in == In::Item) {
                 if (hasCont && cont != -1) serials.contained.push_back({uint32_t(cont), sectionLine, fileNo});
-                else outsideMapIfSo(path, sectionLine, serial, x, y);
+                else outsideMap(path, sectionLine, serial, x, y, 0);
             }
             in = In::Nothing;
         };
-        LineReader reader(text);
-        Line l;
-        uint32_t lineNo = 0;
-        while (reader.next(l)) {
-            ++lineNo;
-            if ((lineNo & 0xFFFF) == 0) progress.pumpEvents();
-            const std::string_view s = l.text;
-            if (s.empty()) continue;
-            if (startsWithNoCase(s, "SECTION ")) {
-                close();
-                sectionLine = lineNo;
-                serial = 0;
-                hasSerial = false;
-                x = y = 0;
-                cont = -1;
-                hasCont = false;
-                if (startsWithNoCase(s, WorldItemHeader)) {
-                    in = number(s.substr(WorldItemWord), lineNo) ? In::Item : In::Nothing;
-                } else if (startsWithNoCase(s, "SECTION CHARACTER ")) {
-                    in = In::Character;
+        forEachLine(path, progress, [&](std::string_view s, uint32_t lineNo) {
+            if (s.empty()) return;
+            int32_t v = 0;
+            switch (upperAscii(s[0])) {
+            case 'S':
+                if (startsWithNoCase(s, "SECTION ")) {
+                    close();
+                    sectionLine = lineNo;
+                    serial = 0;
+                    hasSerial = hasCont = false;
+                    x = y = 0;
+                    cont = -1;
+                    if (startsWithNoCase(s, WorldItemHeader)) in = number(s.substr(WorldItemWord), lineNo, v) ? In::Item : In::Nothing;
+                    else if (startsWithNoCase(s, "SECTION CHARACTER ")) in = In::Character;
+                } else if (in != In::Nothing && startsWithNoCase(s, "SERIAL ") && number(s.substr(7), lineNo, v)) {
+                    serial = uint32_t(v);
+                    hasSerial = true;
                 }
-                continue;
-            }
-            if (s[0] == '}') {
+                return;
+            case '}':
                 close();
-                continue;
+                return;
+            default:
+                break;
             }
-            if (in == In::Nothing) continue;
-            if (startsWithNoCase(s, "SERIAL ")) {
-                if (auto v = number(s.substr(7), lineNo)) serial = uint32_t(*v), hasSerial = true;
-            } else if (in == In::Item) {
-                if (startsWithNoCase(s, "X ")) x = number(s.substr(2), lineNo).value_or(0);
-                else if (startsWithNoCase(s, "Y ")) y = number(s.substr(2), lineNo).value_or(0);
-                else if (startsWithNoCase(s, "CONT ")) {
-                    if (auto v = number(s.substr(5), lineNo)) cont = *v, hasCont = true;
-                } else if (startsWithNoCase(s, "ID ")) number(s.substr(3), lineNo);
-                else if (startsWithNoCase(s, "Z ")) number(s.substr(2), lineNo);
-                else if (startsWithNoCase(s, "TYPE ")) number(s.substr(5), lineNo);
+            if (in != In::Item) return;
+            switch (upperAscii(s[0])) {
+            case 'X':
+                if (startsWithNoCase(s, "X ") && number(s.substr(2), lineNo, v)) x = v;
+                break;
+            case 'Y':
+                if (startsWithNoCase(s, "Y ") && number(s.substr(2), lineNo, v)) y = v;
+                break;
+            case 'C':
+                if (startsWithNoCase(s, "CONT ") && number(s.substr(5), lineNo, v)) cont = v, hasCont = true;
+                break;
+            case 'I':
+                if (startsWithNoCase(s, "ID ")) number(s.substr(3), lineNo, v);
+                break;
+            case 'Z':
+                if (startsWithNoCase(s, "Z ")) number(s.substr(2), lineNo, v);
+                break;
+            case 'T':
+                if (startsWithNoCase(s, "TYPE ")) number(s.substr(5), lineNo, v);
+                break;
+            default:
+                break;
             }
-        }
+        });
         close();
     }
 
     // A region file of [KIND] records ended by "o---o".
     void regionFile(const std::string& path, uint32_t fileNo, Serials& serials) {
-        const std::string text = readWholeFile(path);
-        wsc::forEachRecord(text, [&](const wsc::Record& r) {
+        readInto(path, text_);
+        wsc::forEachRecord(text_, [&](const wsc::Record& r) {
             if (!r.closed) bad(path, r.line, "the [" + std::string(r.kind) + "] record is not ended by " +
                                                  std::string(wsc::RecordEnd));
             auto number = [&](const std::optional<wsc::Value>& v, const char* key) -> std::optional<uint32_t> {
@@ -161,9 +224,14 @@ public:
     }
 
 private:
-    void outsideMapIfSo(const std::string& file, uint32_t line, uint32_t serial, int32_t x, int32_t y) {
-        outsideMap(file, line, serial, x, y, 0);
+    // Reads a whole file into `text`, whose memory is kept from one region file to the next.
+    static void readInto(const std::string& path, std::string& text) {
+        auto file = openFile(path, OpenMode::Read);
+        text.resize(size_t(file->size()));
+        file->read(text.data(), text.size());
     }
+    std::string text_;
+    std::optional<WorldGeometry> facetWorlds_[FacetCount];
     const FacetWorlds& worlds_;
     CheckReport& report_;
 };
@@ -174,6 +242,8 @@ void CheckWorldSave(const std::string& path, const FacetWorlds& worlds, CheckRep
                     const Progress& progress) {
     const WorldSave save = DetectWorldSave(path);
     Serials serials;
+    // A world item takes some hundred bytes of text: enough room for most saves at once.
+    serials.objects.reserve(size_t(std::min<uint64_t>(fileSystem().fileSize(save.path) / 96, 1u << 24)));
     SaveChecker checker(worlds, report);
     if (save.format == WorldSaveFormat::SingleFile) {
         if (!fileExists(save.path)) throw Error(msg::FileNotFound, save.path);
@@ -191,10 +261,7 @@ void CheckWorldSave(const std::string& path, const FacetWorlds& worlds, CheckRep
     }
 
     // Serials: each used once, each container one of them.
-    auto bySerial = [](const Mention& a, const Mention& b) {
-        return a.serial != b.serial ? a.serial < b.serial : (a.file != b.file ? a.file < b.file : a.line < b.line);
-    };
-    std::sort(serials.objects.begin(), serials.objects.end(), bySerial);
+    sortBySerial(serials.objects);
     for (size_t i = 1; i < serials.objects.size(); ++i) {
         const Mention& first = serials.objects[i - 1];
         const Mention& again = serials.objects[i];
@@ -204,8 +271,7 @@ void CheckWorldSave(const std::string& path, const FacetWorlds& worlds, CheckRep
         report.add({Severity::Error, serials.files[again.file], KindDuplicateSerial, lineText(again.line),
                     "serial " + serialText(again.serial) + " is already used at " + firstAt});
     }
-    std::sort(serials.contained.begin(), serials.contained.end(),
-              [](const Mention& a, const Mention& b) { return a.file != b.file ? a.file < b.file : a.line < b.line; });
+    // `contained` is in file and line order already, as the findings should be.
     for (const Mention& m : serials.contained) {
         const bool exists = std::binary_search(serials.objects.begin(), serials.objects.end(), m,
                                                [](const Mention& a, const Mention& b) { return a.serial < b.serial; });

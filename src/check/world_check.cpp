@@ -95,8 +95,16 @@ CheckReport CheckWorld(const std::vector<std::string>& paths, std::optional<int>
         std::error_code ec;
         if (std::filesystem::is_directory(fsPath(path), ec)) {
             // A folder of region files is a world-save; any other folder is a world.
-            if (!WorldFilesInFolder(path).empty() || !holdsWscFiles(fsPath(path))) addFolder(path, plan);
-            else addOnce(plan.saves, path);
+            bool regionFiles = false;
+            if (WorldFilesInFolder(path).empty() && holdsWscFiles(fsPath(path))) {
+                try {
+                    regionFiles = DetectWorldSave(path).format == WorldSaveFormat::Folder;
+                } catch (const Error&) {
+                    // .wsc files of the single-file format: a world folder with its save.
+                }
+            }
+            if (regionFiles) addOnce(plan.saves, path);
+            else addFolder(path, plan);
         } else {
             if (!fileExists(path)) throw Error(msg::FileNotFound, path);
             addFile(path, plan);

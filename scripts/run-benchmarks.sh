@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs every benchmark binary of a Release build.
+# Runs every benchmark binary of a Release build, then the ratio scripts of scripts/bench.
 set -euo pipefail
 build="${1:-build-bench}"
 for b in "$build"/bench/*_bench; do
@@ -7,3 +7,8 @@ for b in "$build"/bench/*_bench; do
   echo "== $(basename "$b")"
   "$b" --benchmark_counters_tabular=true
 done
+cli="$build/bin/terraquill-cli"
+if [ -x "$cli" ]; then
+  echo "== check-ratio"
+  "$(dirname "$0")/bench/check-ratio.sh" "$cli"
+fi

@@ -2,6 +2,8 @@
 
 #include "app/about.h"
 #include "app/help_form.h"
+#include "check/compact.h"
+#include "check/world_check.h"
 #include "core/loaded_index.h"
 #include "core/world_lock.h"
 #include "core/static_listing.h"
@@ -309,6 +311,10 @@ void TMainForm::buildMenu() {
     ChooseGameFolder1->setObjectName("ChooseGameFolder1");
     ConvertMap1 = file->addAction("&Convert map\u2026");
     ConvertMap1->setObjectName("ConvertMap1");
+    CheckWorld1 = file->addAction("Check &world\u2026");
+    CheckWorld1->setObjectName("CheckWorld1");
+    CompactStatics1 = file->addAction("Com&pact statics\u2026");
+    CompactStatics1->setObjectName("CompactStatics1");
     file->addSeparator();
     eXit1 = file->addAction("e&Xit");
     eXit1->setObjectName("eXit1");
@@ -321,6 +327,8 @@ void TMainForm::buildMenu() {
     About1 = help->addAction("&About");
     About1->setObjectName("About1");
     connectHandler(ConvertMap1, &QAction::triggered, this, &TMainForm::ConvertMap1Click);
+    connectHandler(CheckWorld1, &QAction::triggered, this, &TMainForm::CheckWorld1Click);
+    connectHandler(CompactStatics1, &QAction::triggered, this, &TMainForm::CompactStatics1Click);
     connectHandler(eXit1, &QAction::triggered, this, &TMainForm::eXit1Click);
     connectHandler(WelcometoTerraquill1, &QAction::triggered, this, &TMainForm::WelcometoTerraquill1Click);
     connectHandler(About1, &QAction::triggered, this, &TMainForm::About1Click);
@@ -385,6 +393,9 @@ void TMainForm::FormShow() {
     setWindowTitle(qs(mainCaption(Mode)));
     SharedWorldCheckBox->setChecked(settings::readInt(settings::SharedWorld) != 0);
     SharedWorldCheckBox->setVisible(Mode == NormalMode);
+    // An operator's tools: a player in Simple mode only loads the index and freezes.
+    CheckWorld1->setVisible(Mode != SimpleMode);
+    CompactStatics1->setVisible(Mode != SimpleMode);
 
     // Each field is judged even when its text does not change (an empty stored path
     // turns it red), so a newcomer's first screen already shows what is missing.
@@ -452,6 +463,8 @@ void TMainForm::UpdateButtons() {
     MapEditButton->setEnabled(b.mapEdit);
     ChooseGameFolderButton->setEnabled(b.chooseGameFolder);
     ChooseGameFolder1->setEnabled(b.chooseGameFolder);
+    const MainWindowState s = state();
+    CompactStatics1->setEnabled(s.staIdx == FieldColour::Green && s.statics == FieldColour::Green);
 }
 
 void TMainForm::ShowGuidance() {
@@ -614,6 +627,42 @@ void TMainForm::ConvertMap1Click() {
         ProgressShowing showing;
         const WorldGeometry world = uop::convertMap(str(source), str(destination), {}, ProgressShowing::progress());
         log("Converted " + source + " to " + destination + " (" + qs(world.describe()) + ")");
+        setReady();
+    });
+}
+
+void TMainForm::CheckWorld1Click() {
+    runOperation([this] {
+        const QString start = QFileInfo(StaIdxEdit->text()).absolutePath();
+        const QString folder = prompts().existingFolder(this, "Check world", StaIdxEdit->text().isEmpty() ? QString() : start);
+        if (folder.isEmpty()) return;
+        setBusy();
+        ProgressShowing showing;
+        const CheckReport report = CheckWorld({str(folder)}, {}, ProgressShowing::progress());
+        for (const std::string& line : report.lines()) log(qs(line));
+        setReady();
+    });
+}
+
+void TMainForm::CompactStatics1Click() {
+    runOperation([this] {
+        CompactOptions options;
+        options.staidxPath = str(StaIdxEdit->text());
+        options.staticsPath = str(StaticsEdit->text());
+        if (!prompts().question(this, "Compact statics",
+                                "Rewrite " + StaticsEdit->text() + " and " + StaIdxEdit->text() +
+                                    " without the bytes no index entry uses? The world's content stays as it is."))
+            return;
+        setBusy();
+        ProgressShowing showing;
+        try {
+            CompactStatics(options, ProgressShowing::progress(), operationLog());
+        } catch (const CompactRefused& refused) {
+            for (const std::string& line : refused.report.lines()) log(qs(line));
+            throw;
+        }
+        // The runs moved: an index loaded before must be read again to match the files.
+        if (IndexLoaded) LoadStaticIndex(options.staidxPath, *StaticIndex, windowProgress());
         setReady();
     });
 }

@@ -69,6 +69,10 @@ public:
     void FillClearButtonClick();
     void MapEditButtonClick();
     void ConvertMap1Click();
+    // File > "Check world…": a folder, checked read-only; the report goes to the log.
+    void CheckWorld1Click();
+    // File > "Compact statics…": the two statics files of the fields, after a question.
+    void CompactStatics1Click();
     void eXit1Click();
     void SpeedButton1Click();
     void WelcometoTerraquill1Click();
@@ -167,6 +171,8 @@ private:
     QPushButton* ChooseGameFolderButton;
     QAction* ChooseGameFolder1;
     QAction* ConvertMap1;
+    QAction* CheckWorld1;
+    QAction* CompactStatics1;
     QAction* eXit1;
     QAction* WelcometoTerraquill1;
     QAction* About1;

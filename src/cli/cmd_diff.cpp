@@ -65,7 +65,7 @@ int runGenerate(const std::vector<std::string>& argv) {
 int runApply(const std::vector<std::string>& argv) {
     Args args(argv, PathOptions, {});
     args.expectPositional(1);
-    ApplyDiff(diffPaths(args), args.positional()[0], diffProgress());
+    ApplyDiff(diffPaths(args), args.positional()[0], diffProgress(), printLine);
     return 0;
 }
 

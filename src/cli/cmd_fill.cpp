@@ -34,6 +34,7 @@ int runFill(const std::vector<std::string>& argv) {
     if (auto seed = args.option("seed")) seedRandom(uint32_t(parseInt(*seed)));
 
     const FillClearResult r = FillClear(request, terminalProgress());
+    for (const std::string& line : r.Warnings) printLine(line);
     if (in.ClearStatics)
         printLine("Statics cleared: " + std::to_string(r.StaticBlocksCleared) + " blocks emptied, " +
                   std::to_string(r.StaticBlocksTrimmed) + " blocks trimmed, " + std::to_string(r.StaticsRemoved) +

@@ -1,4 +1,5 @@
 #pragma once
+#include "core/crowded_block.h"
 #include "core/world.h"
 
 #include <cstdint>
@@ -31,9 +32,6 @@ struct WorldFileInfo {
     std::optional<StaticIndexFigures> index;
     std::string problem;  // why the file is not recognised, or what is wrong with it
 };
-
-// The client draws at most this many statics of one block; the rest are not shown.
-inline constexpr int ClientStaticsPerBlock = 1024;
 
 // Describes one file; a file it cannot make sense of comes back Unknown with the reason.
 WorldFileInfo DescribeWorldFile(const std::string& path, std::optional<int> facet = {});

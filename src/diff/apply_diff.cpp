@@ -1,6 +1,7 @@
 #include "core/atomic_file.h"
 #include "core/bytes.h"
 #include "core/commit_journal.h"
+#include "core/crowded_block.h"
 #include "core/error.h"
 #include "core/facets.h"
 #include "core/file_system.h"
@@ -78,7 +79,8 @@ CheckedPackage readAndCheckPackage(WindowedReader& package) {
 }
 
 void applyStaticsPart(const DiffPaths& paths, const WorldGeometry& world, const CheckedPackage& p,
-                      WindowedReader& package, std::unique_ptr<File> origStatics, const Progress& progress) {
+                      WindowedReader& package, std::unique_ptr<File> origStatics, const Progress& progress,
+                      const LogSink& log) {
     auto orig = newStaticIndex(world);
     LoadStaticIndex(paths.origStaIdx, *orig, progress, world.facet);
     const uint32_t crc = StaticsCrc(*orig, progress);
@@ -122,6 +124,7 @@ void applyStaticsPart(const DiffPaths& paths, const WorldGeometry& world, const 
                 for (int i = 0; i < block->Count; ++i)
                     encodeStaticRec(block->Records[size_t(i)], run.data() + i * StaticRecSize);
                 appendRun(statics, run.data(), size_t(block->Count) * StaticRecSize, n);
+                warnIfCrowded(log, x, y, block->Count);
             }
         }
         progress.report(x * 100 / world.blocksWide);
@@ -214,7 +217,7 @@ std::string PackageWorldMismatchMessage(const TDiffHeader& header, const WorldGe
            files.blocksText() + " blocks";
 }
 
-void ApplyDiff(const DiffPaths& paths, const std::string& packageName, const Progress& progress) {
+void ApplyDiff(const DiffPaths& paths, const std::string& packageName, const Progress& progress, const LogSink& log) {
     if (!IsDiffPackageName(packageName)) throw DiffPackageNameError();
     const WorldLock lock({paths.modStaIdx, paths.modMap}, "apply", {paths.modStatics});
     auto packageFile = openFile(packageName, OpenMode::Read);
@@ -243,7 +246,7 @@ void ApplyDiff(const DiffPaths& paths, const std::string& packageName, const Pro
         if (modMap->size() < world.mapBytes()) throw Error(msg::ReadBeyondEnd, paths.modMap);
     }
 
-    if (hasStatics) applyStaticsPart(paths, world, p, package, std::move(origStatics), progress);
+    if (hasStatics) applyStaticsPart(paths, world, p, package, std::move(origStatics), progress, log);
     if (hasMap) {
         applyMapPart(world, p, package, *origMap, *modMap, progress);
         modMap->close();

@@ -112,6 +112,8 @@ public:
 //   map part: message "Applying Diff (Reading map index)"; bar x*100/width per column;
 //     message "Applying Diff (Creating map)"; bar x*100/width per column.
 // Throws DiffPackageNameError, DiffCrcError or tq::Error.
-void ApplyDiff(const DiffPaths& paths, const std::string& packageName, const Progress& progress = {});
+// `log` receives a line for each block the package leaves with more statics than the client draws.
+void ApplyDiff(const DiffPaths& paths, const std::string& packageName, const Progress& progress = {},
+               const LogSink& log = {});
 
 } // namespace tq

@@ -343,7 +343,8 @@ void TTQDiffForm::applyPackage(const QString& chosen) {
     };
     ProgressShowing showing;
     try {
-        ApplyDiff(files, str(chosen), ProgressShowing::progress());
+        ApplyDiff(files, str(chosen), ProgressShowing::progress(),
+                  [this](const std::string& line) { log(qstr(line)); });
     } catch (const DiffCrcError& e) {
         // Nothing has been written.
         prompts().information(this, CrcErrorCaption, qstr(e.what()));

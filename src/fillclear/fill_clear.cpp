@@ -1,6 +1,7 @@
 #include "fillclear/fill_clear.h"
 
 #include "core/bytes.h"
+#include "core/crowded_block.h"
 #include "core/error.h"
 #include "core/facets.h"
 #include "core/file_system.h"
@@ -183,6 +184,8 @@ private:
                         decodeIndexRec(next, entry);
                         ReadBlockStatics(*statics, entry, *block);
                         result_.StaticsRemoved += removeInside(*block, x, y);
+                        warnIfCrowded([this](const std::string& line) { result_.Warnings.push_back(line); }, x, y,
+                                      block->Count);
                         WriteBlockStatics(*statics, entry, *block);
                         ++result_.StaticBlocksTrimmed;
                     }

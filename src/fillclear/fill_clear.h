@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tq {
 
@@ -79,6 +80,8 @@ struct FillClearResult {
     int64_t StaticsRemoved = 0;    // records removed from partly covered blocks
     int MapBlocksWritten = 0;
     int64_t CellsFilled = 0;
+    // Log lines: the trimmed blocks still holding more statics than the client draws.
+    std::vector<std::string> Warnings;
 };
 
 // The fill/clear operation. The files the chosen passes need are opened and checked

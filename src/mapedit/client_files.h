@@ -13,6 +13,8 @@ inline constexpr const char* ArtName = "art.mul";
 // Today's clients: the land art in a UOP container, entries build/artlegacymul/{id:08}.tga
 // holding what art.mul holds for the id. Read when art.mul or artidx.mul is missing.
 inline constexpr const char* ArtContainerName = "artLegacyMUL.uop";
+// Land tiles are the art ids below this one; the art of objects (statics) follows them.
+inline constexpr uint32_t LandArtIds = 0x4000;
 inline constexpr std::array<const char*, 4> ClientImageFileNames = {TexIdxName, TexMapsName, ArtIdxName,
                                                                      ArtName};
 

@@ -3,6 +3,7 @@
 #include "core/ascii_case.h"
 #include "core/atomic_file.h"
 #include "core/commit_journal.h"
+#include "core/crowded_block.h"
 #include "core/error.h"
 #include "core/file_system.h"
 #include "core/spaced_hex.h"
@@ -287,6 +288,7 @@ std::vector<NewEntry> appendNewRuns(const FreezeOptions& options, const StaticIn
         for (size_t i = b.first; i < b.first + b.count; ++i) run.Records[run.Count++] = plan.newRecords[i];
         entry.Start = int32_t(written + buffer.size());
         entry.Length = int32_t(run.Count) * StaticRecSize;
+        warnIfCrowded(say, b.x, b.y, run.Count);
         const size_t at = buffer.size();
         buffer.resize(at + size_t(run.Count) * StaticRecSize);
         for (int i = 0; i < run.Count; ++i)

@@ -11,10 +11,12 @@
 //   kill_check_tool kill-at-rename N freeze IDX STA WSC PAT
 //   kill_check_tool kill-at-rename N melt IDX STA WSC X Y
 //   kill_check_tool kill-at-rename N apply O_IDX O_STA O_MAP M_IDX M_STA M_MAP PACKAGE
+//   kill_check_tool kill-at-rename N compact IDX STA
 //       runs the operation as the command line does and kills itself with SIGKILL just
 //       before its Nth rename (exit status 3 when it finished with fewer renames), so every
 //       moment between two renames is met, not only the ones random kills happen to hit.
 // Exit status 0: fine; 1: the promise is broken (the reason on stderr); 2: usage.
+#include "check/compact.h"
 #include "core/error.h"
 #include "support/classic_world.h"
 #include "core/file_system.h"
@@ -184,6 +186,8 @@ int killAtRename(int argc, char** argv) {
         MeltBlock(o, std::atoi(argv[7]), std::atoi(argv[8]), *index, {}, {});
     } else if (op == "apply" && argc == 11) {
         ApplyDiff({argv[4], argv[5], argv[6], argv[7], argv[8], argv[9]}, argv[10]);
+    } else if (op == "compact" && argc == 6) {
+        CompactStatics({argv[4], argv[5], {}, false});
     } else {
         std::fprintf(stderr, "usage: see the comment at the top of kill_check_tool.cpp\n");
         return 2;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Kills terraquill-cli with SIGKILL at random moments of a freeze with a patch file, a
-# melt, a diff apply and a fill, on generated worlds. After each kill: the index is whole
+# melt, a diff apply, a fill and a compact, on generated worlds. After each kill: the index is whole
 # and fits its statics, the texts read and are their old or new selves, nothing frozen or
 # melted is in neither file, the map keeps its size. Then the operation runs again to the
 # end and must give what an uninterrupted run gives, leaving no temporary, journal or lock
@@ -8,10 +8,10 @@
 # and the next run finishes it first; such a state without a journal is a failure. Besides
 # the random kills, each two-file writer is killed just before each of its renames in turn.
 #   bash kill_test.sh <terraquill-cli> <build-dir>
-# TQ_KILLS: kills per operation (30); TQ_KILL_SEED: seeds the moments (9), so a failing
+# TQ_KILLS: kills per operation (30; 12 for compact); TQ_KILL_SEED: seeds the moments (9), so a failing
 # sequence of moments can be replayed (the timing itself still varies a little);
 # TQ_KILL_VERBOSE: print the state each kill left; TQ_KILL_OPS: the operations to test
-# ("freeze melt apply fill folderfreeze foldermelt"; the last two on a folder save of region
+# ("freeze melt apply fill compact folderfreeze foldermelt"; the last two on a folder save of region
 # files, where a freeze replaces the index, many region files and the patch file in turn).
 set -euo pipefail
 cli=$1
@@ -81,7 +81,7 @@ report() {
   echo "${line}uninterrupted run ${took}us)"
   count=()
 }
-wants() { [[ " ${TQ_KILL_OPS:-freeze melt apply fill folderfreeze foldermelt} " == *" $1 "* ]]; }
+wants() { [[ " ${TQ_KILL_OPS:-freeze melt apply fill compact folderfreeze foldermelt} " == *" $1 "* ]]; }
 leftovers() { find "$@" -name '*.tqtmp-*' | wc -l; }
 # After the next run nothing of the killed one may be left: no temporary, journal or lock file.
 no_leftovers() {
@@ -309,6 +309,38 @@ for ((i = 1; i <= kills; i++)); do
   no_leftovers
 done
 report before midway after
+fi
+
+# ---- compact ---------------------------------------------------------------------------
+if wants compact; then
+op=compact
+i=0 delay=0
+# The generated statics carry runs no entry uses, as a world that has seen freezes does.
+copies "$work/cbase" staidx0.mul statics0.mul
+compact() { cmd=("$cli" compact --staidx "$1/staidx0.mul" --statics "$1/statics0.mul"); }
+uninterrupted "$work/cbase" compact
+[ "$(stat -c %s "$work/good/statics0.mul")" -lt "$(stat -c %s "$work/cbase/statics0.mul")" ] ||
+  fail "an uninterrupted compact gave nothing back"
+after_compact_kill() {
+  want_finish=0
+  versions "$work/cbase" "$work/good" staidx0.mul statics0.mul
+  case ${v[staidx0.mul]}/${v[statics0.mul]} in
+    old/old) tally before ;;
+    new/new) tally after ;;
+    new/old) journaled "the new index beside the old statics"; tally between_renames ;;
+    *) fail "the new statics beside the old index" ;;
+  esac
+  [ "${v[staidx0.mul]}/${v[statics0.mul]}" = new/old ] || check check-index "$w/staidx0.mul" "$w/statics0.mul"
+  compact "$w"
+  "${cmd[@]}" >"$work/stdout" 2>"$work/stderr" || fail "compacting again failed: $(cat "$work/stderr")"
+  said_finished compact
+  for f in staidx0.mul statics0.mul; do same "$w/$f" "$work/good/$f" || fail "after compacting again $f differs"; done
+  no_leftovers
+}
+# Its runs are alike from one kill to the next: fewer random kills keep the CI run short.
+kills=${TQ_KILLS:-12}
+campaign "$work/cbase" compact after_compact_kill "before between_renames after" \
+  compact "$work/w/staidx0.mul" "$work/w/statics0.mul"
 fi
 
 # ---- freeze and melt on a folder save -------------------------------------------------

@@ -5,9 +5,11 @@
 #include "core/file_system.h"
 #include "core/map_file.h"
 #include "diff/buffered_io.h"
+#include "diff/compact_package.h"
 #include "diff/diff.h"
 #include "diff/diff_package.h"
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -17,8 +19,25 @@ namespace {
 
 constexpr size_t PackageBufferSize = size_t(4) << 20;
 
-void generateStaticsPart(const DiffPaths& paths, const WorldGeometry& world, AppendWriter& package,
-                         TDiffHeader& header, const Progress& progress) {
+void appendPart(AppendWriter& package, const CompactPartWriter& part) {
+    const std::vector<uint8_t> bytes = part.pack();
+    if (package.position() + bytes.size() > uint64_t(INT32_MAX))
+        throw Error("The TQD file would grow past 2 GB; generate the statics and the map separately");
+    package.append(bytes.data(), bytes.size());
+}
+
+// Where a part's changed blocks go: straight into the package (full form), or into the
+// compact part, packed once all are known. `fullSize` counts what the full form takes.
+struct PartSink {
+    AppendWriter& package;
+    bool compact;
+    CompactPartWriter part;
+    uint64_t& fullSize;
+};
+
+void generateStaticsPart(const DiffPaths& paths, const WorldGeometry& world, PartSink& sink, TDiffHeader& header,
+                         const Progress& progress) {
+    AppendWriter& package = sink.package;
     progress.setMessage("Generating Diff (Statics)");
     auto orig = newStaticIndex(world);
     auto mod = newStaticIndex(world);
@@ -37,19 +56,38 @@ void generateStaticsPart(const DiffPaths& paths, const WorldGeometry& world, App
     DiffStaticsTable table(size_t(world.blockCount()));  // every entry (-1, -1): unchanged
     auto origBlock = std::make_unique<TStaticBlock>();
     auto modBlock = std::make_unique<TStaticBlock>();
+    std::vector<uint8_t> run(StaticBlockMaxBytes);
     for (int x = 0; x < world.blocksWide; ++x) {
         for (int y = 0; y < world.blocksHigh; ++y) {
             const TStaticIndexRec& o = orig->at(x, y);
             const TStaticIndexRec& m = mod->at(x, y);
-            TDiffStaticsEntry& entry = table[size_t(world.blockNumber(x, y))];
+            const int n = world.blockNumber(x, y);
+            TDiffStaticsEntry& entry = table[size_t(n)];
             if (m.Start == -1) {
                 entry = {-1, 0};
             } else if (!SameIndexEntry(o, m)) {
                 // Only entries that moved are worth reading: the index test decides the rest.
                 aboutFile(paths.origStaIdx, [&] { ReadBlockStatics(origReader, o, *origBlock); });
                 aboutFile(paths.modStaIdx, [&] { ReadBlockStatics(modReader, m, *modBlock); });
-                if (!SameBlockStatics(*origBlock, *modBlock)) AppendPackageStatics(package, entry, *modBlock);
+                if (!SameBlockStatics(*origBlock, *modBlock)) {
+                    const size_t bytes = size_t(modBlock->Count) * StaticRecSize;
+                    sink.fullSize += bytes;
+                    if (!sink.compact) {
+                        AppendPackageStatics(package, entry, *modBlock);
+                        continue;
+                    }
+                    for (int i = 0; i < modBlock->Count; ++i)
+                        encodeStaticRec(modBlock->Records[size_t(i)], run.data() + i * StaticRecSize);
+                    sink.part.records(n, run.data(), bytes);
+                    continue;
+                }
             }
+            // The compact table leaves out what the original index implies (see
+            // CompactPartWriter), and names only the rest.
+            if (!sink.compact) continue;
+            const bool origEmpty = o.Start == -1;
+            if (entry.emptied() && !origEmpty) sink.part.emptied(n);
+            else if (entry.unchanged() && origEmpty) sink.part.unchanged(n);
         }
         progress.report(x * 100 / world.blocksWide);
         progress.pumpEvents();
@@ -58,19 +96,24 @@ void generateStaticsPart(const DiffPaths& paths, const WorldGeometry& world, App
     modStatics->close();
 
     header.StaticsIndexPos = int32_t(package.position());
+    sink.fullSize += DiffStaticsIndexSize(world);
     progress.setMessage("Generating Diff (Statics index)");
     std::vector<uint8_t> column(size_t(world.blocksHigh) * DiffStaticsEntrySize);
     for (int x = 0; x < world.blocksWide; ++x) {
-        for (int y = 0; y < world.blocksHigh; ++y)
-            encodeDiffStaticsEntry(table[size_t(world.blockNumber(x, y))], column.data() + y * DiffStaticsEntrySize);
-        package.append(column.data(), column.size());
+        if (!sink.compact) {
+            for (int y = 0; y < world.blocksHigh; ++y)
+                encodeDiffStaticsEntry(table[size_t(world.blockNumber(x, y))], column.data() + y * DiffStaticsEntrySize);
+            package.append(column.data(), column.size());
+        }
         progress.report(x * 100 / world.blocksWide);
         progress.pumpEvents();
     }
+    if (sink.compact) appendPart(package, sink.part);
 }
 
-void generateMapPart(const DiffPaths& paths, const WorldGeometry& world, AppendWriter& package, TDiffHeader& header,
+void generateMapPart(const DiffPaths& paths, const WorldGeometry& world, PartSink& sink, TDiffHeader& header,
                      const Progress& progress) {
+    AppendWriter& package = sink.package;
     header.ModMapSum = int32_t(MapFileSum(paths.modMap, world, progress));
     progress.setMessage("Generating Diff (Map)");
     auto origMap = openMapFile(paths.origMap, OpenMode::Read, world.facet);
@@ -86,6 +129,11 @@ void generateMapPart(const DiffPaths& paths, const WorldGeometry& world, AppendW
             const uint8_t* o = origColumn.data() + size_t(y) * MapBlockSize;
             const uint8_t* m = modColumn.data() + size_t(y) * MapBlockSize;
             if (SameMapBlock(o, m)) continue;
+            sink.fullSize += MapBlockSize;
+            if (sink.compact) {
+                sink.part.mapBlock(world.blockNumber(x, y), m);
+                continue;
+            }
             decodeMapBlock(m, block);
             AppendPackageMapBlock(package, table[size_t(world.blockNumber(x, y))], block);
         }
@@ -96,15 +144,19 @@ void generateMapPart(const DiffPaths& paths, const WorldGeometry& world, AppendW
     modMap->close();
 
     header.MapIndexPos = int32_t(package.position());
+    sink.fullSize += DiffMapIndexSize(world);
     progress.setMessage("Generating Diff (Map index)");
     std::vector<uint8_t> column(size_t(world.blocksHigh) * DiffMapEntrySize);
     for (int x = 0; x < world.blocksWide; ++x) {
-        for (int y = 0; y < world.blocksHigh; ++y)
-            le::put32(column.data() + y * DiffMapEntrySize, uint32_t(table[size_t(world.blockNumber(x, y))]));
-        package.append(column.data(), column.size());
+        if (!sink.compact) {
+            for (int y = 0; y < world.blocksHigh; ++y)
+                le::put32(column.data() + y * DiffMapEntrySize, uint32_t(table[size_t(world.blockNumber(x, y))]));
+            package.append(column.data(), column.size());
+        }
         progress.report(x * 100 / world.blocksWide);
         progress.pumpEvents();
     }
+    if (sink.compact) appendPart(package, sink.part);
 }
 
 } // namespace
@@ -133,7 +185,7 @@ GenerateDiffResult GenerateDiff(const DiffPaths& paths, const std::string& packa
     result.packagePath = DiffPackageName(packageName);
 
     const WorldGeometry world = DiffWorld(paths, parts.statics, parts.map, false);
-    TDiffHeader header = NewDiffHeader(world);
+    TDiffHeader header = NewDiffHeader(world, parts.compact);
     header.StaticsIndexPos = -1;
     header.MapIndexPos = -1;
     uint8_t headerBytes[DiffHeaderSize];
@@ -143,8 +195,16 @@ GenerateDiffResult GenerateDiff(const DiffPaths& paths, const std::string& packa
     AtomicFile out(result.packagePath);
     AppendWriter package(out.file(), 0, PackageBufferSize);
     package.append(headerBytes, sizeof headerBytes);
-    if (parts.statics) generateStaticsPart(paths, world, package, header, progress);
-    if (parts.map) generateMapPart(paths, world, package, header, progress);
+    result.fullSize = DiffHeaderSize;
+    if (parts.statics) {
+        PartSink sink{package, parts.compact, {}, result.fullSize};
+        generateStaticsPart(paths, world, sink, header, progress);
+    }
+    if (parts.map) {
+        PartSink sink{package, parts.compact, {}, result.fullSize};
+        generateMapPart(paths, world, sink, header, progress);
+    }
+    result.size = package.position();
     package.flush();
     // Only now are both index positions known: the final header goes over the placeholder.
     encodeDiffHeader(header, headerBytes);

@@ -6,6 +6,7 @@
 #include "core/static_index.h"
 #include "diff/buffered_io.h"
 
+#define ZSTD_STATIC_LINKING_ONLY  // ZSTD_getFrameHeader: is the checksum there
 #include <zstd.h>
 
 #include <memory>
@@ -102,6 +103,10 @@ PartHead unpackPart(WindowedReader& package, int32_t position, const std::string
     if (ZSTD_isError(frameSize) || frameSize != packed)
         invalid("its " + part + " part says its packed data is " + std::to_string(packed) +
                 " bytes long, which is not the length of the data there");
+    // Every frame we write carries a checksum, so a damaged download is caught.
+    ZSTD_frameHeader frameHeader;
+    if (ZSTD_getFrameHeader(&frameHeader, frame.data(), frame.size()) != 0 || !frameHeader.checksumFlag)
+        invalid("the packed data of its " + part + " part carries no checksum");
     const unsigned long long content = ZSTD_getFrameContentSize(frame.data(), frame.size());
     if (content != unpacked)
         invalid("its " + part + " part says it unpacks to " + std::to_string(unpacked) +

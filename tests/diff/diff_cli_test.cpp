@@ -1,3 +1,4 @@
+#include "core/facets.h"
 #include "diff_scenario.h"
 #include "support/run_cli.h"
 
@@ -47,13 +48,15 @@ TEST(DiffCli, OperatorGeneratesAndPlayerApplies) {
     s.writeModified(w.paths, false);
     auto r = runCli(concat({"diff", "generate"}, concat(pathArgs(w.paths), {"--no-map", "--out", w.file("patch")})));
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, CrcValueText(StaticsCrc(*s.orig.index)) + "\n");
+    const uint64_t size = DiffHeaderSize + s.packageStatics().size() + DiffStaticsIndexSize(ClassicWorld);
+    EXPECT_EQ(r.out, CrcValueText(StaticsCrc(*s.orig.index)) + "\nPackage size: " + groupedNumber(size) +
+                         " bytes (the full form)\n");
     ASSERT_TRUE(std::filesystem::exists(w.file("patch.tq2"))) << "a name without extension gets .tq2";
 
     s.orig.write(w.paths.modStaIdx, w.paths.modStatics);
     r = runCli(concat({"diff", "apply"}, concat(pathArgs(w.paths), {w.file("patch.tq2")})));
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.out, "Applied a version 2 package\n");
     test::TempDir ref;
     s.mod.write(ref.file("staidx0.mul"), ref.file("statics0.mul"));
     for (auto [x, y] : {std::pair{0, 0}, {0, 1}, {1, 0}, {2, 2}, {3, 3}, {5, 5}, {767, 511}})

@@ -22,7 +22,9 @@ namespace tq {
 
 namespace {
 
-constexpr size_t StaticsBufferSize = size_t(4) << 20;
+// Fresh memory is costly to touch on some virtual machines (a page fault each 4 KB): the
+// buffer is no larger than large writes need.
+constexpr size_t StaticsBufferSize = size_t(1) << 20;
 
 // Appends a block's records to the statics being built; Extra is the caller's business.
 void appendRun(AppendWriter& statics, const uint8_t* bytes, size_t n, TStaticIndexRec& entry) {
@@ -63,13 +65,9 @@ void applyStaticsPart(const DiffPaths& paths, const WorldGeometry& world, const 
     // (and readable, should the original and modified names be one file) until both are done.
     AtomicFile newStatics(paths.modStatics);
 
+    // The table was read and checked with the package; this step keeps the window's steps.
     progress.setMessage("Applying Diff (Reading statics index)");
-    DiffStaticsTable table(size_t(world.blockCount()));
     for (int x = 0; x < world.blocksWide; ++x) {
-        for (int y = 0; y < world.blocksHigh; ++y) {
-            const int n = world.blockNumber(x, y);
-            table[size_t(n)] = ResolveCompactEntry(p.staticsEntry(n), orig->at(x, y));
-        }
         progress.report(x * 100 / world.blocksWide);
         progress.pumpEvents();
     }
@@ -82,8 +80,8 @@ void applyStaticsPart(const DiffPaths& paths, const WorldGeometry& world, const 
     std::vector<uint8_t> run(StaticBlockMaxBytes);
     for (int x = 0; x < world.blocksWide; ++x) {
         for (int y = 0; y < world.blocksHigh; ++y) {
-            const TDiffStaticsEntry& e = table[size_t(world.blockNumber(x, y))];
             const TStaticIndexRec& o = orig->at(x, y);
+            const TDiffStaticsEntry e = ResolveCompactEntry(p.staticsEntry(world.blockNumber(x, y)), o);
             TStaticIndexRec& n = index->at(x, y);
             if (e.unchanged()) {
                 n.Extra = o.Extra;
@@ -107,14 +105,8 @@ void applyStaticsPart(const DiffPaths& paths, const WorldGeometry& world, const 
     origStatics->close();
 
     AtomicFile newIndex(paths.modStaIdx);
-    std::vector<uint8_t> bytes(world.staticIndexBytes());
-    for (int x = 0; x < world.blocksWide; ++x) {
-        uint8_t* column = bytes.data() + size_t(x) * world.staticIndexColumnBytes();
-        for (int y = 0; y < world.blocksHigh; ++y) encodeIndexRec(index->at(x, y), column + y * StaticIndexRecSize);
-        progress.report(90 + x * 10 / world.blocksWide);
-        progress.pumpEvents();
-    }
-    newIndex.file().write(bytes.data(), bytes.size());
+    // In one write, from the entries themselves where their layout is the file's.
+    WriteStaticIndex(newIndex.file(), *index, progress);
 
     // Both files are complete on disk before either replaces the old one. The index goes
     // first, and should the statics then not take their place, the old index is put back:
@@ -146,13 +138,9 @@ void applyStaticsPart(const DiffPaths& paths, const WorldGeometry& world, const 
 
 void applyMapPart(const WorldGeometry& world, const CheckedPackage& p, WindowedReader& package, File& origMap,
                   File& modMap, const Progress& progress) {
+    // As for the statics: the table was read and checked with the package.
     progress.setMessage("Applying Diff (Reading map index)");
-    DiffMapTable table(size_t(world.blockCount()));
     for (int x = 0; x < world.blocksWide; ++x) {
-        for (int y = 0; y < world.blocksHigh; ++y) {
-            const int n = world.blockNumber(x, y);
-            table[size_t(n)] = p.mapEntry(n);
-        }
         progress.report(x * 100 / world.blocksWide);
         progress.pumpEvents();
     }
@@ -166,7 +154,7 @@ void applyMapPart(const WorldGeometry& world, const CheckedPackage& p, WindowedR
     for (int x = 0; x < world.blocksWide; ++x) {
         origMap.read(column.data(), column.size());
         for (int y = 0; y < world.blocksHigh; ++y) {
-            const TDiffMapEntry pos = table[size_t(world.blockNumber(x, y))];
+            const TDiffMapEntry pos = p.mapEntry(world.blockNumber(x, y));
             if (pos == -1) continue;
             // The block's 196 bytes go in as they are.
             uint8_t* to = column.data() + size_t(y) * MapBlockSize;

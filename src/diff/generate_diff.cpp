@@ -17,7 +17,9 @@ namespace tq {
 
 namespace {
 
-constexpr size_t PackageBufferSize = size_t(4) << 20;
+// Fresh memory is costly to touch on some virtual machines (a page fault each 4 KB): the
+// buffers are no larger than large writes need.
+constexpr size_t PackageBufferSize = size_t(1) << 20;
 
 void appendPart(AppendWriter& package, const CompactPartWriter& part) {
     const std::vector<uint8_t> bytes = part.pack();
@@ -53,7 +55,9 @@ void generateStaticsPart(const DiffPaths& paths, const WorldGeometry& world, Par
     header.OrigStaticsSize = int32_t(origReader.size());
     header.ModStaticsSize = int32_t(modReader.size());
 
-    DiffStaticsTable table(size_t(world.blockCount()));  // every entry (-1, -1): unchanged
+    // Every entry (-1, -1): unchanged. The compact form keeps only what it names (below),
+    // so it needs one entry at a time.
+    DiffStaticsTable table(sink.compact ? 1 : size_t(world.blockCount()));
     auto origBlock = std::make_unique<TStaticBlock>();
     auto modBlock = std::make_unique<TStaticBlock>();
     std::vector<uint8_t> run(StaticBlockMaxBytes);
@@ -62,7 +66,8 @@ void generateStaticsPart(const DiffPaths& paths, const WorldGeometry& world, Par
             const TStaticIndexRec& o = orig->at(x, y);
             const TStaticIndexRec& m = mod->at(x, y);
             const int n = world.blockNumber(x, y);
-            TDiffStaticsEntry& entry = table[size_t(n)];
+            TDiffStaticsEntry& entry = table[sink.compact ? 0 : size_t(n)];
+            if (sink.compact) entry = {};
             if (m.Start == -1) {
                 entry = {-1, 0};
             } else if (!SameIndexEntry(o, m)) {
@@ -119,7 +124,7 @@ void generateMapPart(const DiffPaths& paths, const WorldGeometry& world, PartSin
     auto origMap = openMapFile(paths.origMap, OpenMode::Read, world.facet);
     auto modMap = openMapFile(paths.modMap, OpenMode::Read, world.facet);
     std::vector<uint8_t> origColumn(world.mapColumnBytes()), modColumn(world.mapColumnBytes());
-    DiffMapTable table(size_t(world.blockCount()), -1);
+    DiffMapTable table(sink.compact ? 0 : size_t(world.blockCount()), -1);
     TMapBlock block;
     for (int x = 0; x < world.blocksWide; ++x) {
         // Both maps are read column by column in file order: one large read each.

@@ -7,3 +7,8 @@ for b in "$build"/bench/*_bench; do
   echo "== $(basename "$b")"
   "$b" --benchmark_counters_tabular=true
 done
+# The command-line ratios against their floors, measured in the same run.
+if [ -x "$build/bin/terraquill-cli" ]; then
+  echo "== diff-ratios"
+  "$(dirname "$0")/bench/diff-ratios.sh" "$build/bin/terraquill-cli"
+fi

@@ -93,7 +93,7 @@ void applyStaticsPart(const DiffPaths& paths, const WorldGeometry& world, const 
                 // records are copied as they are: the entry was checked to be whole records.
                 const size_t length = size_t(e.Length);
                 const uint8_t* records = run.data();
-                if (p.compact) records = p.staticsData.data() + e.Pos;
+                if (p.compact) records = p.staticsPart.data.data() + e.Pos;
                 else package.read(uint64_t(e.Pos), run.data(), length);
                 appendRun(statics, records, length, n);
             }
@@ -158,7 +158,7 @@ void applyMapPart(const WorldGeometry& world, const CheckedPackage& p, WindowedR
             if (pos == -1) continue;
             // The block's 196 bytes go in as they are.
             uint8_t* to = column.data() + size_t(y) * MapBlockSize;
-            if (p.compact) std::memcpy(to, p.mapData.data() + pos, MapBlockSize);
+            if (p.compact) std::memcpy(to, p.mapPart.data.data() + pos, MapBlockSize);
             else package.read(uint64_t(pos), to, MapBlockSize);
         }
         modMap.seek(uint64_t(x) * world.mapColumnBytes());

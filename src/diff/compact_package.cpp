@@ -9,6 +9,7 @@
 #define ZSTD_STATIC_LINKING_ONLY  // ZSTD_getFrameHeader: is the checksum there
 #include <zstd.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -172,6 +173,16 @@ std::vector<uint8_t> CompactPartWriter::pack() const {
     return out;
 }
 
+TDiffStaticsEntry UnpackedStatics::entry(int block) const {
+    const auto it = std::lower_bound(blocks.begin(), blocks.end(), block);
+    return it != blocks.end() && *it == block ? entries[size_t(it - blocks.begin())] : CompactImplied;
+}
+
+TDiffMapEntry UnpackedMap::entry(int block) const {
+    const auto it = std::lower_bound(blocks.begin(), blocks.end(), block);
+    return it != blocks.end() && *it == block ? int32_t(size_t(it - blocks.begin()) * MapBlockSize) : -1;
+}
+
 TDiffStaticsEntry ResolveCompactEntry(const TDiffStaticsEntry& entry, const TStaticIndexRec& original) {
     if (!(entry == CompactImplied)) return entry;
     return original.Start == -1 ? TDiffStaticsEntry{-1, 0} : TDiffStaticsEntry{-1, -1};
@@ -181,7 +192,6 @@ UnpackedStatics UnpackCompactStatics(WindowedReader& package, int32_t position, 
     PartHead p = unpackPart(package, position, "statics", world, MaxStepBytes + MaxCodeBytes + StaticBlockMaxBytes,
                             CompactStaticsUnpackedLimit);
     UnpackedStatics out;
-    out.table.assign(size_t(world.blockCount()), CompactImplied);
     Cursor c{p.unpacked, "statics"};
     std::vector<std::pair<int, uint64_t>> runs;  // block, records
     int previous = -1;
@@ -201,7 +211,8 @@ UnpackedStatics UnpackCompactStatics(WindowedReader& package, int32_t position, 
                 " bytes of statics after its table, but the table names " + std::to_string(total));
     int32_t at = 0;
     for (const auto& [n, code] : runs) {
-        TDiffStaticsEntry& e = out.table[size_t(n)];
+        out.blocks.push_back(n);
+        TDiffStaticsEntry& e = out.entries.emplace_back();
         if (code == 0) {
             e = {-1, -1};
         } else if (code == 1) {
@@ -218,16 +229,13 @@ UnpackedStatics UnpackCompactStatics(WindowedReader& package, int32_t position, 
 UnpackedMap UnpackCompactMap(WindowedReader& package, int32_t position, const WorldGeometry& world) {
     PartHead p = unpackPart(package, position, "map", world, MaxStepBytes + MapBlockSize, UINT64_MAX);
     UnpackedMap out;
-    out.table.assign(size_t(world.blockCount()), -1);
     Cursor c{p.unpacked, "map"};
-    std::vector<int> blocks;
     int previous = -1;
-    for (int i = 0; i < p.blocks; ++i) blocks.push_back(previous = readBlockNumber(c, previous, world));
+    for (int i = 0; i < p.blocks; ++i) out.blocks.push_back(previous = readBlockNumber(c, previous, world));
     const uint64_t want = uint64_t(p.blocks) * MapBlockSize;
     if (want != p.unpacked.size() - c.pos)
         invalid("its map part holds " + std::to_string(p.unpacked.size() - c.pos) +
                 " bytes of map blocks after its table, but the table names " + std::to_string(want));
-    for (size_t i = 0; i < blocks.size(); ++i) out.table[size_t(blocks[i])] = int32_t(i * MapBlockSize);
     out.data.assign(p.unpacked.begin() + std::ptrdiff_t(c.pos), p.unpacked.end());
     return out;
 }

@@ -61,13 +61,19 @@ private:
 // form's entry given the block's original index entry.
 inline constexpr TDiffStaticsEntry CompactImplied{-2, -2};
 TDiffStaticsEntry ResolveCompactEntry(const TDiffStaticsEntry& entry, const TStaticIndexRec& original);
+// Only the named blocks are held, in increasing order (whole tables would be 4.5 MB to
+// fill for a package of a few kilobytes).
 struct UnpackedStatics {
-    DiffStaticsTable table;
+    std::vector<int> blocks;
+    std::vector<TDiffStaticsEntry> entries;
     std::vector<uint8_t> data;
+    // The entry of a block: CompactImplied where the part does not name it.
+    TDiffStaticsEntry entry(int block) const;
 };
 struct UnpackedMap {
-    DiffMapTable table;
+    std::vector<int> blocks;  // entry i is at data offset i * 196
     std::vector<uint8_t> data;
+    TDiffMapEntry entry(int block) const;  // -1 where the part does not name it
 };
 
 // Read the part at `position` of a package whose header has been checked. Throw

@@ -7,14 +7,14 @@
 namespace tq {
 
 TDiffStaticsEntry CheckedPackage::staticsEntry(int block) const {
-    if (compact) return staticsTable[size_t(block)];
+    if (compact) return staticsPart.entry(block);
     TDiffStaticsEntry e;
     decodeDiffStaticsEntry(staticsTableBytes.data() + size_t(block) * DiffStaticsEntrySize, e);
     return e;
 }
 
 TDiffMapEntry CheckedPackage::mapEntry(int block) const {
-    if (compact) return mapTable[size_t(block)];
+    if (compact) return mapPart.entry(block);
     return le::i32(mapTableBytes.data() + size_t(block) * DiffMapEntrySize);
 }
 
@@ -27,16 +27,8 @@ CheckedPackage ReadCheckedPackage(WindowedReader& package) {
     p.world = DiffHeaderWorld(p.header);
     p.compact = p.header.DiffVersion == CompactDiffVersion;
     if (p.compact) {
-        if (p.hasStatics()) {
-            UnpackedStatics s = UnpackCompactStatics(package, p.header.StaticsIndexPos, p.world);
-            p.staticsTable = std::move(s.table);
-            p.staticsData = std::move(s.data);
-        }
-        if (p.hasMap()) {
-            UnpackedMap m = UnpackCompactMap(package, p.header.MapIndexPos, p.world);
-            p.mapTable = std::move(m.table);
-            p.mapData = std::move(m.data);
-        }
+        if (p.hasStatics()) p.staticsPart = UnpackCompactStatics(package, p.header.StaticsIndexPos, p.world);
+        if (p.hasMap()) p.mapPart = UnpackCompactMap(package, p.header.MapIndexPos, p.world);
         return p;
     }
     if (p.hasStatics()) {

@@ -159,8 +159,7 @@ std::vector<uint8_t> CompactPartWriter::pack() const {
     std::vector<uint8_t> out(CompactPartHeadSize + ZSTD_compressBound(plain.size()));
     std::unique_ptr<ZSTD_CCtx, size_t (*)(ZSTD_CCtx*)> ctx(ZSTD_createCCtx(), ZSTD_freeCCtx);
     if (!ctx) throw Error("Out of memory");
-    ZSTD_CCtx_setParameter(ctx.get(), ZSTD_c_compressionLevel,
-                           plain.size() > CompactBulkSize ? CompactBulkPackLevel : CompactPackLevel);
+    ZSTD_CCtx_setParameter(ctx.get(), ZSTD_c_compressionLevel, CompactPackLevel);
     // Packages travel over the net: a damaged download is caught by the frame's checksum.
     ZSTD_CCtx_setParameter(ctx.get(), ZSTD_c_checksumFlag, 1);
     const size_t packed = ZSTD_compress2(ctx.get(), out.data() + CompactPartHeadSize, out.size() - CompactPartHeadSize,

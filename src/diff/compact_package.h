@@ -20,14 +20,12 @@ inline constexpr int CompactPartHeadSize = 12;
 // However many blocks a statics part names, it never unpacks to more than this: a small
 // hostile file must not make apply reserve gigabytes. Real statics files are 5-15 MB.
 inline constexpr uint64_t CompactStaticsUnpackedLimit = uint64_t(256) << 20;
-// The zstd levels generate uses, measured on a 300 × 300-cell fill plus 300 changed statics
+// The zstd level generate uses, measured on a 300 × 300-cell fill plus 300 changed statics
 // blocks of a full world (about 300 KB unpacked): level 3 gives 13,878 bytes, 15 gives
-// 13,156 in the same time, 19 gives 12,695 but adds 0.4 s. A part that unpacks to more than
-// CompactBulkSize (a rewrite of much of the world) takes the fast level: level 15 would
-// spend seconds on tens of megabytes.
-inline constexpr int CompactPackLevel = 15;
-inline constexpr int CompactBulkPackLevel = 3;
-inline constexpr size_t CompactBulkSize = size_t(16) << 20;
+// 13,156, 19 gives 12,695; but where first touches of fresh memory are dear (a shared
+// virtual machine), the larger tables of the higher levels added 80 ms (15) and 400 ms (19)
+// to a generate of 290 ms. Level 3 is also fast on a part of tens of megabytes.
+inline constexpr int CompactPackLevel = 3;
 
 // One part of a compact package as it is being generated: the blocks in increasing order.
 // A statics part names only the blocks whose entry differs from what the original index

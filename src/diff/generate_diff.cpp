@@ -4,6 +4,8 @@
 #include "core/facets.h"
 #include "core/file_system.h"
 #include "core/map_file.h"
+#include "core/static_index.h"
+#include "core/world_lock.h"
 #include "diff/buffered_io.h"
 #include "diff/compact_package.h"
 #include "diff/diff.h"
@@ -28,6 +30,47 @@ void appendPart(AppendWriter& package, const CompactPartWriter& part) {
     package.append(bytes.data(), bytes.size());
 }
 
+// The checksum of a static index file (StaticsCrc of it), in one pass with the progress of
+// loading it: bar 0, one bar per column, 100. Work a run left unfinished is done first, as
+// every reader of an index does.
+uint32_t indexFileCrc(const std::string& path, const WorldGeometry& world, const Progress& progress) {
+    progress.report(0);
+    finishInterruptedWorkBeforeReading(path);
+    auto file = openFile(path, OpenMode::Read);
+    if (file->size() != world.staticIndexBytes()) throw Error(msg::ReadBeyondEnd, path);
+    std::vector<uint8_t> column(world.staticIndexColumnBytes());
+    uint32_t sum = 0;
+    for (int x = 0; x < world.blocksWide; ++x) {
+        file->read(column.data(), column.size());
+        for (size_t i = 0; i < column.size(); i += 4) sum ^= le::u32(column.data() + i);
+        progress.report(x * 100 / world.blocksWide);
+        progress.pumpEvents();
+    }
+    file->close();
+    progress.report(100);
+    return sum;
+}
+
+// A static index read front to back, one column at a time.
+class IndexColumns {
+public:
+    IndexColumns(const std::string& path, const WorldGeometry& world)
+        : file_(openFile(path, OpenMode::Read)), raw_(world.staticIndexColumnBytes()), column_(size_t(world.blocksHigh)) {
+        if (file_->size() != world.staticIndexBytes()) throw Error(msg::ReadBeyondEnd, path);
+    }
+    const TStaticIndexRec* next() {
+        file_->read(raw_.data(), raw_.size());
+        for (size_t y = 0; y < column_.size(); ++y) decodeIndexRec(raw_.data() + y * StaticIndexRecSize, column_[y]);
+        return column_.data();
+    }
+    void close() { file_->close(); }
+
+private:
+    std::unique_ptr<File> file_;
+    std::vector<uint8_t> raw_;
+    std::vector<TStaticIndexRec> column_;
+};
+
 // Where a part's changed blocks go: straight into the package (full form), or into the
 // compact part, packed once all are known. `fullSize` counts what the full form takes.
 struct PartSink {
@@ -41,12 +84,11 @@ void generateStaticsPart(const DiffPaths& paths, const WorldGeometry& world, Par
                          const Progress& progress) {
     AppendWriter& package = sink.package;
     progress.setMessage("Generating Diff (Statics)");
-    auto orig = newStaticIndex(world);
-    auto mod = newStaticIndex(world);
-    LoadStaticIndex(paths.origStaIdx, *orig, progress, world.facet);
-    LoadStaticIndex(paths.modStaIdx, *mod, progress, world.facet);
-    header.OrigIndexCrc = int32_t(StaticsCrc(*orig, progress));
-    header.ModIndexCrc = int32_t(StaticsCrc(*mod, progress));
+    // Neither index is held whole: one pass over each takes its checksum, and the
+    // comparison reads them again a column at a time (from the page cache by then).
+    header.OrigIndexCrc = int32_t(indexFileCrc(paths.origStaIdx, world, progress));
+    header.ModIndexCrc = int32_t(indexFileCrc(paths.modStaIdx, world, progress));
+    IndexColumns origIndex(paths.origStaIdx, world), modIndex(paths.modStaIdx, world);
 
     auto origStatics = openFile(paths.origStatics, OpenMode::Read);
     auto modStatics = openFile(paths.modStatics, OpenMode::Read);
@@ -62,9 +104,11 @@ void generateStaticsPart(const DiffPaths& paths, const WorldGeometry& world, Par
     auto modBlock = std::make_unique<TStaticBlock>();
     std::vector<uint8_t> run(StaticBlockMaxBytes);
     for (int x = 0; x < world.blocksWide; ++x) {
+        const TStaticIndexRec* origColumn = origIndex.next();
+        const TStaticIndexRec* modColumn = modIndex.next();
         for (int y = 0; y < world.blocksHigh; ++y) {
-            const TStaticIndexRec& o = orig->at(x, y);
-            const TStaticIndexRec& m = mod->at(x, y);
+            const TStaticIndexRec& o = origColumn[y];
+            const TStaticIndexRec& m = modColumn[y];
             const int n = world.blockNumber(x, y);
             TDiffStaticsEntry& entry = table[sink.compact ? 0 : size_t(n)];
             if (sink.compact) entry = {};
@@ -99,6 +143,8 @@ void generateStaticsPart(const DiffPaths& paths, const WorldGeometry& world, Par
     }
     origStatics->close();
     modStatics->close();
+    origIndex.close();
+    modIndex.close();
 
     header.StaticsIndexPos = int32_t(package.position());
     sink.fullSize += DiffStaticsIndexSize(world);

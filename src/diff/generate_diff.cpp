@@ -13,6 +13,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace tq {
@@ -97,9 +99,10 @@ void generateStaticsPart(const DiffPaths& paths, const WorldGeometry& world, Par
     header.OrigStaticsSize = int32_t(origReader.size());
     header.ModStaticsSize = int32_t(modReader.size());
 
-    // Every entry (-1, -1): unchanged. The compact form keeps only what it names (below),
-    // so it needs one entry at a time.
-    DiffStaticsTable table(sink.compact ? 1 : size_t(world.blockCount()));
+    // The full form's table is written after the data: only the blocks whose records were
+    // written are kept here (in block order); the index step reads the modified index again
+    // for the emptied ones, and every other block is unchanged (-1, -1).
+    std::vector<std::pair<int, TDiffStaticsEntry>> written;
     auto origBlock = std::make_unique<TStaticBlock>();
     auto modBlock = std::make_unique<TStaticBlock>();
     std::vector<uint8_t> run(StaticBlockMaxBytes);
@@ -110,8 +113,7 @@ void generateStaticsPart(const DiffPaths& paths, const WorldGeometry& world, Par
             const TStaticIndexRec& o = origColumn[y];
             const TStaticIndexRec& m = modColumn[y];
             const int n = world.blockNumber(x, y);
-            TDiffStaticsEntry& entry = table[sink.compact ? 0 : size_t(n)];
-            if (sink.compact) entry = {};
+            TDiffStaticsEntry entry;
             if (m.Start == -1) {
                 entry = {-1, 0};
             } else if (!SameIndexEntry(o, m)) {
@@ -123,6 +125,7 @@ void generateStaticsPart(const DiffPaths& paths, const WorldGeometry& world, Par
                     sink.fullSize += bytes;
                     if (!sink.compact) {
                         AppendPackageStatics(package, entry, *modBlock);
+                        written.emplace_back(n, entry);
                         continue;
                     }
                     for (int i = 0; i < modBlock->Count; ++i)
@@ -150,15 +153,25 @@ void generateStaticsPart(const DiffPaths& paths, const WorldGeometry& world, Par
     sink.fullSize += DiffStaticsIndexSize(world);
     progress.setMessage("Generating Diff (Statics index)");
     std::vector<uint8_t> column(size_t(world.blocksHigh) * DiffStaticsEntrySize);
+    std::optional<IndexColumns> modAgain;
+    if (!sink.compact) modAgain.emplace(paths.modStaIdx, world);
+    size_t next = 0;
     for (int x = 0; x < world.blocksWide; ++x) {
         if (!sink.compact) {
-            for (int y = 0; y < world.blocksHigh; ++y)
-                encodeDiffStaticsEntry(table[size_t(world.blockNumber(x, y))], column.data() + y * DiffStaticsEntrySize);
+            const TStaticIndexRec* modColumn = modAgain->next();
+            for (int y = 0; y < world.blocksHigh; ++y) {
+                const int n = world.blockNumber(x, y);
+                TDiffStaticsEntry entry;
+                if (next < written.size() && written[next].first == n) entry = written[next++].second;
+                else if (modColumn[y].Start == -1) entry = {-1, 0};
+                encodeDiffStaticsEntry(entry, column.data() + y * DiffStaticsEntrySize);
+            }
             package.append(column.data(), column.size());
         }
         progress.report(x * 100 / world.blocksWide);
         progress.pumpEvents();
     }
+    if (modAgain) modAgain->close();
     if (sink.compact) appendPart(package, sink.part);
 }
 
@@ -170,7 +183,8 @@ void generateMapPart(const DiffPaths& paths, const WorldGeometry& world, PartSin
     auto origMap = openMapFile(paths.origMap, OpenMode::Read, world.facet);
     auto modMap = openMapFile(paths.modMap, OpenMode::Read, world.facet);
     std::vector<uint8_t> origColumn(world.mapColumnBytes()), modColumn(world.mapColumnBytes());
-    DiffMapTable table(sink.compact ? 0 : size_t(world.blockCount()), -1);
+    // As for the statics: only the blocks written, in block order.
+    std::vector<std::pair<int, TDiffMapEntry>> written;
     TMapBlock block;
     for (int x = 0; x < world.blocksWide; ++x) {
         // Both maps are read column by column in file order: one large read each.
@@ -186,7 +200,9 @@ void generateMapPart(const DiffPaths& paths, const WorldGeometry& world, PartSin
                 continue;
             }
             decodeMapBlock(m, block);
-            AppendPackageMapBlock(package, table[size_t(world.blockNumber(x, y))], block);
+            TDiffMapEntry entry = -1;
+            AppendPackageMapBlock(package, entry, block);
+            written.emplace_back(world.blockNumber(x, y), entry);
         }
         progress.report(x * 100 / world.blocksWide);
         progress.pumpEvents();
@@ -198,10 +214,14 @@ void generateMapPart(const DiffPaths& paths, const WorldGeometry& world, PartSin
     sink.fullSize += DiffMapIndexSize(world);
     progress.setMessage("Generating Diff (Map index)");
     std::vector<uint8_t> column(size_t(world.blocksHigh) * DiffMapEntrySize);
+    size_t next = 0;
     for (int x = 0; x < world.blocksWide; ++x) {
         if (!sink.compact) {
-            for (int y = 0; y < world.blocksHigh; ++y)
-                le::put32(column.data() + y * DiffMapEntrySize, uint32_t(table[size_t(world.blockNumber(x, y))]));
+            for (int y = 0; y < world.blocksHigh; ++y) {
+                TDiffMapEntry entry = -1;
+                if (next < written.size() && written[next].first == world.blockNumber(x, y)) entry = written[next++].second;
+                le::put32(column.data() + y * DiffMapEntrySize, uint32_t(entry));
+            }
             package.append(column.data(), column.size());
         }
         progress.report(x * 100 / world.blocksWide);

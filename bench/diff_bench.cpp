@@ -2,7 +2,8 @@
 // blocks, each measured in the same run against what it must at least do:
 //   generate  vs  `cmp -l` over the two maps and the two indexes,
 //   apply     vs  copying the original map, statics and index once,
-//   checksums in bytes per second, and the package's size vs `xdelta3 -e -9 -s`.
+//   checksums in bytes per second, and the package's size vs `xdelta3 -e -9 -s`;
+// generate and apply also in the compact form.
 #include "core/file_system.h"
 #include "support/classic_world.h"
 #include "core/map_file.h"
@@ -69,11 +70,13 @@ public:
                   in("player", "staidx0.mul"), in("player", "statics0.mul"), in("player", "map0.mul")};
         copyDir = (root_ / "copy").string();
         package = (root_ / "both.tq2").string();
+        compactPackage = (root_ / "compact.tq2").string();
         makeOriginal();
         makeModified();
         for (const char* f : {"staidx0.mul", "statics0.mul", "map0.mul"})
             fs::copy_file(root_ / "orig" / f, root_ / "player" / f, fs::copy_options::overwrite_existing);
         GenerateDiff(paths, package, {});
+        GenerateDiff(paths, compactPackage, {true, true, true});
     }
     ~Worlds() {
         std::error_code ec;
@@ -82,7 +85,7 @@ public:
 
     DiffPaths paths;   // original and modified worlds
     DiffPaths player;  // the originals and a player's copy to apply to
-    std::string copyDir, package;
+    std::string copyDir, package, compactPackage;
     std::string root() const { return root_.string(); }
 
 private:
@@ -211,8 +214,9 @@ void run(const std::string& command) {
 
 // Generating both parts against reading and comparing the two maps and the two indexes
 // in full: `cmp -l` into a file (a plain cmp, a cmp writing to /dev/null or into a pipe
-// that closes early stops at the first difference).
+// that closes early stops at the first difference). Argument 1: the compact form.
 void BM_GenerateVsCmp(benchmark::State& state) {
+    const bool compact = state.range(0) == 1;
     Worlds& w = worlds();
     const std::string out = w.root() + "/bench.tq2";
     const std::string cmp = "{ cmp -l '" + w.paths.origMap + "' '" + w.paths.modMap + "'; cmp -l '" +
@@ -220,22 +224,23 @@ void BM_GenerateVsCmp(benchmark::State& state) {
     Measured generate, compare;
     for (auto _ : state) {
         const double before = generate.wall;
-        measure(generate, [&] { GenerateDiff(w.paths, out, {}); });
+        measure(generate, [&] { GenerateDiff(w.paths, out, {true, true, compact}); });
         measure(compare, [&] { run(cmp); });
         state.SetIterationTime(generate.wall - before);
     }
     report(state, "generate", generate, "cmp", compare);
 }
-BENCHMARK(BM_GenerateVsCmp)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(3);
+BENCHMARK(BM_GenerateVsCmp)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(3);
 
 // Applying both parts to a player's files against copying the original map, statics and
-// index once.
+// index once. Argument 1: the compact form of the same package.
 void BM_ApplyVsCopy(benchmark::State& state) {
     Worlds& w = worlds();
+    const std::string& package = state.range(0) == 1 ? w.compactPackage : w.package;
     Measured apply, copy;
     for (auto _ : state) {
         const double before = apply.wall;
-        measure(apply, [&] { ApplyDiff(w.player, w.package); });
+        measure(apply, [&] { ApplyDiff(w.player, package); });
         measure(copy, [&] {
             for (const std::string& f : {w.paths.origMap, w.paths.origStatics, w.paths.origStaIdx})
                 fs::copy_file(f, w.copyDir + "/" + fs::path(f).filename().string(),
@@ -245,7 +250,7 @@ void BM_ApplyVsCopy(benchmark::State& state) {
     }
     report(state, "apply", apply, "copy", copy);
 }
-BENCHMARK(BM_ApplyVsCopy)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(3);
+BENCHMARK(BM_ApplyVsCopy)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(3);
 
 void BM_MapFileSum(benchmark::State& state) {
     const std::string map = worlds().paths.modMap;
@@ -282,6 +287,7 @@ void BM_PackageVsXdelta3(benchmark::State& state) {
     }
     const double n = double(state.iterations());
     state.counters["package_MB"] = double(fs::file_size(w.package)) / 1e6;
+    state.counters["compact_package_MB"] = double(fs::file_size(w.compactPackage)) / 1e6;
     state.counters["map_package_MB"] = double(fs::file_size(mapOnly)) / 1e6;
     state.counters["xdelta3_MB"] = double(fs::file_size(delta)) / 1e6;
     state.counters["generate_s"] = generate / n;

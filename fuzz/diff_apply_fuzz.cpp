@@ -4,7 +4,10 @@
 // of a 4.7 MB package:
 //   byte 0      flags: 1 statics part, 2 map part, 4 use the true CRC of the original
 //               index, 8 take the index positions from the header bytes as they are,
-//               16 cut the package short, 32 take the version from the header bytes
+//               16 cut the package short, 32 take the version from the header bytes,
+//               64 write the same change as a compact package (version 4), 128 with
+//               flag 64: let its parts' sizes lie (the header's OrigStaticsSize and
+//               ModStaticsSize bytes, added to each part's packed and unpacked sizes)
 //   bytes 1-32  the eight header fields (little-endian)
 //   then        n (1 byte) statics entries of 12 bytes: block, Pos, Length
 //   then        m (1 byte) map entries of 8 bytes: block, position
@@ -14,17 +17,21 @@
 //
 // Promises checked: a refused package changes none of the modified files and leaves no
 // temporary file; an applied one gives every block the records and map bytes the package
-// and the originals say, with an index that fits its statics.
+// and the originals say, with an index that fits its statics. An applied compact package
+// gives byte for byte the files its full-form equivalent gives.
 #include "core/bytes.h"
 #include "support/classic_world.h"
 #include "core/error.h"
 #include "core/file_system.h"
 #include "core/map_file.h"
 #include "diff/diff.h"
+#include "diff/compact_package.h"
 #include "diff/diff_package.h"
 #include "support/fuzz_check.h"
 #include "support/memory_file_system.h"
 #include "support/small_world.h"
+
+#include <zstd.h>
 
 #include <cstring>
 #include <map>
@@ -56,6 +63,68 @@ TMapBlock patternBlock(uint8_t seed) {
     b.Header = {seed, 1, 2, 3};
     for (int i = 0; i < CellsPerBlock; ++i) b.Cells[size_t(i)] = {uint16_t(seed * 100 + i), int8_t(i)};
     return b;
+}
+
+void varint(std::string& out, uint64_t v) {
+    while (v >= 0x80) {
+        out += char(uint8_t(v | 0x80));
+        v >>= 7;
+    }
+    out += char(uint8_t(v));
+}
+
+// One compact part: the three fields (each plus its lie) and a checksummed frame.
+std::string compactPart(int blocks, const std::string& plain, uint32_t packedLie, uint32_t unpackedLie) {
+    std::string frame(ZSTD_compressBound(plain.size()), '\0');
+    ZSTD_CCtx* ctx = ZSTD_createCCtx();
+    ZSTD_CCtx_setParameter(ctx, ZSTD_c_checksumFlag, 1);
+    frame.resize(ZSTD_compress2(ctx, frame.data(), frame.size(), plain.data(), plain.size()));
+    ZSTD_freeCCtx(ctx);
+    std::string head(CompactPartHeadSize, '\0');
+    auto* h = reinterpret_cast<uint8_t*>(head.data());
+    le::put32(h, uint32_t(blocks));
+    le::put32(h + 4, uint32_t(frame.size()) + packedLie);
+    le::put32(h + 8, uint32_t(plain.size()) + unpackedLie);
+    return head + frame;
+}
+
+// The package's change in the compact form: the named entries in order, each with the bytes
+// the full form's entry points at (as far as they lie in the payload).
+std::string compactStatics(const std::map<int, TDiffStaticsEntry>& entries, const std::string& payload,
+                           uint32_t packedLie, uint32_t unpackedLie) {
+    std::string table, data;
+    int previous = -1;
+    for (const auto& [n, e] : entries) {
+        varint(table, uint64_t(n - previous) << 1);
+        previous = n;
+        if (e.unchanged()) {
+            varint(table, 0);
+        } else if (e.emptied()) {
+            varint(table, 1);
+        } else {
+            varint(table, uint64_t(uint32_t(e.Length)) / StaticRecSize + 2);
+            const int64_t at = int64_t(e.Pos) - DiffHeaderSize;
+            if (at >= 0 && e.Length >= 0 && uint64_t(at) + uint64_t(e.Length) <= payload.size())
+                data += payload.substr(size_t(at), size_t(e.Length));
+        }
+    }
+    return compactPart(int(entries.size()), table + data, packedLie, unpackedLie);
+}
+
+std::string compactMap(const std::map<int, int32_t>& entries, const std::string& payload, uint32_t packedLie,
+                       uint32_t unpackedLie) {
+    std::string table, data;
+    int previous = -1;
+    int blocks = 0;
+    for (const auto& [n, pos] : entries) {
+        if (pos == -1) continue;  // the full form's "unchanged": not named
+        varint(table, uint64_t(n - previous) << 1);
+        previous = n;
+        ++blocks;
+        const int64_t at = int64_t(pos) - DiffHeaderSize;
+        if (at >= 0 && uint64_t(at) + MapBlockSize <= payload.size()) data += payload.substr(size_t(at), MapBlockSize);
+    }
+    return compactPart(blocks, table + data, packedLie, unpackedLie);
 }
 
 TMapBlock mapBlockAt(const fuzz::MemoryFileSystem& fs, const std::string& path, int x, int y) {
@@ -117,6 +186,56 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     encodeDiffHeader(h, reinterpret_cast<uint8_t*>(package.data()));
     package += payload;
     package += tables;
+    const bool compact = flags & 64;
+    // The full form of a compact package's change: what its unnamed blocks imply spelled out.
+    std::string fullEquivalent;
+    if (compact) {
+        const uint32_t packedLie = (flags & 128) ? uint32_t(h.OrigStaticsSize) : 0;
+        const uint32_t unpackedLie = (flags & 128) ? uint32_t(h.ModStaticsSize) : 0;
+        TDiffHeader c = NewDiffHeader(ClassicWorld, true);
+        c.OrigIndexCrc = h.OrigIndexCrc;
+        c.StaticsIndexPos = c.MapIndexPos = -1;
+        std::string body;
+        if (withStatics) {
+            c.StaticsIndexPos = int32_t(DiffHeaderSize + body.size());
+            body += compactStatics(staticsEntries, payload, packedLie, unpackedLie);
+        }
+        if (withMap) {
+            c.MapIndexPos = int32_t(DiffHeaderSize + body.size());
+            body += compactMap(mapEntries, payload, packedLie, unpackedLie);
+        }
+        if (flags & 8) {
+            c.StaticsIndexPos = h.StaticsIndexPos;
+            c.MapIndexPos = h.MapIndexPos;
+        }
+        std::string head(DiffHeaderSize, '\0');
+        encodeDiffHeader(c, reinterpret_cast<uint8_t*>(head.data()));
+        // The full form: the payload with tables in which every block the compact part
+        // leaves out is what the original index implies for it.
+        TDiffHeader f = h;
+        f.DiffVersion = ClassicDiffVersion;
+        f.StaticsIndexPos = withStatics ? int32_t(tablesAt) : -1;
+        f.MapIndexPos = withMap ? int32_t(tablesAt + (withStatics ? DiffStaticsIndexSize(ClassicWorld) : 0)) : -1;
+        std::string full(DiffHeaderSize, '\0');
+        encodeDiffHeader(f, reinterpret_cast<uint8_t*>(full.data()));
+        full += payload;
+        if (withStatics) {
+            std::string t(DiffStaticsIndexSize(ClassicWorld), '\xFF');
+            auto* bytes = reinterpret_cast<uint8_t*>(t.data());
+            for (int n = 0; n < BlockCount; ++n) {
+                const auto named = staticsEntries.find(n);
+                const TDiffStaticsEntry e =
+                    named != staticsEntries.end()
+                        ? named->second
+                        : ResolveCompactEntry(CompactImplied, world.index->entries[size_t(n)]);
+                encodeDiffStaticsEntry(e, bytes + size_t(n) * DiffStaticsEntrySize);
+            }
+            full += t;
+        }
+        if (withMap) full += tables.substr(withStatics ? DiffStaticsIndexSize(ClassicWorld) : 0);
+        fullEquivalent = full;
+        package = head + body;
+    }
     if (flags & 16) package.resize(package.size() - std::min(cut, package.size()));
 
     // The world: originals with statics and two map blocks; modified files that differ.
@@ -157,6 +276,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     TQ_FUZZ_REQUIRE(fs.names().size() == fileCount);
     TQ_FUZZ_REQUIRE(fs.node(Paths.modMap)->size == MapFileSize);
+
+    // With the positions taken as given, a compact package's parts may be anywhere: the full
+    // form built here is not its equivalent then.
+    if (compact && (flags & 8)) return 0;
+    if (compact) {
+        // The full form of the same change, applied to a second copy, gives the same bytes.
+        const std::string gotIndex = fs.get(Paths.modStaIdx), gotStatics = fs.get(Paths.modStatics),
+                          gotMap = fs.get(Paths.modMap);
+        fs.putCopy(Paths.modStaIdx, oldModIndex);
+        fs.put(Paths.modStatics, "old statics");
+        fs.putZeros(Paths.modMap, MapFileSize);
+        fs.put(Package, fullEquivalent);
+        try {
+            ApplyDiff(Paths, Package, {});
+        } catch (const Error&) {
+            TQ_FUZZ_REQUIRE(!"the full form of an applied compact package is refused");
+        }
+        TQ_FUZZ_REQUIRE(fs.get(Paths.modStaIdx) == gotIndex);
+        TQ_FUZZ_REQUIRE(fs.get(Paths.modStatics) == gotStatics);
+        TQ_FUZZ_REQUIRE(fs.get(Paths.modMap) == gotMap);
+        return 0;
+    }
 
     // Where the package holds a part, the part's promise; elsewhere the old files stay.
     if (h.StaticsIndexPos != -1) {

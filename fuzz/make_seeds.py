@@ -73,6 +73,9 @@ save(da, "too_many_records", recipe(5, statics=[(0, 1024, 2049 * 7)], payload=re
 save(da, "cut_short", recipe(0x17, statics=[(0, 1024, 14)], cut=100, payload=recs))
 save(da, "raw_positions", recipe(0x0F, header=(2, 1024, 0, 0, 0, 0, 1024 + 3145728, 0)))
 save(da, "version_3", recipe(0x27, header=(3, 0, 0, 0, 0, 0, 0, 0)))
+save(da, "compact_both_parts", recipe(0x47, statics=[(0, 1024, 14), (1, -1, 0), (513, 1024, 7), (600, -1, -1)], maps=[(1, 1038), (393215, 1038)], payload=recs + block))
+save(da, "compact_map_only", recipe(0x42, maps=[(0, 1024)], payload=block))
+save(da, "compact_lying_sizes", recipe(0xC7, header=(2, 0, 0, 1, 0, 0xFFFF, 0, 0), statics=[(0, 1024, 14)], maps=[(3, 1038)], payload=recs + block))
 
 # uop_container_fuzz: byte 0 places a write, then a container map2LegacyMUL.uop.
 uc = "uop_container_fuzz"

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only those that are missing.
 set -euo pipefail
-packages=(cmake g++ make qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev libstb-dev zlib1g-dev)
+packages=(cmake g++ make qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev libstb-dev zlib1g-dev libzstd-dev)
 case "${1:-}" in
   # The Windows build and its test run: the cross-compiler, GoogleTest's sources, the PNG
   # writer, zlib built for Windows, and Wine to run the result.
   mingw) packages=(cmake make g++-mingw-w64-x86-64 googletest libstb-dev libz-mingw-w64-dev wine64) ;;
-  fuzz)  packages=(clang libclang-rt-14-dev zlib1g-dev) ;;
+  fuzz)  packages=(clang libclang-rt-14-dev zlib1g-dev libzstd-dev) ;;
   bench) packages+=(xdelta3 time) ;;
 esac
 missing=()

@@ -7,8 +7,11 @@ for b in "$build"/bench/*_bench; do
   echo "== $(basename "$b")"
   "$b" --benchmark_counters_tabular=true
 done
+# The command-line ratios against their floors, measured in the same run.
 cli="$build/bin/terraquill-cli"
 if [ -x "$cli" ]; then
+  echo "== diff-ratios"
+  "$(dirname "$0")/bench/diff-ratios.sh" "$cli"
   echo "== check-ratio"
   "$(dirname "$0")/bench/check-ratio.sh" "$cli"
 fi

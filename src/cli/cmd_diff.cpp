@@ -52,38 +52,51 @@ Progress diffProgress() {
 int runGenerate(const std::vector<std::string>& argv) {
     std::set<std::string> options = PathOptions;
     options.insert("out");
-    Args args(argv, options, {"no-statics", "no-map"});
+    Args args(argv, options, {"no-statics", "no-map", "compact"});
     args.expectPositional(0);
-    const DiffParts parts{!args.flag("no-statics"), !args.flag("no-map")};
+    const DiffParts parts{!args.flag("no-statics"), !args.flag("no-map"), args.flag("compact")};
     if (!parts.statics && !parts.map) throw UsageError("--no-statics and --no-map together leave nothing to generate");
     const DiffPaths paths = diffPaths(args);
     const GenerateDiffResult result = GenerateDiff(paths, args.required("out"), parts, diffProgress());
     printLine(result.crcText);
+    printLine(PackageSizeText(result.size, result.fullSize));
     return 0;
 }
 
 int runApply(const std::vector<std::string>& argv) {
     Args args(argv, PathOptions, {});
     args.expectPositional(1);
-    ApplyDiff(diffPaths(args), args.positional()[0], diffProgress(), printLine);
+    const ApplyDiffResult result = ApplyDiff(diffPaths(args), args.positional()[0], diffProgress(), printLine);
+    printLine("Applied a " + DiffVersionText(result.version) + " package");
+    return 0;
+}
+
+int runInfo(const std::vector<std::string>& argv) {
+    Args args(argv, {}, {"blocks"});
+    args.expectPositional(1);
+    for (const std::string& line : DiffSummaryLines(SummarizeDiffPackage(args.positional()[0]), args.flag("blocks")))
+        printLine(line);
     return 0;
 }
 
 int runDiff(const std::vector<std::string>& argv) {
-    if (argv.empty()) throw UsageError("say generate or apply");
+    if (argv.empty()) throw UsageError("say generate, apply or info");
     const std::vector<std::string> rest(argv.begin() + 1, argv.end());
     if (argv[0] == "generate") return runGenerate(rest);
     if (argv[0] == "apply") return runApply(rest);
-    throw UsageError("unknown diff action '" + argv[0] + "' (generate or apply)");
+    if (argv[0] == "info") return runInfo(rest);
+    throw UsageError("unknown diff action '" + argv[0] + "' (generate, apply or info)");
 }
 
 Registration reg{
     {"diff",
      "diff generate --orig-staidx P --orig-statics P --orig-map P --mod-staidx P --mod-statics P --mod-map P "
-     "[--no-statics] [--no-map] --out PKG [--facet N]\n"
+     "[--no-statics] [--no-map] [--compact] --out PKG [--facet N]\n"
      "  diff apply --orig-staidx P --orig-statics P --orig-map P --mod-staidx P --mod-statics P "
-     "--mod-map P PKG [--facet N]",
-     "generate a .tq2 diff package from original and modified world files, or apply one to the originals",
+     "--mod-map P PKG [--facet N]\n"
+     "  diff info PKG [--blocks]",
+     "generate a .tq2 diff package from original and modified world files (--compact: the small form for "
+     "downloads), apply one to the originals, or say what one holds",
      runDiff}};
 
 } // namespace

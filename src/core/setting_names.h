@@ -27,9 +27,12 @@ inline constexpr const char* SharedWorld = "SharedWorld";
 // The folder last chosen with "Choose game folder…", where its dialog opens next time.
 inline constexpr const char* GameFolder = "GameFolder";
 
-inline constexpr std::array<const char*, 13> AllNames = {StaIdx,       Statics, WorldSave, Mode,   OriginalStaIdx,
+// The diff window's "Compact package" box: "1" or "0"; unset until the user first clicks it.
+inline constexpr const char* CompactPackage = "CompactPackage";
+
+inline constexpr std::array<const char*, 14> AllNames = {StaIdx,       Statics, WorldSave, Mode,   OriginalStaIdx,
                                                          OriginalStatics, OriginalMap, Map,     ClientFolder, CoordX,
-                                                         CoordY,       SharedWorld, GameFolder};
+                                                         CoordY,       SharedWorld, GameFolder, CompactPackage};
 
 } // namespace tq::settings
 

@@ -8,10 +8,13 @@
 #include "core/map_file.h"
 #include "core/world_lock.h"
 #include "diff/buffered_io.h"
+#include "diff/compact_package.h"
 #include "diff/diff.h"
 #include "diff/diff_package.h"
+#include "diff/package_reader.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -20,7 +23,9 @@ namespace tq {
 
 namespace {
 
-constexpr size_t StaticsBufferSize = size_t(4) << 20;
+// Fresh memory is costly to touch on some virtual machines (a page fault each 4 KB): the
+// buffer is no larger than large writes need.
+constexpr size_t StaticsBufferSize = size_t(1) << 20;
 
 // Appends a block's records to the statics being built; Extra is the caller's business.
 void appendRun(AppendWriter& statics, const uint8_t* bytes, size_t n, TStaticIndexRec& entry) {
@@ -50,34 +55,6 @@ void copyOriginalRun(WindowedReader& orig, const TStaticIndexRec& o, AppendWrite
     appendRun(statics, buffer, length, n);
 }
 
-struct CheckedPackage {
-    TDiffHeader header;
-    WorldGeometry world;                // the world it was made for
-    std::vector<uint8_t> staticsTable;  // raw bytes, checked
-    std::vector<uint8_t> mapTable;      // raw bytes, checked
-};
-
-// Everything read from the package is checked before a single byte is written anywhere.
-CheckedPackage readAndCheckPackage(WindowedReader& package) {
-    CheckedPackage p;
-    uint8_t headerBytes[DiffHeaderSize] = {};
-    if (package.size() >= uint64_t(DiffHeaderSize)) package.read(0, headerBytes, sizeof headerBytes);
-    decodeDiffHeader(headerBytes, p.header);
-    CheckDiffHeader(p.header, package.size());
-    p.world = DiffHeaderWorld(p.header);
-    if (p.header.StaticsIndexPos != -1) {
-        p.staticsTable.resize(DiffStaticsIndexSize(p.world));
-        package.read(uint64_t(p.header.StaticsIndexPos), p.staticsTable.data(), p.staticsTable.size());
-        CheckDiffStaticsTable(p.staticsTable.data(), package.size(), p.world);
-    }
-    if (p.header.MapIndexPos != -1) {
-        p.mapTable.resize(DiffMapIndexSize(p.world));
-        package.read(uint64_t(p.header.MapIndexPos), p.mapTable.data(), p.mapTable.size());
-        CheckDiffMapTable(p.mapTable.data(), package.size(), p.world);
-    }
-    return p;
-}
-
 void applyStaticsPart(const DiffPaths& paths, const WorldGeometry& world, const CheckedPackage& p,
                       WindowedReader& package, std::unique_ptr<File> origStatics, const Progress& progress,
                       const LogSink& log) {
@@ -90,13 +67,9 @@ void applyStaticsPart(const DiffPaths& paths, const WorldGeometry& world, const 
     // (and readable, should the original and modified names be one file) until both are done.
     AtomicFile newStatics(paths.modStatics);
 
+    // The table was read and checked with the package; this step keeps the window's steps.
     progress.setMessage("Applying Diff (Reading statics index)");
-    DiffStaticsTable table(size_t(world.blockCount()));
     for (int x = 0; x < world.blocksWide; ++x) {
-        for (int y = 0; y < world.blocksHigh; ++y) {
-            const size_t n = size_t(world.blockNumber(x, y));
-            decodeDiffStaticsEntry(p.staticsTable.data() + n * DiffStaticsEntrySize, table[n]);
-        }
         progress.report(x * 100 / world.blocksWide);
         progress.pumpEvents();
     }
@@ -106,12 +79,11 @@ void applyStaticsPart(const DiffPaths& paths, const WorldGeometry& world, const 
     std::fill(index->entries.begin(), index->entries.end(), TStaticIndexRec{-1, -1, -1});
     WindowedReader origReader(*origStatics);
     AppendWriter statics(newStatics.file(), 0, StaticsBufferSize);
-    auto block = std::make_unique<TStaticBlock>();
     std::vector<uint8_t> run(StaticBlockMaxBytes);
     for (int x = 0; x < world.blocksWide; ++x) {
         for (int y = 0; y < world.blocksHigh; ++y) {
-            const TDiffStaticsEntry& e = table[size_t(world.blockNumber(x, y))];
             const TStaticIndexRec& o = orig->at(x, y);
+            const TDiffStaticsEntry e = ResolveCompactEntry(p.staticsEntry(world.blockNumber(x, y)), o);
             TStaticIndexRec& n = index->at(x, y);
             if (e.unchanged()) {
                 n.Extra = o.Extra;
@@ -119,12 +91,14 @@ void applyStaticsPart(const DiffPaths& paths, const WorldGeometry& world, const 
             } else if (e.emptied()) {
                 n.Extra = o.Extra;
             } else {
-                // A block from the package keeps the Extra of -1 from the initial fill.
-                ReadPackageStatics(package, e, *block);
-                for (int i = 0; i < block->Count; ++i)
-                    encodeStaticRec(block->Records[size_t(i)], run.data() + i * StaticRecSize);
-                appendRun(statics, run.data(), size_t(block->Count) * StaticRecSize, n);
-                warnIfCrowded(log, x, y, block->Count);
+                // A block from the package keeps the Extra of -1 from the initial fill. Its
+                // records are copied as they are: the entry was checked to be whole records.
+                const size_t length = size_t(e.Length);
+                const uint8_t* records = run.data();
+                if (p.compact) records = p.staticsPart.data.data() + e.Pos;
+                else package.read(uint64_t(e.Pos), run.data(), length);
+                appendRun(statics, records, length, n);
+                warnIfCrowded(log, x, y, int(length / StaticRecSize));
             }
         }
         progress.report(x * 100 / world.blocksWide);
@@ -134,14 +108,8 @@ void applyStaticsPart(const DiffPaths& paths, const WorldGeometry& world, const 
     origStatics->close();
 
     AtomicFile newIndex(paths.modStaIdx);
-    std::vector<uint8_t> bytes(world.staticIndexBytes());
-    for (int x = 0; x < world.blocksWide; ++x) {
-        uint8_t* column = bytes.data() + size_t(x) * world.staticIndexColumnBytes();
-        for (int y = 0; y < world.blocksHigh; ++y) encodeIndexRec(index->at(x, y), column + y * StaticIndexRecSize);
-        progress.report(90 + x * 10 / world.blocksWide);
-        progress.pumpEvents();
-    }
-    newIndex.file().write(bytes.data(), bytes.size());
+    // In one write, from the entries themselves where their layout is the file's.
+    WriteStaticIndex(newIndex.file(), *index, progress);
 
     // Both files are complete on disk before either replaces the old one. The index goes
     // first, and should the statics then not take their place, the old index is put back:
@@ -173,13 +141,9 @@ void applyStaticsPart(const DiffPaths& paths, const WorldGeometry& world, const 
 
 void applyMapPart(const WorldGeometry& world, const CheckedPackage& p, WindowedReader& package, File& origMap,
                   File& modMap, const Progress& progress) {
+    // As for the statics: the table was read and checked with the package.
     progress.setMessage("Applying Diff (Reading map index)");
-    DiffMapTable table(size_t(world.blockCount()));
     for (int x = 0; x < world.blocksWide; ++x) {
-        for (int y = 0; y < world.blocksHigh; ++y) {
-            const size_t n = size_t(world.blockNumber(x, y));
-            table[n] = le::i32(p.mapTable.data() + n * DiffMapEntrySize);
-        }
         progress.report(x * 100 / world.blocksWide);
         progress.pumpEvents();
     }
@@ -189,15 +153,16 @@ void applyMapPart(const WorldGeometry& world, const CheckedPackage& p, WindowedR
     // it goes to the same place in the modified map. What is written stays written, so a
     // second run of the same package finishes an interrupted one.
     std::vector<uint8_t> column(world.mapColumnBytes());
-    TMapBlock block;
     origMap.seek(0);
     for (int x = 0; x < world.blocksWide; ++x) {
         origMap.read(column.data(), column.size());
         for (int y = 0; y < world.blocksHigh; ++y) {
-            const TDiffMapEntry pos = table[size_t(world.blockNumber(x, y))];
+            const TDiffMapEntry pos = p.mapEntry(world.blockNumber(x, y));
             if (pos == -1) continue;
-            ReadPackageMapBlock(package, pos, block);
-            encodeMapBlock(block, column.data() + size_t(y) * MapBlockSize);
+            // The block's 196 bytes go in as they are.
+            uint8_t* to = column.data() + size_t(y) * MapBlockSize;
+            if (p.compact) std::memcpy(to, p.mapPart.data.data() + pos, MapBlockSize);
+            else package.read(uint64_t(pos), to, MapBlockSize);
         }
         modMap.seek(uint64_t(x) * world.mapColumnBytes());
         modMap.write(column.data(), column.size());
@@ -217,14 +182,15 @@ std::string PackageWorldMismatchMessage(const TDiffHeader& header, const WorldGe
            files.blocksText() + " blocks";
 }
 
-void ApplyDiff(const DiffPaths& paths, const std::string& packageName, const Progress& progress, const LogSink& log) {
+ApplyDiffResult ApplyDiff(const DiffPaths& paths, const std::string& packageName, const Progress& progress,
+                          const LogSink& log) {
     if (!IsDiffPackageName(packageName)) throw DiffPackageNameError();
     const WorldLock lock({paths.modStaIdx, paths.modMap}, "apply", {paths.modStatics});
     auto packageFile = openFile(packageName, OpenMode::Read);
     WindowedReader package(*packageFile);
     const CheckedPackage p = [&] {
         try {
-            return readAndCheckPackage(package);
+            return ReadCheckedPackage(package);
         } catch (Error& e) {
             e.setPathIfMissing(packageName);  // "Invalid TQD file: …" is about the package
             throw;
@@ -253,6 +219,7 @@ void ApplyDiff(const DiffPaths& paths, const std::string& packageName, const Pro
         origMap->close();
     }
     packageFile->close();
+    return {p.header.DiffVersion, package.size()};
 }
 
 } // namespace tq

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 // Generating and applying ".tq2" diff packages: the operations behind the diff window's
 // "Generate Diff" and "Apply Diff" buttons and `terraquill-cli diff`.
@@ -32,6 +33,8 @@ WorldGeometry DiffWorld(const DiffPaths& paths, bool statics, bool map, bool app
 struct DiffParts {
     bool statics = true;
     bool map = true;
+    // Write the compact version (sparse tables, packed data) instead of the full form.
+    bool compact = false;
 };
 
 inline constexpr const char* DiffPackageExtension = ".tq2";
@@ -55,11 +58,38 @@ struct GenerateDiffResult {
     std::string packagePath;   // the name actually written (DiffPackageName of the chosen one)
     uint32_t origIndexCrc = 0; // 0 when the statics part was not generated
     std::string crcText;       // CrcValueText(origIndexCrc): the closing message (caption "CRC value")
+    uint64_t size = 0;         // bytes written
+    uint64_t fullSize = 0;     // bytes the full form (version 2 or 3) of the same package takes
 };
+
+// "Package size: 12,345 bytes, 0.25% of the full form (5,003,200 bytes)", or for a
+// package in the full form "Package size: 5,003,200 bytes (the full form)".
+std::string PackageSizeText(uint64_t size, uint64_t fullSize);
+
+// What a package holds, read and checked as apply reads it, for `diff info` and the diff
+// window before it applies.
+struct DiffPackageSummary {
+    int32_t version = 0;
+    uint64_t size = 0;
+    uint64_t fullSize = 0;           // as in GenerateDiffResult
+    WorldGeometry world;             // the world it was made for
+    bool hasStatics = false, hasMap = false;
+    uint32_t origIndexCrc = 0;       // with a statics part: the original index it applies to
+    // The blocks it changes, as block numbers (x * blocksHigh + y), in increasing order; and
+    // for each statics block its record count, -1 where the block is emptied.
+    std::vector<int> staticsBlocks, staticsCounts, mapBlocks;
+};
+// Throws like ApplyDiff's checks ("Invalid TQD file: ...", file layer messages).
+DiffPackageSummary SummarizeDiffPackage(const std::string& packageName);
+// "version 2", "version 3 (any world size)", "version 4 (compact)".
+std::string DiffVersionText(int32_t version);
+// The summary as lines of text; with `blocks`, one more line per changed block.
+std::vector<std::string> DiffSummaryLines(const DiffPackageSummary& summary, bool blocks);
 
 // Compares the original files with the modified ones and writes a package of the blocks
 // that differ. All files must be of one world; the package is version 2 for the old clients'
-// world and version 3 (which records the facet and size) for any other. The package is written under a temporary name and renamed to
+// world and version 3 (which records the facet and size) for any other; with parts.compact,
+// version 4, the compact form, for any world. The package is written under a temporary name and renamed to
 // DiffPackageName(packageName) only when complete; on failure that name is untouched.
 //
 // Progress, in order ("message" = progress.setMessage: the window's label shows the text and
@@ -112,8 +142,12 @@ public:
 //   map part: message "Applying Diff (Reading map index)"; bar x*100/width per column;
 //     message "Applying Diff (Creating map)"; bar x*100/width per column.
 // Throws DiffPackageNameError, DiffCrcError or tq::Error.
+struct ApplyDiffResult {
+    int32_t version = 0;  // of the package read
+    uint64_t size = 0;    // its bytes
+};
 // `log` receives a line for each block the package leaves with more statics than the client draws.
-void ApplyDiff(const DiffPaths& paths, const std::string& packageName, const Progress& progress = {},
-               const LogSink& log = {});
+ApplyDiffResult ApplyDiff(const DiffPaths& paths, const std::string& packageName, const Progress& progress = {},
+                          const LogSink& log = {});
 
 } // namespace tq

@@ -1,5 +1,6 @@
 #include "diff/diff_form.h"
 
+#include "core/error.h"
 #include "core/file_system.h"
 #include "core/setting_names.h"
 #include "ui/game_folder_choice.h"
@@ -85,8 +86,13 @@ void TTQDiffForm::buildControls() {
     MapCheckBox = new QCheckBox("Map0.mul", GenerateSelectGroupBox);
     MapCheckBox->setObjectName("MapCheckBox");
     MapCheckBox->setChecked(true);
+    // Remembered once clicked; until then on for worlds other than 768 × 512 (see CheckDiffPaths).
+    CompactCheckBox = new QCheckBox("Compact package", GenerateSelectGroupBox);
+    CompactCheckBox->setObjectName("CompactCheckBox");
+    CompactCheckBox->setToolTip("Write the small package form (version 4) that players download quickly");
     parts->addWidget(StaticsCheckBox);
     parts->addWidget(MapCheckBox);
+    parts->addWidget(CompactCheckBox);
     top->addWidget(GenerateSelectGroupBox);
 
     ButtonGroupBox = new QGroupBox("Select an action", ConfigurationPanel);
@@ -177,6 +183,7 @@ void TTQDiffForm::buildControls() {
     connectHandler(MMapEdit, &QLineEdit::textChanged, this, &TTQDiffForm::MMapEditChange);
     connectHandler(StaticsCheckBox, &QCheckBox::clicked, this, &TTQDiffForm::StaticsCheckBoxClick);
     connectHandler(MapCheckBox, &QCheckBox::clicked, this, &TTQDiffForm::MapCheckBoxClick);
+    connectHandler(CompactCheckBox, &QCheckBox::clicked, this, &TTQDiffForm::CompactCheckBoxClick);
     connectHandler(GenerateButton, &QPushButton::clicked, this, &TTQDiffForm::GenerateButtonClick);
     connectHandler(ApplyButton, &QPushButton::clicked, this, &TTQDiffForm::ApplyButtonClick);
     connectHandler(CloseBtn, &QToolButton::clicked, this, &TTQDiffForm::CloseBtnClick);
@@ -253,6 +260,16 @@ void TTQDiffForm::CheckDiffPaths() {
     const DiffControlStates states = decideDiffControls(green, simple);
     StaticsCheckBox->setEnabled(states.staticsCheckBox);
     MapCheckBox->setEnabled(states.mapCheckBox);
+    CompactCheckBox->setEnabled(states.generate);
+    std::optional<WorldGeometry> world;
+    if (states.generate) {
+        try {
+            world = DiffWorld(paths(), true, true, false);
+        } catch (const Error&) {
+            // Files of different worlds: generate says so; the box keeps its default.
+        }
+    }
+    CompactCheckBox->setChecked(compactPackageChecked(str(settings::readString(settings::CompactPackage)), world));
     GenerateButton->setEnabled(states.generate);
     ApplyButton->setEnabled(states.apply);
     if (states.savePaths) SaveDiffPaths(texts);
@@ -263,6 +280,10 @@ void TTQDiffForm::checkBoxClick(bool staticsClicked) {
         keepOnePartChecked({StaticsCheckBox->isChecked(), MapCheckBox->isChecked()}, staticsClicked);
     StaticsCheckBox->setChecked(now.statics);
     MapCheckBox->setChecked(now.map);
+}
+
+void TTQDiffForm::CompactCheckBoxClick() {
+    settings::writeString(settings::CompactPackage, CompactCheckBox->isChecked() ? "1" : "0");
 }
 
 void TTQDiffForm::StaticsCheckBoxClick() { checkBoxClick(true); }
@@ -303,9 +324,11 @@ void TTQDiffForm::GenerateButtonClick() {
         if (fileExists(package) && !prompts().question(this, "TQ-Diff", qstr(diffOverwriteQuestion(package))))
             return;
         ProgressShowing showing;
-        const GenerateDiffResult result = GenerateDiff(paths(), package,
-                                                       {StaticsCheckBox->isChecked(), MapCheckBox->isChecked()},
-                                                       ProgressShowing::progress());
+        const GenerateDiffResult result =
+            GenerateDiff(paths(), package,
+                         {StaticsCheckBox->isChecked(), MapCheckBox->isChecked(), CompactCheckBox->isChecked()},
+                         ProgressShowing::progress());
+        log(qstr(PackageSizeText(result.size, result.fullSize)));
         // Shown while the progress window is still up.
         prompts().information(this, CrcValueCaption, qstr(result.crcText));
     });
@@ -324,12 +347,24 @@ void TTQDiffForm::applyDroppedPackage(const QString& package) {
         prompts().errorCancel(this, "Error", "A package can be applied once the six files below are found (green).");
         return;
     }
-    // A drop is easily made by mistake; applying rewrites the modified files.
+    // A drop is easily made by mistake; applying rewrites the modified files. The question
+    // comes after what the package holds (a package that cannot be read is refused by apply).
+    bool summaryShown = false;
+    try {
+        summaryShown = showPackageSummary(package);
+    } catch (const Error&) {
+    }
     if (!prompts().question(this, "Apply Diff", "Apply " + package + " to the modified files?")) return;
-    runAction(false, [&] { applyPackage(package); });
+    runAction(false, [&] { applyPackage(package, summaryShown); });
 }
 
-void TTQDiffForm::applyPackage(const QString& chosen) {
+bool TTQDiffForm::showPackageSummary(const QString& package) {
+    if (!IsDiffPackageName(str(package))) return false;
+    for (const std::string& line : DiffSummaryLines(SummarizeDiffPackage(str(package)), false)) log(qstr(line));
+    return true;
+}
+
+void TTQDiffForm::applyPackage(const QString& chosen, bool summaryShown) {
     if (!IsDiffPackageName(str(chosen))) {
         prompts().errorCancel(this, "Error", WrongPackageExtensionMessage);
         return;
@@ -341,10 +376,14 @@ void TTQDiffForm::applyPackage(const QString& chosen) {
     auto tellIndexWritten = [&] {
         if (rewritesIndex) emit appEvents().staticIndexWritten(qstr(files.modStaIdx));
     };
+    // What the package holds, before anything is written; a package that fails its checks
+    // is refused here with the message apply would give.
+    if (!summaryShown) showPackageSummary(chosen);
     ProgressShowing showing;
     try {
-        ApplyDiff(files, str(chosen), ProgressShowing::progress(),
-                  [this](const std::string& line) { log(qstr(line)); });
+        const ApplyDiffResult applied = ApplyDiff(files, str(chosen), ProgressShowing::progress(),
+                                                    [this](const std::string& line) { log(qstr(line)); });
+        log(qstr("Applied a " + DiffVersionText(applied.version) + " package"));
     } catch (const DiffCrcError& e) {
         // Nothing has been written.
         prompts().information(this, CrcErrorCaption, qstr(e.what()));

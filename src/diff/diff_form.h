@@ -46,6 +46,7 @@ public:
     void MMapEditChange();
     void StaticsCheckBoxClick();
     void MapCheckBoxClick();
+    void CompactCheckBoxClick();
     void GenerateButtonClick();
     void ApplyButtonClick();
     void CloseBtnClick();
@@ -69,7 +70,9 @@ private:
     DiffPaths paths() const;
     QString startFolder() const;
     void runAction(bool setsStatus, const std::function<void()>& body);
-    void applyPackage(const QString& package);
+    // Logs what the package holds (DiffSummaryLines); false for a name apply refuses.
+    bool showPackageSummary(const QString& package);
+    void applyPackage(const QString& package, bool summaryShown = false);
     void log(const QString& line);
 
     // Controls.
@@ -78,6 +81,7 @@ private:
     QGroupBox* GenerateSelectGroupBox;
     QCheckBox* StaticsCheckBox;
     QCheckBox* MapCheckBox;
+    QCheckBox* CompactCheckBox;
     QGroupBox* ButtonGroupBox;
     QPushButton* GenerateButton;
     QPushButton* ApplyButton;

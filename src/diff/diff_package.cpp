@@ -5,6 +5,7 @@
 #include "core/facets.h"
 #include "core/file_system.h"
 #include "diff/buffered_io.h"
+#include "diff/compact_package.h"
 
 #include <bit>
 #include <cstring>
@@ -98,9 +99,9 @@ WorldGeometry DiffHeaderWorld(const TDiffHeader& h) {
     return WorldGeometry(h.Facet, h.BlocksWide, h.BlocksHigh);
 }
 
-TDiffHeader NewDiffHeader(const WorldGeometry& world) {
+TDiffHeader NewDiffHeader(const WorldGeometry& world, bool compact) {
     TDiffHeader h;
-    h.DiffVersion = DiffVersionFor(world);
+    h.DiffVersion = compact ? CompactDiffVersion : DiffVersionFor(world);
     if (h.DiffVersion != ClassicDiffVersion) {
         h.Facet = world.facet;
         h.BlocksWide = world.blocksWide;
@@ -228,10 +229,11 @@ void ReadBlockStatics(WindowedReader& statics, const TStaticIndexRec& entry, TSt
 void CheckDiffHeader(const TDiffHeader& h, uint64_t packageSize) {
     if (packageSize < uint64_t(DiffHeaderSize))
         invalid("it is shorter than its " + std::to_string(DiffHeaderSize) + "-byte header");
-    if (h.DiffVersion != ClassicDiffVersion && h.DiffVersion != SizedDiffVersion)
+    if (h.DiffVersion != ClassicDiffVersion && h.DiffVersion != SizedDiffVersion && h.DiffVersion != CompactDiffVersion)
         invalid("version " + std::to_string(h.DiffVersion) + " is not supported (this program reads versions " +
-                std::to_string(ClassicDiffVersion) + " and " + std::to_string(SizedDiffVersion) + ")");
-    if (h.DiffVersion == SizedDiffVersion) {
+                std::to_string(ClassicDiffVersion) + ", " + std::to_string(SizedDiffVersion) + " and " +
+                std::to_string(CompactDiffVersion) + ")");
+    if (h.DiffVersion != ClassicDiffVersion) {
         bool known = isFacet(h.Facet);
         if (known) {
             known = false;
@@ -249,6 +251,14 @@ void CheckDiffHeader(const TDiffHeader& h, uint64_t packageSize) {
     auto tableFits = [&](int32_t pos, uint64_t tableSize) {
         return pos >= DiffHeaderSize && uint64_t(pos) <= packageSize && tableSize <= packageSize - uint64_t(pos);
     };
+    if (h.DiffVersion == CompactDiffVersion) {
+        // A compact part is checked in full when it is read; here only that it starts inside.
+        if (h.StaticsIndexPos != -1 && !tableFits(h.StaticsIndexPos, CompactPartHeadSize))
+            invalid("its statics part does not lie inside the file");
+        if (h.MapIndexPos != -1 && !tableFits(h.MapIndexPos, CompactPartHeadSize))
+            invalid("its map part does not lie inside the file");
+        return;
+    }
     if (h.StaticsIndexPos != -1 && !tableFits(h.StaticsIndexPos, DiffStaticsIndexSize(world)))
         invalid("its statics index does not lie inside the file");
     if (h.MapIndexPos != -1 && !tableFits(h.MapIndexPos, DiffMapIndexSize(world)))

@@ -45,7 +45,7 @@ struct TDiffHeader {
     int32_t ModStaticsSize = 0;
     int32_t MapIndexPos = 0;      // -1: no map part
     int32_t ModMapSum = 0;
-    // Version 3 only (zero in version 2): the world the package was made for.
+    // Versions 3 and 4 (zero in version 2): the world the package was made for.
     int32_t Facet = 0;
     int32_t BlocksWide = 0;
     int32_t BlocksHigh = 0;
@@ -69,8 +69,9 @@ using TDiffMapEntry = int32_t;
 // The world a package's header says it was made for: the old clients' world for version 2.
 // (Check the header first: this trusts its fields.)
 WorldGeometry DiffHeaderWorld(const TDiffHeader& header);
-// The header a package of `world` starts with (version and world set, parts to be filled in).
-TDiffHeader NewDiffHeader(const WorldGeometry& world);
+// The header a package of `world` starts with (version and world set, parts to be filled in):
+// the full form's version for the world, or the compact version, which records any world.
+TDiffHeader NewDiffHeader(const WorldGeometry& world, bool compact = false);
 
 // "This package was made for a world of W × H blocks (a version 2 package), but the
 // original files are of W2 × H2 blocks"

@@ -91,4 +91,10 @@ bool diffPackageRewritesIndex(const std::string& packagePath) {
     }
 }
 
+bool compactPackageChecked(const std::string& stored, const std::optional<WorldGeometry>& world) {
+    if (stored == "1") return true;
+    if (stored == "0") return false;
+    return world && !world->isClassic();
+}
+
 } // namespace tq

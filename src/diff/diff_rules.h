@@ -4,6 +4,9 @@
 // that keeps one part checked, and the explanation text it lists.
 #include "core/part_choice.h"
 #include "core/path_field_rules.h"
+#include "core/world.h"
+
+#include <optional>
 
 #include <array>
 #include <string>
@@ -38,6 +41,11 @@ struct DiffControlStates {
 // generated from, or applied to, a file that is not the one it claims to be. Simple
 // mode offers only applying.
 DiffControlStates decideDiffControls(const std::array<bool, DiffFieldCount>& green, bool simpleMode);
+
+// Whether the "Compact package" box is checked: as the user last left it (the stored
+// "1" or "0"); never set, on for a world other than the old clients' 768 × 512 blocks,
+// whose players' tools may read only version 2.
+bool compactPackageChecked(const std::string& stored, const std::optional<WorldGeometry>& world);
 
 // The explanation list, one item per line, leading blanks included.
 const std::vector<std::string>& diffExplanationLines();

@@ -4,28 +4,93 @@
 #include "core/facets.h"
 #include "core/file_system.h"
 #include "core/map_file.h"
+#include "core/static_index.h"
+#include "core/world_lock.h"
 #include "diff/buffered_io.h"
+#include "diff/compact_package.h"
 #include "diff/diff.h"
 #include "diff/diff_package.h"
 
+#include <cstdint>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace tq {
 
 namespace {
 
-constexpr size_t PackageBufferSize = size_t(4) << 20;
+// Fresh memory is costly to touch on some virtual machines (a page fault each 4 KB): the
+// buffers are no larger than large writes need.
+constexpr size_t PackageBufferSize = size_t(1) << 20;
 
-void generateStaticsPart(const DiffPaths& paths, const WorldGeometry& world, AppendWriter& package,
-                         TDiffHeader& header, const Progress& progress) {
+void appendPart(AppendWriter& package, const CompactPartWriter& part) {
+    const std::vector<uint8_t> bytes = part.pack();
+    if (package.position() + bytes.size() > uint64_t(INT32_MAX))
+        throw Error("The TQD file would grow past 2 GB; generate the statics and the map separately");
+    package.append(bytes.data(), bytes.size());
+}
+
+// The checksum of a static index file (StaticsCrc of it), in one pass with the progress of
+// loading it: bar 0, one bar per column, 100. Work a run left unfinished is done first, as
+// every reader of an index does.
+uint32_t indexFileCrc(const std::string& path, const WorldGeometry& world, const Progress& progress) {
+    progress.report(0);
+    finishInterruptedWorkBeforeReading(path);
+    auto file = openFile(path, OpenMode::Read);
+    if (file->size() != world.staticIndexBytes()) throw Error(msg::ReadBeyondEnd, path);
+    std::vector<uint8_t> column(world.staticIndexColumnBytes());
+    uint32_t sum = 0;
+    for (int x = 0; x < world.blocksWide; ++x) {
+        file->read(column.data(), column.size());
+        for (size_t i = 0; i < column.size(); i += 4) sum ^= le::u32(column.data() + i);
+        progress.report(x * 100 / world.blocksWide);
+        progress.pumpEvents();
+    }
+    file->close();
+    progress.report(100);
+    return sum;
+}
+
+// A static index read front to back, one column at a time.
+class IndexColumns {
+public:
+    IndexColumns(const std::string& path, const WorldGeometry& world)
+        : file_(openFile(path, OpenMode::Read)), raw_(world.staticIndexColumnBytes()), column_(size_t(world.blocksHigh)) {
+        if (file_->size() != world.staticIndexBytes()) throw Error(msg::ReadBeyondEnd, path);
+    }
+    const TStaticIndexRec* next() {
+        file_->read(raw_.data(), raw_.size());
+        for (size_t y = 0; y < column_.size(); ++y) decodeIndexRec(raw_.data() + y * StaticIndexRecSize, column_[y]);
+        return column_.data();
+    }
+    void close() { file_->close(); }
+
+private:
+    std::unique_ptr<File> file_;
+    std::vector<uint8_t> raw_;
+    std::vector<TStaticIndexRec> column_;
+};
+
+// Where a part's changed blocks go: straight into the package (full form), or into the
+// compact part, packed once all are known. `fullSize` counts what the full form takes.
+struct PartSink {
+    AppendWriter& package;
+    bool compact;
+    CompactPartWriter part;
+    uint64_t& fullSize;
+};
+
+void generateStaticsPart(const DiffPaths& paths, const WorldGeometry& world, PartSink& sink, TDiffHeader& header,
+                         const Progress& progress) {
+    AppendWriter& package = sink.package;
     progress.setMessage("Generating Diff (Statics)");
-    auto orig = newStaticIndex(world);
-    auto mod = newStaticIndex(world);
-    LoadStaticIndex(paths.origStaIdx, *orig, progress, world.facet);
-    LoadStaticIndex(paths.modStaIdx, *mod, progress, world.facet);
-    header.OrigIndexCrc = int32_t(StaticsCrc(*orig, progress));
-    header.ModIndexCrc = int32_t(StaticsCrc(*mod, progress));
+    // Neither index is held whole: one pass over each takes its checksum, and the
+    // comparison reads them again a column at a time (from the page cache by then).
+    header.OrigIndexCrc = int32_t(indexFileCrc(paths.origStaIdx, world, progress));
+    header.ModIndexCrc = int32_t(indexFileCrc(paths.modStaIdx, world, progress));
+    IndexColumns origIndex(paths.origStaIdx, world), modIndex(paths.modStaIdx, world);
 
     auto origStatics = openFile(paths.origStatics, OpenMode::Read);
     auto modStatics = openFile(paths.modStatics, OpenMode::Read);
@@ -34,49 +99,92 @@ void generateStaticsPart(const DiffPaths& paths, const WorldGeometry& world, App
     header.OrigStaticsSize = int32_t(origReader.size());
     header.ModStaticsSize = int32_t(modReader.size());
 
-    DiffStaticsTable table(size_t(world.blockCount()));  // every entry (-1, -1): unchanged
+    // The full form's table is written after the data: only the blocks whose records were
+    // written are kept here (in block order); the index step reads the modified index again
+    // for the emptied ones, and every other block is unchanged (-1, -1).
+    std::vector<std::pair<int, TDiffStaticsEntry>> written;
     auto origBlock = std::make_unique<TStaticBlock>();
     auto modBlock = std::make_unique<TStaticBlock>();
+    std::vector<uint8_t> run(StaticBlockMaxBytes);
     for (int x = 0; x < world.blocksWide; ++x) {
+        const TStaticIndexRec* origColumn = origIndex.next();
+        const TStaticIndexRec* modColumn = modIndex.next();
         for (int y = 0; y < world.blocksHigh; ++y) {
-            const TStaticIndexRec& o = orig->at(x, y);
-            const TStaticIndexRec& m = mod->at(x, y);
-            TDiffStaticsEntry& entry = table[size_t(world.blockNumber(x, y))];
+            const TStaticIndexRec& o = origColumn[y];
+            const TStaticIndexRec& m = modColumn[y];
+            const int n = world.blockNumber(x, y);
+            TDiffStaticsEntry entry;
             if (m.Start == -1) {
                 entry = {-1, 0};
             } else if (!SameIndexEntry(o, m)) {
                 // Only entries that moved are worth reading: the index test decides the rest.
                 aboutFile(paths.origStaIdx, [&] { ReadBlockStatics(origReader, o, *origBlock); });
                 aboutFile(paths.modStaIdx, [&] { ReadBlockStatics(modReader, m, *modBlock); });
-                if (!SameBlockStatics(*origBlock, *modBlock)) AppendPackageStatics(package, entry, *modBlock);
+                if (!SameBlockStatics(*origBlock, *modBlock)) {
+                    const size_t bytes = size_t(modBlock->Count) * StaticRecSize;
+                    sink.fullSize += bytes;
+                    if (!sink.compact) {
+                        AppendPackageStatics(package, entry, *modBlock);
+                        written.emplace_back(n, entry);
+                        continue;
+                    }
+                    for (int i = 0; i < modBlock->Count; ++i)
+                        encodeStaticRec(modBlock->Records[size_t(i)], run.data() + i * StaticRecSize);
+                    sink.part.records(n, run.data(), bytes);
+                    continue;
+                }
             }
+            // The compact table leaves out what the original index implies (see
+            // CompactPartWriter), and names only the rest.
+            if (!sink.compact) continue;
+            const bool origEmpty = o.Start == -1;
+            if (entry.emptied() && !origEmpty) sink.part.emptied(n);
+            else if (entry.unchanged() && origEmpty) sink.part.unchanged(n);
         }
         progress.report(x * 100 / world.blocksWide);
         progress.pumpEvents();
     }
     origStatics->close();
     modStatics->close();
+    origIndex.close();
+    modIndex.close();
 
     header.StaticsIndexPos = int32_t(package.position());
+    sink.fullSize += DiffStaticsIndexSize(world);
     progress.setMessage("Generating Diff (Statics index)");
     std::vector<uint8_t> column(size_t(world.blocksHigh) * DiffStaticsEntrySize);
+    std::optional<IndexColumns> modAgain;
+    if (!sink.compact) modAgain.emplace(paths.modStaIdx, world);
+    size_t next = 0;
     for (int x = 0; x < world.blocksWide; ++x) {
-        for (int y = 0; y < world.blocksHigh; ++y)
-            encodeDiffStaticsEntry(table[size_t(world.blockNumber(x, y))], column.data() + y * DiffStaticsEntrySize);
-        package.append(column.data(), column.size());
+        if (!sink.compact) {
+            const TStaticIndexRec* modColumn = modAgain->next();
+            for (int y = 0; y < world.blocksHigh; ++y) {
+                const int n = world.blockNumber(x, y);
+                TDiffStaticsEntry entry;
+                if (next < written.size() && written[next].first == n) entry = written[next++].second;
+                else if (modColumn[y].Start == -1) entry = {-1, 0};
+                encodeDiffStaticsEntry(entry, column.data() + y * DiffStaticsEntrySize);
+            }
+            package.append(column.data(), column.size());
+        }
         progress.report(x * 100 / world.blocksWide);
         progress.pumpEvents();
     }
+    if (modAgain) modAgain->close();
+    if (sink.compact) appendPart(package, sink.part);
 }
 
-void generateMapPart(const DiffPaths& paths, const WorldGeometry& world, AppendWriter& package, TDiffHeader& header,
+void generateMapPart(const DiffPaths& paths, const WorldGeometry& world, PartSink& sink, TDiffHeader& header,
                      const Progress& progress) {
+    AppendWriter& package = sink.package;
     header.ModMapSum = int32_t(MapFileSum(paths.modMap, world, progress));
     progress.setMessage("Generating Diff (Map)");
     auto origMap = openMapFile(paths.origMap, OpenMode::Read, world.facet);
     auto modMap = openMapFile(paths.modMap, OpenMode::Read, world.facet);
     std::vector<uint8_t> origColumn(world.mapColumnBytes()), modColumn(world.mapColumnBytes());
-    DiffMapTable table(size_t(world.blockCount()), -1);
+    // As for the statics: only the blocks written, in block order.
+    std::vector<std::pair<int, TDiffMapEntry>> written;
     TMapBlock block;
     for (int x = 0; x < world.blocksWide; ++x) {
         // Both maps are read column by column in file order: one large read each.
@@ -86,8 +194,15 @@ void generateMapPart(const DiffPaths& paths, const WorldGeometry& world, AppendW
             const uint8_t* o = origColumn.data() + size_t(y) * MapBlockSize;
             const uint8_t* m = modColumn.data() + size_t(y) * MapBlockSize;
             if (SameMapBlock(o, m)) continue;
+            sink.fullSize += MapBlockSize;
+            if (sink.compact) {
+                sink.part.mapBlock(world.blockNumber(x, y), m);
+                continue;
+            }
             decodeMapBlock(m, block);
-            AppendPackageMapBlock(package, table[size_t(world.blockNumber(x, y))], block);
+            TDiffMapEntry entry = -1;
+            AppendPackageMapBlock(package, entry, block);
+            written.emplace_back(world.blockNumber(x, y), entry);
         }
         progress.report(x * 100 / world.blocksWide);
         progress.pumpEvents();
@@ -96,15 +211,23 @@ void generateMapPart(const DiffPaths& paths, const WorldGeometry& world, AppendW
     modMap->close();
 
     header.MapIndexPos = int32_t(package.position());
+    sink.fullSize += DiffMapIndexSize(world);
     progress.setMessage("Generating Diff (Map index)");
     std::vector<uint8_t> column(size_t(world.blocksHigh) * DiffMapEntrySize);
+    size_t next = 0;
     for (int x = 0; x < world.blocksWide; ++x) {
-        for (int y = 0; y < world.blocksHigh; ++y)
-            le::put32(column.data() + y * DiffMapEntrySize, uint32_t(table[size_t(world.blockNumber(x, y))]));
-        package.append(column.data(), column.size());
+        if (!sink.compact) {
+            for (int y = 0; y < world.blocksHigh; ++y) {
+                TDiffMapEntry entry = -1;
+                if (next < written.size() && written[next].first == world.blockNumber(x, y)) entry = written[next++].second;
+                le::put32(column.data() + y * DiffMapEntrySize, uint32_t(entry));
+            }
+            package.append(column.data(), column.size());
+        }
         progress.report(x * 100 / world.blocksWide);
         progress.pumpEvents();
     }
+    if (sink.compact) appendPart(package, sink.part);
 }
 
 } // namespace
@@ -133,7 +256,7 @@ GenerateDiffResult GenerateDiff(const DiffPaths& paths, const std::string& packa
     result.packagePath = DiffPackageName(packageName);
 
     const WorldGeometry world = DiffWorld(paths, parts.statics, parts.map, false);
-    TDiffHeader header = NewDiffHeader(world);
+    TDiffHeader header = NewDiffHeader(world, parts.compact);
     header.StaticsIndexPos = -1;
     header.MapIndexPos = -1;
     uint8_t headerBytes[DiffHeaderSize];
@@ -143,8 +266,16 @@ GenerateDiffResult GenerateDiff(const DiffPaths& paths, const std::string& packa
     AtomicFile out(result.packagePath);
     AppendWriter package(out.file(), 0, PackageBufferSize);
     package.append(headerBytes, sizeof headerBytes);
-    if (parts.statics) generateStaticsPart(paths, world, package, header, progress);
-    if (parts.map) generateMapPart(paths, world, package, header, progress);
+    result.fullSize = DiffHeaderSize;
+    if (parts.statics) {
+        PartSink sink{package, parts.compact, {}, result.fullSize};
+        generateStaticsPart(paths, world, sink, header, progress);
+    }
+    if (parts.map) {
+        PartSink sink{package, parts.compact, {}, result.fullSize};
+        generateMapPart(paths, world, sink, header, progress);
+    }
+    result.size = package.position();
     package.flush();
     // Only now are both index positions known: the final header goes over the placeholder.
     encodeDiffHeader(header, headerBytes);

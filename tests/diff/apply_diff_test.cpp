@@ -176,7 +176,7 @@ TEST(ApplyDiff, RefusesHostilePackagesBeforeWritingAnything) {
     const int32_t bigPos = int32_t(size - 10);
     struct Case { const char* what; std::function<void(PackageBuilder&)> breakIt; const char* fragment; };
     const Case cases[] = {
-        {"version", [](PackageBuilder& b) { b.header.DiffVersion = 4; }, "version 4"},
+        {"version", [](PackageBuilder& b) { b.header.DiffVersion = 5; }, "version 5"},
         {"world of a version 3 package", [](PackageBuilder& b) {
              b.header.DiffVersion = 3;
              b.header.Facet = 4;

@@ -3,6 +3,7 @@
 #include "diff_scenario.h"
 
 #include "app/main_form.h"
+#include "diff/compact_package.h"
 #include "diff/diff_form.h"
 #include "support/ui/scripted_prompts.h"
 #include "ui/operation.h"
@@ -271,6 +272,33 @@ TEST_F(DiffFormTest, GenerateThenApplyGivesThePlayerTheModifiedWorld) {
         EXPECT_EQ(blockStatics(playerStaIdx, playerStatics, x, y),
                   blockStatics(world.paths.modStaIdx, world.paths.modStatics, x, y));
     }
+}
+
+TEST_F(DiffFormTest, TheCompactBoxIsRememberedAndChoosesTheForm) {
+    Scenario s;
+    makeWorlds(s);
+    form.show();
+    setPaths(world.paths);
+    auto* compact = child<QCheckBox>("CompactCheckBox");
+    // The old clients' world: the full form unless asked.
+    EXPECT_FALSE(compact->isChecked());
+    EXPECT_TRUE(compact->isEnabled());
+    EXPECT_EQ(test::readHeader(generate(world.file("full.tq2"))).DiffVersion, ClassicDiffVersion);
+
+    compact->click();
+    EXPECT_EQ(settings::readString(settings::CompactPackage), "1");
+    EXPECT_EQ(test::readHeader(generate(world.file("small.tq2"))).DiffVersion, CompactDiffVersion);
+    auto* log = child<QListWidget>("TQDiffListBox");
+    const uint64_t full = std::filesystem::file_size(world.file("full.tq2"));
+    EXPECT_EQ(log->item(log->count() - 1)->text(),
+              q(PackageSizeText(std::filesystem::file_size(world.file("small.tq2")), full)));
+
+    // A new window (the next start) shows the box as it was left.
+    TTQDiffForm again;
+    again.show();
+    EXPECT_TRUE(again.findChild<QCheckBox*>("CompactCheckBox")->isChecked());
+    compact->click();
+    EXPECT_EQ(settings::readString(settings::CompactPackage), "0");
 }
 
 TEST_F(DiffFormTest, PackageNamesAreCheckedBeforeAnythingIsRead) {

@@ -50,5 +50,21 @@ TEST(DiffWindowRules, FieldsMapToTheSharedSettingsValues) {
     EXPECT_TRUE(diffFieldInfo(DiffField::MMap).userEditable);
 }
 
+TEST(DiffRules, CompactPackageBoxFollowsTheUserThenTheWorldSize) {
+    struct Case { const char* stored; std::optional<WorldGeometry> world; bool checked; };
+    const Case cases[] = {
+        {"", std::nullopt, false},                       // files not known yet
+        {"", WorldGeometry(), false},                    // the old clients' world: version 2
+        {"", WorldGeometry(0, 896, 512), true},          // any other world
+        {"", WorldGeometry(4, 181, 181), true},
+        {"0", WorldGeometry(0, 896, 512), false},         // the user's choice wins either way
+        {"1", WorldGeometry(), true},
+        {"1", std::nullopt, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(compactPackageChecked(c.stored, c.world), c.checked)
+            << "stored '" << c.stored << "', " << (c.world ? c.world->blocksText() : "no world");
+}
+
 } // namespace
 } // namespace tq

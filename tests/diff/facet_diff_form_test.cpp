@@ -1,5 +1,5 @@
 // The diff window on the worlds of today's clients: a package generated from the window is
-// of version 3, and applied from the window it turns the player's originals into the
+// compact (version 4) by default, and applied from the window it turns the player's originals into the
 // operator's modified files, eastern and last columns included.
 #include "core/bytes.h"
 #include "core/setting_names.h"
@@ -17,6 +17,9 @@
 #include <QPushButton>
 #include <QSettings>
 #include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QListWidget>
 
 #include <filesystem>
 
@@ -88,13 +91,15 @@ TEST_P(FacetDiffFormTest, GenerateAndApplyFromTheWindow) {
         EXPECT_EQ(fieldColour(edit(name)), FieldColour::Green) << name;
     ASSERT_TRUE(form.findChild<QPushButton*>("GenerateButton")->isEnabled());
 
+    // A world other than 768 x 512: the compact form unless the user said otherwise.
+    EXPECT_TRUE(form.findChild<QCheckBox*>("CompactCheckBox")->isChecked());
     const std::string package = dir.file("change.tq2");
     prompts.fileAnswers.push_back(q(package));
     form.findChild<QPushButton*>("GenerateButton")->click();
     ASSERT_TRUE(prompts.errors().isEmpty()) << prompts.errors().join("; ").toStdString();
     const std::string header = readBytes(package).substr(0, 44);
     const auto field = [&](int i) { return le::i32(reinterpret_cast<const uint8_t*>(header.data()) + 4 * i); };
-    EXPECT_EQ(field(0), 3);
+    EXPECT_EQ(field(0), 4);
     EXPECT_EQ(field(8), w.facet);
     EXPECT_EQ(field(9), w.blocksWide);
     EXPECT_EQ(field(10), w.blocksHigh);
@@ -106,6 +111,15 @@ TEST_P(FacetDiffFormTest, GenerateAndApplyFromTheWindow) {
     EXPECT_TRUE(readBytes(file(player, "map")) == readBytes(file(mod, "map")));
     EXPECT_EQ(fs::file_size(file(player, "staidx")), w.staticIndexBytes());
     EXPECT_TRUE(blocks(player) == blocks(mod));
+    // The log says what was chosen for applying, then which version was read.
+    auto* log = form.findChild<QListWidget*>("TQDiffListBox");
+    QStringList lines;
+    for (int i = 0; i < log->count(); ++i) lines << log->item(i)->text();
+    const QString made = q("Package: version 4 (compact), for a world of " + w.blocksText() + " blocks (facet " +
+                           std::to_string(w.facet) + ")");
+    ASSERT_TRUE(lines.contains(made)) << lines.join("\n").toStdString();
+    EXPECT_EQ(lines.last(), "Applied a version 4 (compact) package");
+    EXPECT_LT(lines.indexOf(made), lines.size() - 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Worlds, FacetDiffFormTest, ::testing::ValuesIn(FacetWorldCases),

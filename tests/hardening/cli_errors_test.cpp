@@ -163,7 +163,7 @@ TEST(CliErrors, UsageErrorsNameTheOption) {
         {{"freeze", "--staidx"}, "option --staidx needs a value"},
         {{"melt", "--colour", "red"}, "unknown option --colour"},
         {{"freeze", "--staidx", "a", "--statics", "b", "--wsc", "c", "--rule", "all"}, "--rule must be type255 or auto"},
-        {{"diff", "frobnicate"}, "unknown diff action 'frobnicate' (generate or apply)"},
+        {{"diff", "frobnicate"}, "unknown diff action 'frobnicate' (generate, apply or info)"},
     };
     for (const auto& [args, message] : rows) {
         const auto r = runCli(args);

@@ -288,9 +288,8 @@ TEST_F(DiffFormTest, TheCompactBoxIsRememberedAndChoosesTheForm) {
     compact->click();
     EXPECT_EQ(settings::readString(settings::CompactPackage), "1");
     EXPECT_EQ(test::readHeader(generate(world.file("small.tq2"))).DiffVersion, CompactDiffVersion);
-    auto* log = child<QListWidget>("TQDiffListBox");
     const uint64_t full = std::filesystem::file_size(world.file("full.tq2"));
-    EXPECT_EQ(log->item(log->count() - 1)->text(),
+    EXPECT_EQ(child<LogList>("TQDiffListBox")->lines().last(),
               q(PackageSizeText(std::filesystem::file_size(world.file("small.tq2")), full)));
 
     // A new window (the next start) shows the box as it was left.

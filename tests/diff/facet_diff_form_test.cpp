@@ -9,6 +9,7 @@
 #include "support/facet_worlds.h"
 #include "support/temp_dir.h"
 #include "support/ui/scripted_prompts.h"
+#include "ui/log_list.h"
 #include "ui/operation.h"
 #include "ui/path_field.h"
 #include "ui/progress_form.h"
@@ -19,7 +20,6 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QListWidget>
 
 #include <filesystem>
 
@@ -112,9 +112,7 @@ TEST_P(FacetDiffFormTest, GenerateAndApplyFromTheWindow) {
     EXPECT_EQ(fs::file_size(file(player, "staidx")), w.staticIndexBytes());
     EXPECT_TRUE(blocks(player) == blocks(mod));
     // The log says what was chosen for applying, then which version was read.
-    auto* log = form.findChild<QListWidget*>("TQDiffListBox");
-    QStringList lines;
-    for (int i = 0; i < log->count(); ++i) lines << log->item(i)->text();
+    const QStringList lines = form.findChild<LogList*>("TQDiffListBox")->lines();
     const QString made = q("Package: version 4 (compact), for a world of " + w.blocksText() + " blocks (facet " +
                            std::to_string(w.facet) + ")");
     ASSERT_TRUE(lines.contains(made)) << lines.join("\n").toStdString();

@@ -40,7 +40,7 @@ protected:
 TEST_F(SyntheticWorld, FilesHaveTheClientSizes) {
     EXPECT_EQ(summary.files, (std::vector<std::string>{"map0.mul", "staidx0.mul", "statics0.mul", "items.wsc",
                                                        "AutoSelect.txt", "texidx.mul", "texmaps.mul", "artidx.mul",
-                                                       "art.mul"}));
+                                                       "art.mul", "radarcol.mul"}));
     EXPECT_EQ(file("map0.mul").size(), MapFileSize);
     EXPECT_EQ(file("staidx0.mul").size(), StaticIndexFileSize);
     EXPECT_EQ(file("statics0.mul").size() % StaticRecSize, 0u);

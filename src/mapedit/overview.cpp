@@ -187,7 +187,8 @@ OverviewPicture renderOverview(File& map, const WorldGeometry& world, const Rada
 }
 
 std::string missingColoursWarning(const std::string& radarcolPath, size_t entries, uint64_t cells) {
-    return nameOf(radarcolPath) + " holds " + groupedNumber(entries) + " colours: " + groupedNumber(cells) +
+    return nameOf(radarcolPath) + " holds " + groupedNumber(entries) + (entries == 1 ? " colour: " : " colours: ") +
+           groupedNumber(cells) +
            (cells == 1 ? " cell has" : " cells have") + " a tile or static past its end, drawn black";
 }
 

@@ -63,14 +63,15 @@ int runRender(const std::vector<std::string>& argvIn) {
     // Nothing is read before the whole command line is known to be good.
     checkReplaceable(out);
 
-    std::vector<bool> differs;
-    WorldGeometry diffWorld;
-    if (diffMaps) differs = differingMapBlocks((*diffMaps)[0], (*diffMaps)[1], request.facet, diffWorld);
-    OverviewResult result = renderOverviewFiles(request, terminalProgress());
+    ChangesResult changes;
+    if (diffMaps)
+        changes = renderMapChanges((*diffMaps)[0], request, terminalProgress());
+    else
+        changes.overview = renderOverviewFiles(request, terminalProgress());
+    const OverviewResult& result = changes.overview;
     for (const std::string& note : result.notes) printLine(note);
     for (const std::string& warning : result.warnings) std::fprintf(stderr, "warning: %s\n", warning.c_str());
-    uint64_t marked = 0;
-    if (diffMaps) marked = markDifferingBlocks(result.picture, diffWorld, differs);
+    const uint64_t marked = changes.differingBlocks;
     writePicture(out, result.picture);
     const OverviewPicture& p = result.picture;
     printLine("Overview of " + result.world.describe() + ", cells " + pointText(p.area.x0, p.area.y0) + " to " +

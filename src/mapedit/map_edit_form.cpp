@@ -50,7 +50,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 namespace tq {
 
@@ -74,13 +73,6 @@ const char* const NoRadarColours = "No radarcol.mul beside the map or in the cli
 int minimapScale(const WorldGeometry& world) {
     const int longest = std::max(world.cellsWide(), world.cellsHigh());
     return std::max(1, (longest + MinimapLongestSide - 1) / MinimapLongestSide);
-}
-
-QImage pictureImage(const OverviewPicture& picture) {
-    QImage image(picture.width, picture.height, QImage::Format_RGB888);
-    const size_t row = size_t(picture.width) * 3;
-    for (int y = 0; y < picture.height; ++y) std::memcpy(image.scanLine(y), picture.rgb.data() + size_t(y) * row, row);
-    return image;
 }
 
 // Path boxes carry their validity in their background colour.
@@ -839,7 +831,7 @@ void TTQMapEditForm::Redo() {
 void TTQMapEditForm::refreshMinimap(bool rebuild) {
     const std::string& mapPath = historyPath_;  // the path the open map was opened by
     // Beside the map, like the client's other files; else in the client folder.
-    std::string radarcol = findClientFile(folderOf(mapPath), RadarColourFileName);
+    std::string radarcol = radarColoursBeside(mapPath);
     if (radarcol.empty()) radarcol = findClientFile(str(UOPathEdit->text()), RadarColourFileName);
     const std::string key = map_ ? mapPath + '\n' + radarcol + '\n' + world_.describe() : std::string();
     if (key == minimapKey_ && !rebuild) return;
@@ -859,7 +851,7 @@ void TTQMapEditForm::refreshMinimap(bool rebuild) {
         const int scale = minimapScale(world_);
         const CellRect all{0, 0, world_.cellsWide() - 1, world_.cellsHigh() - 1};
         const OverviewPicture picture = renderOverview(*map_, world_, radarColours_, all, {scale});
-        Minimap->setPicture(pictureImage(picture), scale, world_.cellsWide(), world_.cellsHigh());
+        Minimap->setPicture(overviewImage(picture), scale, world_.cellsWide(), world_.cellsHigh());
         minimapBuildMs_ = timer.elapsed();
     } catch (const std::exception& e) {
         // The grid reports a broken map itself; the minimap only says why it is empty.

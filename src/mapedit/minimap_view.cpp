@@ -1,14 +1,24 @@
 #include "mapedit/minimap_view.h"
 
+#include "mapedit/overview.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
+#include <cstring>
 
 namespace tq {
 
 namespace {
 constexpr double MinFrameSide = 8;
 } // namespace
+
+QImage overviewImage(const OverviewPicture& picture) {
+    QImage image(picture.width, picture.height, QImage::Format_RGB888);
+    const size_t row = size_t(picture.width) * 3;
+    for (int y = 0; y < picture.height; ++y) std::memcpy(image.scanLine(y), picture.rgb.data() + size_t(y) * row, row);
+    return image;
+}
 
 MinimapView::MinimapView(QWidget* parent) : QWidget(parent) {
     setMinimumSize(48, 32);

@@ -7,6 +7,10 @@
 
 namespace tq {
 
+struct OverviewPicture;
+// An overview picture as an image to draw.
+QImage overviewImage(const OverviewPicture& picture);
+
 // The whole map as one small picture, fitted to the widget with its proportions, with a
 // frame around the cells the grid shows. A click or a drag with the button held asks to
 // move the grid's view there. Without a picture it shows a text saying why.

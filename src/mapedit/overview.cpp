@@ -5,6 +5,7 @@
 #include "core/facets.h"
 #include "core/file_system.h"
 #include "core/static_index.h"
+#include "mapedit/client_files.h"
 
 #include <algorithm>
 #include <cstring>
@@ -288,6 +289,20 @@ uint64_t markDifferingBlocks(OverviewPicture& picture, const WorldGeometry& worl
         p[2] = uint8_t(p[2] / 3);
     }
     return marked;
+}
+
+ChangesResult renderMapChanges(const std::string& originalMap, const OverviewRequest& modified,
+                               const Progress& progress) {
+    WorldGeometry world;
+    const std::vector<bool> differs = differingMapBlocks(originalMap, modified.map, modified.facet, world);
+    ChangesResult changes;
+    changes.overview = renderOverviewFiles(modified, progress);
+    changes.differingBlocks = markDifferingBlocks(changes.overview.picture, world, differs);
+    return changes;
+}
+
+std::string radarColoursBeside(const std::string& mapPath) {
+    return findClientFile(folderOf(mapPath), RadarColourFileName);
 }
 
 } // namespace tq

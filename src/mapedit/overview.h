@@ -85,4 +85,15 @@ std::vector<bool> differingMapBlocks(const std::string& originalMap, const std::
 // blocks of the picture's area differ.
 uint64_t markDifferingBlocks(OverviewPicture& picture, const WorldGeometry& world, const std::vector<bool>& differs);
 
+// The overview of `modified` (its map, statics and colours) with the blocks whose cells
+// differ from `originalMap` tinted red: what a changed map changes, at a glance.
+struct ChangesResult {
+    OverviewResult overview;
+    uint64_t differingBlocks = 0;  // in the area drawn
+};
+ChangesResult renderMapChanges(const std::string& originalMap, const OverviewRequest& modified,
+                               const Progress& progress = {});
+// The radarcol.mul beside the map (any case of the name), "" when there is none.
+std::string radarColoursBeside(const std::string& mapPath);
+
 } // namespace tq

@@ -111,21 +111,26 @@ void PngStream::writeRow(const uint8_t* rgb) {
     for (int f = 0; f < FilterCount; ++f) {
         uint8_t* o = s.filtered[f].data();
         o[0] = uint8_t(f);
-        uint64_t sum = 0;
-        for (size_t i = 0; i < n; ++i) {
-            const int a = i >= 3 ? rgb[i - 3] : 0, b = up[i], c = i >= 3 ? up[i - 3] : 0;
-            int predicted = 0;
-            switch (f) {
-            case 1: predicted = a; break;
-            case 2: predicted = b; break;
-            case 3: predicted = (a + b) / 2; break;
-            case 4: predicted = paeth(a, b, c); break;
-            default: break;
-            }
-            const uint8_t v = uint8_t(rgb[i] - predicted);
-            o[i + 1] = v;
-            sum += uint64_t(std::abs(int(int8_t(v))));
+        uint8_t* d = o + 1;
+        // One loop per filter: the pixel to the left is 3 bytes back, none for the first.
+        switch (f) {
+        case 0: std::memcpy(d, rgb, n); break;
+        case 1:
+            for (size_t i = 0; i < n; ++i) d[i] = uint8_t(rgb[i] - (i >= 3 ? rgb[i - 3] : 0));
+            break;
+        case 2:
+            for (size_t i = 0; i < n; ++i) d[i] = uint8_t(rgb[i] - up[i]);
+            break;
+        case 3:
+            for (size_t i = 0; i < n; ++i) d[i] = uint8_t(rgb[i] - ((i >= 3 ? rgb[i - 3] : 0) + up[i]) / 2);
+            break;
+        default:
+            for (size_t i = 0; i < 3 && i < n; ++i) d[i] = uint8_t(rgb[i] - up[i]);  // Paeth with a = c = 0
+            for (size_t i = 3; i < n; ++i) d[i] = uint8_t(rgb[i] - paeth(rgb[i - 3], up[i], up[i - 3]));
+            break;
         }
+        uint64_t sum = 0;
+        for (size_t i = 0; i < n; ++i) sum += uint64_t(std::abs(int(int8_t(d[i]))));
         if (sum < bestSum) bestSum = sum, best = size_t(f);
     }
     std::memcpy(s.previous.data(), rgb, n);

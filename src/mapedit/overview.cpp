@@ -97,16 +97,17 @@ OverviewPicture renderOverview(File& map, const WorldGeometry& world, const Rada
     std::vector<uint32_t> cells(size_t(BlockSize) * size_t(height));
     std::vector<int16_t> topZ(cells.size());
     constexpr int16_t NoStatic = std::numeric_limits<int16_t>::min();
-    // Sums of the output column being built: r, g, b and the number of cells, per pixel row.
-    std::vector<uint32_t> sums(size_t(picture.height) * 4, 0);
+    // Sums of the output column being built: r, g, b and the number of cells, per pixel row
+    // (64 bits: one pixel may stand for a whole facet of 29 million cells).
+    std::vector<uint64_t> sums(size_t(picture.height) * 4, 0);
     int currentPixelX = 0;
     auto flush = [&](int px) {
         for (int py = 0; py < picture.height; ++py) {
-            uint32_t* s = &sums[size_t(py) * 4];
+            uint64_t* s = &sums[size_t(py) * 4];
             if (s[3] == 0) continue;
             uint8_t* out = &picture.rgb[(size_t(py) * size_t(picture.width) + size_t(px)) * 3];
             for (int c = 0; c < 3; ++c) out[c] = uint8_t((s[c] + s[3] / 2) / s[3]);
-            std::fill_n(s, 4, 0u);
+            std::fill_n(s, 4, uint64_t(0));
         }
     };
 
@@ -170,7 +171,7 @@ OverviewPicture renderOverview(File& map, const WorldGeometry& world, const Rada
                     ++picture.cellsWithoutColour;
                     colour = 0;
                 }
-                uint32_t* s = &sums[size_t(i / scale) * 4];
+                uint64_t* s = &sums[size_t(i / scale) * 4];
                 s[0] += colour >> 16;
                 s[1] += colour >> 8 & 0xFF;
                 s[2] += colour & 0xFF;

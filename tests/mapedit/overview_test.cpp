@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace tq {
 namespace {
 
@@ -181,6 +183,21 @@ TEST(Overview, ReadsEachBlockColumnOfTheAreaOnce) {
     auto file = openFile(path, OpenMode::Read);
     renderOverview(*file, Tiny, tinyColours(), {0, 0, 15, 15}, {2});
     EXPECT_EQ(counting.reads, 2);
+}
+
+TEST(Overview, OnePixelForAWholeFacetZero) {
+    // 7168 x 4096 white cells in one pixel: sums past 32 bits must not wrap.
+    const WorldGeometry world(0, 896, 512);
+    test::TempDir dir;
+    const std::string path = dir.file("map0.mul");
+    test::writeBytes(path, "");
+    std::filesystem::resize_file(path, world.mapBytes());  // sparse: tile 0 everywhere
+    auto file = openFile(path, OpenMode::Read);
+    const OverviewPicture p =
+        renderOverview(*file, world, RadarColours(std::vector<uint16_t>{White}), {0, 0, 7167, 4095}, {8192});
+    ASSERT_EQ(p.width, 1);
+    ASSERT_EQ(p.height, 1);
+    EXPECT_EQ(p.pixel(0, 0), WhiteRgb);
 }
 
 TEST(Overview, AreaAndPixelArithmeticAtTheMapsEdges) {

@@ -3,6 +3,10 @@
 #include "core/error.h"
 #include "core/facets.h"
 #include "core/int_parse.h"
+#include "core/map_file.h"
+#include "core/static_index.h"
+#include "diff/diff_package.h"
+#include "diff/package_blocks.h"
 #include "facet_option.h"
 #include "mapedit/overview.h"
 #include "png_writer.h"
@@ -42,10 +46,12 @@ int runRender(const std::vector<std::string>& argvIn) {
     std::vector<std::string> argv = argvIn;
     const auto areaValues = takeListOption(argv, "area", 4);
     const auto diffMaps = takeListOption(argv, "diff", 2);
-    Args args(argv, {"map", "staidx", "statics", "radarcol", "out", "scale", FacetOption}, {"shade"});
+    Args args(argv, {"map", "staidx", "statics", "radarcol", "out", "scale", "package", FacetOption}, {"shade"});
     args.expectPositional(0);
     OverviewRequest request;
     if (diffMaps && args.option("map")) throw UsageError("--diff names both maps: leave out --map");
+    const std::optional<std::string> package = args.option("package");
+    if (diffMaps && package) throw UsageError("--diff and --package are two ways to say what changed: give one");
     request.map = diffMaps ? (*diffMaps)[1] : args.required("map");
     request.radarcol = args.required("radarcol");
     const std::string out = args.required("out");
@@ -64,10 +70,25 @@ int runRender(const std::vector<std::string>& argvIn) {
     checkReplaceable(out);
 
     ChangesResult changes;
-    if (diffMaps)
+    if (diffMaps) {
         changes = renderMapChanges((*diffMaps)[0], request, terminalProgress());
-    else
+    } else if (package) {
+        WorldGeometry packageWorld;
+        // With the statics drawn, a block the package empties counts when it has statics now.
+        std::unique_ptr<StaticIndexBuffer> index;
+        if (!request.staidx.empty()) {
+            index = newStaticIndex();
+            LoadStaticIndex(request.staidx, *index, {}, request.facet);
+        }
+        const std::vector<bool> changed = PackageChangedBlocks(*package, packageWorld, index.get());
+        const WorldGeometry mapWorld = MapFileWorld(request.map, request.facet);
+        if (!mapWorld.sameSize(packageWorld))
+            throw Error(PackageWorldMismatchMessage(NewDiffHeader(packageWorld), mapWorld), *package);
         changes.overview = renderOverviewFiles(request, terminalProgress());
+        changes.differingBlocks = markDifferingBlocks(changes.overview.picture, packageWorld, changed);
+    } else {
+        changes.overview = renderOverviewFiles(request, terminalProgress());
+    }
     const OverviewResult& result = changes.overview;
     for (const std::string& note : result.notes) printLine(note);
     for (const std::string& warning : result.warnings) std::fprintf(stderr, "warning: %s\n", warning.c_str());
@@ -80,15 +101,20 @@ int runRender(const std::vector<std::string>& argvIn) {
     if (diffMaps)
         printLine(groupedNumber(marked) + (marked == 1 ? " block differs" : " blocks differ") +
                   " between the two maps in the area, marked red");
+    if (package)
+        printLine(groupedNumber(marked) + (marked == 1 ? " block" : " blocks") +
+                  " of the area changed by the package, marked red");
     return 0;
 }
 
 Registration reg{{"render",
                   "render --map P [--staidx P --statics P] --radarcol P --out FILE.png [--scale N] "
                   "[--area X1 Y1 X2 Y2] [--shade] [--facet N]\n"
-                  "  render --diff ORIGINAL_MAP MODIFIED_MAP --radarcol P --out FILE.png [same options]",
+                  "  render --diff ORIGINAL_MAP MODIFIED_MAP --radarcol P --out FILE.png [same options]\n"
+                  "  render --package P.tq2 --map P --radarcol P --out FILE.png [same options]",
                   "write an overview picture of a map (one pixel per N x N cells, radar colours, the top static "
-                  "of each cell); with --diff the blocks that differ between two maps are marked red",
+                  "of each cell); with --diff the blocks that differ between two maps, with --package the "
+                  "blocks a diff package changes (map or statics), are marked red",
                   runRender}};
 
 } // namespace

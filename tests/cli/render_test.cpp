@@ -14,6 +14,7 @@ namespace tq {
 namespace {
 
 using test::runCli;
+namespace fs = std::filesystem;
 
 // Facet 4 (1448 x 1448 cells): water everywhere, a 16 x 16 square of grass at (100, 200) and
 // one white static on the grass at (105, 210).
@@ -160,6 +161,71 @@ TEST(RenderCommand, DiffMarksTheBlocksThatDiffer) {
     EXPECT_FALSE(std::filesystem::exists(w.dir.path() / "e.png"));
 }
 
+TEST(RenderCommand, PackageMarksTheBlocksItChanges) {
+    RenderWorld w;
+    const fs::path mod = w.dir.path() / "mod";
+    fs::create_directories(mod);
+    const std::string modMap = (mod / "map4.mul").string(), modStaidx = (mod / "staidx4.mul").string(),
+                      modStatics = (mod / "statics4.mul").string();
+    // The operator's changes: a cell of block (150, 150), a new static in block (20, 20).
+    std::string map = test::readBytes(w.map);
+    map[size_t(Facet4.mapCellOffset(1200, 1200))] = 1;
+    test::writeBytes(modMap, map);
+    std::string index = test::readBytes(w.staidx), heap = test::readBytes(w.statics);
+    uint8_t entry[StaticIndexRecSize], rec[StaticRecSize];
+    encodeIndexRec({int32_t(heap.size()), StaticRecSize, 0}, entry);
+    index.replace(size_t(Facet4.staticIndexOffset(20, 20)), StaticIndexRecSize, reinterpret_cast<const char*>(entry),
+                  StaticIndexRecSize);
+    encodeStaticRec({0x20, 0, 0, 0, 0}, rec);
+    heap.append(reinterpret_cast<const char*>(rec), StaticRecSize);
+    test::writeBytes(modStaidx, index);
+    test::writeBytes(modStatics, heap);
+    const std::string package = w.dir.file("p.tq2");
+    const auto g = runCli({"diff", "generate", "--orig-staidx", w.staidx, "--orig-statics", w.statics, "--orig-map",
+                           w.map, "--mod-staidx", modStaidx, "--mod-statics", modStatics, "--mod-map", modMap, "--out",
+                           package});
+    ASSERT_EQ(g.status, 0) << g.err;
+
+    // Drawn on the original map: the blocks the package will change. Block (13, 26) keeps
+    // its static, so it is not emptied.
+    const auto r = runCli({"render", "--package", package, "--map", w.map, "--radarcol", w.radarcol, "--out",
+                           w.dir.file("p.png"), "--scale", "8"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\n2 blocks of the area changed by the package, marked red\n"), std::string::npos) << r.out;
+    const auto png = w.png("p.png");
+    for (const auto& [x, y, colour] : std::initializer_list<std::tuple<int, int, uint32_t>>{
+             {150, 150, 0xFF0055}, {20, 20, 0xFF0055}, {21, 20, Water}, {149, 150, Water}})
+        EXPECT_EQ(png.pixel(x, y), colour) << x << ", " << y;
+
+    // A package that empties a block: counted when the index drawn has statics there.
+    const std::string emptying = w.dir.file("e.tq2");
+    ASSERT_EQ(runCli({"diff", "generate", "--orig-staidx", modStaidx, "--orig-statics", modStatics, "--orig-map",
+                      modMap, "--mod-staidx", w.staidx, "--mod-statics", w.statics, "--mod-map", modMap, "--no-map",
+                      "--out", emptying})
+                  .status,
+              0);
+    const auto e = runCli({"render", "--package", emptying, "--map", modMap, "--staidx", modStaidx, "--statics",
+                           modStatics, "--radarcol", w.radarcol, "--out", w.dir.file("e.png"), "--scale", "8"});
+    ASSERT_EQ(e.status, 0) << e.err;
+    EXPECT_NE(e.out.find("\n1 block of the area changed by the package, marked red\n"), std::string::npos) << e.out;
+    EXPECT_EQ(w.png("e.png").pixel(20, 20), 0xFF0155u);  // water and one white static, tinted
+
+    // A package is refused when it is damaged or made for another world.
+    test::writeBytes(w.dir.file("bad.tq2"), "short");
+    const auto bad = runCli({"render", "--package", w.dir.file("bad.tq2"), "--map", w.map, "--radarcol", w.radarcol,
+                             "--out", w.dir.file("b.png")});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("Invalid TQD file"), std::string::npos) << bad.err;
+    const std::string facet3 = w.dir.file("map3.mul");
+    test::writeBytes(facet3, "");
+    fs::resize_file(facet3, WorldGeometry(3, 320, 256).mapBytes());
+    const auto other = runCli({"render", "--package", package, "--map", facet3, "--radarcol", w.radarcol, "--out",
+                               w.dir.file("o.png")});
+    EXPECT_EQ(other.status, 1);
+    EXPECT_NE(other.err.find("This package was made for a world of 181 × 181 blocks"), std::string::npos) << other.err;
+    EXPECT_FALSE(fs::exists(w.dir.path() / "o.png"));
+}
+
 TEST(RenderCommand, RefusesBadCommandLinesAndBrokenFiles) {
     RenderWorld w;
     const std::string out = w.dir.file("x.png");
@@ -177,6 +243,8 @@ TEST(RenderCommand, RefusesBadCommandLinesAndBrokenFiles) {
          "error: --staidx and --statics go together"},
         {{"--diff", w.map, w.map, "--map", w.map, "--radarcol", w.radarcol, "--out", out}, 2,
          "error: --diff names both maps: leave out --map"},
+        {{"--diff", w.map, w.map, "--package", w.map, "--radarcol", w.radarcol, "--out", out}, 2,
+         "error: --diff and --package are two ways to say what changed: give one"},
         {{"--map", w.map, "--radarcol", w.radarcol, "--out", out, "--scale", "0"}, 1,
          "error: The scale is the number of cells along a pixel's side: 1 or more, not 0\n"},
         {{"--map", w.map, "--radarcol", w.radarcol, "--out", out, "--area", "0", "0", "x", "5"}, 1,

@@ -829,33 +829,32 @@ void TTQMapEditForm::Redo() {
 // ---- minimap -----------------------------------------------------------------------
 
 void TTQMapEditForm::refreshMinimap(bool rebuild) {
-    const std::string& mapPath = historyPath_;  // the path the open map was opened by
-    // Beside the map, like the client's other files; else in the client folder.
-    std::string radarcol = radarColoursBeside(mapPath);
-    if (radarcol.empty()) radarcol = findClientFile(str(UOPathEdit->text()), RadarColourFileName);
-    const std::string key = map_ ? mapPath + '\n' + radarcol + '\n' + world_.describe() : std::string();
-    if (key == minimapKey_ && !rebuild) return;
-    minimapKey_ = key;
-    if (!map_) {
-        Minimap->setMessage(NoMapForMinimap);
-        return;
-    }
-    if (radarcol.empty()) {
-        Minimap->setMessage(NoRadarColours);
-        return;
-    }
+    // Called from openMapFile, which runs in a destructor too: nothing may leave here.
     try {
-        QElapsedTimer timer;
-        timer.start();
-        radarColours_ = RadarColours::load(radarcol);
-        const int scale = minimapScale(world_);
-        const CellRect all{0, 0, world_.cellsWide() - 1, world_.cellsHigh() - 1};
-        const OverviewPicture picture = renderOverview(*map_, world_, radarColours_, all, {scale});
-        Minimap->setPicture(overviewImage(picture), scale, world_.cellsWide(), world_.cellsHigh());
-        minimapBuildMs_ = timer.elapsed();
-    } catch (const std::exception& e) {
+        const std::string& mapPath = historyPath_;  // the path the open map was opened by
+        // Beside the map, like the client's other files; else in the client folder.
+        std::string radarcol = radarColoursBeside(mapPath);
+        if (radarcol.empty()) radarcol = findClientFile(str(UOPathEdit->text()), RadarColourFileName);
+        const std::string key = map_ ? mapPath + '\n' + radarcol + '\n' + world_.describe() : std::string();
+        if (key == minimapKey_ && !rebuild) return;
+        minimapKey_ = key;
+        if (!map_) {
+            Minimap->setMessage(NoMapForMinimap);
+        } else if (radarcol.empty()) {
+            Minimap->setMessage(NoRadarColours);
+        } else {
+            QElapsedTimer timer;
+            timer.start();
+            radarColours_ = RadarColours::load(radarcol);
+            const int scale = minimapScale(world_);
+            const CellRect all{0, 0, world_.cellsWide() - 1, world_.cellsHigh() - 1};
+            const OverviewPicture picture = renderOverview(*map_, world_, radarColours_, all, {scale});
+            Minimap->setPicture(overviewImage(picture), scale, world_.cellsWide(), world_.cellsHigh());
+            minimapBuildMs_ = timer.elapsed();
+        }
+    } catch (...) {
         // The grid reports a broken map itself; the minimap only says why it is empty.
-        Minimap->setMessage(QString::fromLocal8Bit(e.what()));
+        Minimap->setMessage(currentExceptionText());
     }
     updateMinimapFrame();
 }

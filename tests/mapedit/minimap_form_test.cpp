@@ -124,10 +124,18 @@ TEST_F(MinimapFormTest, WithoutRadarColoursItSaysSoAndFindsThemInTheClientFolder
     EXPECT_TRUE(minimap()->hasPicture()) << minimap()->message().toStdString();
 }
 
-TEST_F(MinimapFormTest, NoMapNoPicture) {
+TEST_F(MinimapFormTest, NoMapOrAShortOneNoPicture) {
     open(dir.file("none/map4.mul"), client);
     EXPECT_FALSE(minimap()->hasPicture());
     EXPECT_EQ(minimap()->message(), "No map open: nothing to show");
+    form.reset();
+
+    // A map cut short opens (the editor reports its cells as it reads them); the minimap
+    // says why it has no picture instead of drawing a wrong one.
+    std::filesystem::resize_file(map, w.mapBytes() / 2);
+    open(map, client);
+    EXPECT_FALSE(minimap()->hasPicture());
+    EXPECT_EQ(minimap()->message(), "Read beyond end of file");
 }
 
 } // namespace

@@ -22,6 +22,9 @@ trap cleanup EXIT INT TERM
 export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
 demo="$work/data/Terraquill/demo-world"
 "$cli" mkworld "$demo" > /dev/null
+# The README's overview of the demo world: its land, one pixel per 4 x 4 cells.
+"$cli" render --map "$demo/map0.mul" --radarcol "$demo/radarcol.mul" --scale 4 \
+  --out "$root/docs/demo-world-overview.png" > /dev/null
 set_world_paths() {
   "$cli" settings set StaIdx0.mul "$demo/staidx0.mul"
   "$cli" settings set Statics0.mul "$demo/statics0.mul"

@@ -2,15 +2,13 @@
 #include "core/atomic_file.h"
 #include "core/error.h"
 #include "core/int_parse.h"
+#include "core/radar_colours.h"
 #include "mapedit/client_files.h"
 #include "mapedit/tile_image.h"
 #include "png_writer.h"
 
 namespace tq::cli {
 namespace {
-
-// A 5-bit channel widened to 8 bits, rounded: 31 becomes 255.
-int widen(int v) { return (2 * v * 255 + 31) / 62; }
 
 int runTileImage(const std::vector<std::string>& argv) {
     Args args(argv, {"client-dir", "out"}, {});
@@ -27,9 +25,8 @@ int runTileImage(const std::vector<std::string>& argv) {
     std::vector<uint8_t> rgb;
     rgb.reserve(tile.Pixels.size() * 3);
     for (const uint16_t v : tile.Pixels) {
-        rgb.push_back(uint8_t(widen((v >> 10) & 31)));
-        rgb.push_back(uint8_t(widen((v >> 5) & 31)));
-        rgb.push_back(uint8_t(widen(v & 31)));
+        const Rgb8 c = rgbOf555(v);
+        rgb.insert(rgb.end(), {c.r, c.g, c.b});
     }
     writeFileAtomic(out, encodePng(tile.Width, tile.Height, rgb));
     printLine("Tile " + std::to_string(id) + ": " + std::to_string(tile.Width) + " x " + std::to_string(tile.Height) +

@@ -1,4 +1,8 @@
 #include "diff/diff_form.h"
+#include "diff/changes_window.h"
+#include "core/facets.h"
+#include "core/map_file.h"
+#include "mapedit/overview.h"
 
 #include "core/error.h"
 #include "core/file_system.h"
@@ -107,6 +111,10 @@ void TTQDiffForm::buildControls() {
     ApplyButton->setEnabled(false);
     actions->addWidget(GenerateButton);
     actions->addWidget(ApplyButton);
+    ShowChangesButton = new QPushButton("Show changes", ButtonGroupBox);
+    ShowChangesButton->setObjectName("ShowChangesButton");
+    ShowChangesButton->setToolTip("A picture of the modified map with the blocks that differ from the original in red");
+    actions->addWidget(ShowChangesButton);
     top->addWidget(ButtonGroupBox, 1);
 
     CloseBtn = new QToolButton(ConfigurationPanel);
@@ -186,6 +194,7 @@ void TTQDiffForm::buildControls() {
     connectHandler(CompactCheckBox, &QCheckBox::clicked, this, &TTQDiffForm::CompactCheckBoxClick);
     connectHandler(GenerateButton, &QPushButton::clicked, this, &TTQDiffForm::GenerateButtonClick);
     connectHandler(ApplyButton, &QPushButton::clicked, this, &TTQDiffForm::ApplyButtonClick);
+    connectHandler(ShowChangesButton, &QPushButton::clicked, this, &TTQDiffForm::ShowChangesButtonClick);
     connectHandler(CloseBtn, &QToolButton::clicked, this, &TTQDiffForm::CloseBtnClick);
     connectHandler(ChooseOriginalFolder1, &QAction::triggered, this, &TTQDiffForm::ChooseOriginalFolderClick);
     connectHandler(ChooseModifiedFolder1, &QAction::triggered, this, &TTQDiffForm::ChooseModifiedFolderClick);
@@ -339,6 +348,41 @@ void TTQDiffForm::ApplyButtonClick() {
         const QString chosen = prompts().openFileName(this, "Apply Diff", FileFilter, startFolder());
         if (chosen.isEmpty()) return;
         applyPackage(chosen);
+    });
+}
+
+void TTQDiffForm::ShowChangesButtonClick() {
+    if (fieldColour(OMapEdit) != FieldColour::Green || fieldColour(MMapEdit) != FieldColour::Green) {
+        prompts().information(this, "Show changes", "The original and the modified map must both be found (green).");
+        return;
+    }
+    const std::string original = str(OMapEdit->text()), modified = str(MMapEdit->text());
+    OverviewRequest request;
+    request.map = modified;
+    request.radarcol = radarColoursBeside(modified);
+    if (request.radarcol.empty()) request.radarcol = radarColoursBeside(original);
+    if (request.radarcol.empty()) {
+        prompts().information(this, "Show changes",
+                              "No radarcol.mul beside the modified or the original map: the picture needs its colours.");
+        return;
+    }
+    runAction(false, [&] {
+        // Small enough for a screen: at most about 1024 pixels along the longer side.
+        const WorldGeometry world = MapFileWorld(modified);
+        request.options.scale = std::max(1, (std::max(world.cellsWide(), world.cellsHigh()) + 1023) / 1024);
+        ChangesResult changes;
+        {
+            ProgressShowing showing;
+            changes = renderMapChanges(original, request, ProgressShowing::progress());
+        }
+        const QString summary = QString::fromStdString(
+            groupedNumber(changes.differingBlocks) +
+            (changes.differingBlocks == 1 ? " block of the map differs" : " blocks of the map differ") +
+            " from the original, marked red (one pixel per " + std::to_string(request.options.scale) + " x " +
+            std::to_string(request.options.scale) + " cells)");
+        log(summary);
+        for (const std::string& warning : changes.overview.warnings) log(QString::fromStdString(warning));
+        showChangesPicture(this, changes.overview.picture, "Changes: " + MMapEdit->text(), summary);
     });
 }
 

@@ -49,6 +49,8 @@ public:
     void CompactCheckBoxClick();
     void GenerateButtonClick();
     void ApplyButtonClick();
+    // The modified map's overview with the blocks that differ from the original marked.
+    void ShowChangesButtonClick();
     void CloseBtnClick();
     // "Choose game folder…" for one side: the dialog, then useGameFolder.
     void ChooseOriginalFolderClick();
@@ -85,6 +87,7 @@ private:
     QGroupBox* ButtonGroupBox;
     QPushButton* GenerateButton;
     QPushButton* ApplyButton;
+    QPushButton* ShowChangesButton;
     QToolButton* CloseBtn;
     QToolButton* ChooseGameFolderButton;
     QAction* ChooseOriginalFolder1;

@@ -11,6 +11,8 @@
 #include "mapedit/draw_grid_view.h"
 #include "mapedit/map_edit_paths.h"
 #include "mapedit/map_edit_status.h"
+#include "mapedit/minimap_view.h"
+#include "mapedit/overview.h"
 #include "mapedit/region_copy.h"
 #include "mapedit/tile_image.h"
 #include "mapedit/undoable_region_copy.h"
@@ -27,6 +29,8 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDockWidget>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -59,6 +63,17 @@ constexpr int PanelCollapsed = 30;
 constexpr int PanelStart = 31;
 constexpr int PanelExpanded = 84;
 const char* const AppTitle = "CustomTerraquill";
+// The minimap's picture is at most this many pixels along its longer side.
+constexpr int MinimapLongestSide = 512;
+const QSize MinimapStartSize(260, 200);
+const char* const NoMapForMinimap = "No map open: nothing to show";
+const char* const NoRadarColours = "No radarcol.mul beside the map or in the client folder: the overview needs its colours";
+
+// The scale that fits a world into the minimap's picture.
+int minimapScale(const WorldGeometry& world) {
+    const int longest = std::max(world.cellsWide(), world.cellsHigh());
+    return std::max(1, (longest + MinimapLongestSide - 1) / MinimapLongestSide);
+}
 
 // Path boxes carry their validity in their background colour.
 void setValidColour(QLineEdit* box, bool valid) { setFieldColour(box, valid ? FieldColour::Green : FieldColour::Red); }
@@ -324,6 +339,18 @@ void TTQMapEditForm::buildControls() {
     worldPanel->setObjectName("StatusBarWorld");
     bar->addPermanentWidget(worldPanel);
 
+    // The minimap starts floating beside the window: docked, it would take its room from the
+    // grid. The user may dock it on any side, or close it.
+    MinimapDock = new QDockWidget("Overview", this);
+    MinimapDock->setObjectName("MinimapDock");
+    Minimap = new MinimapView(MinimapDock);
+    Minimap->setObjectName("Minimap");
+    Minimap->setMessage(NoMapForMinimap);
+    MinimapDock->setWidget(Minimap);
+    addDockWidget(Qt::RightDockWidgetArea, MinimapDock);
+    MinimapDock->setFloating(true);
+    MinimapDock->resize(MinimapStartSize);
+
     // Wiring: every handler runs guarded, so an error shows in a box and the window stays usable.
     auto g = [this](auto fn) { return [this, fn] { guarded(this, [&] { (this->*fn)(); }); }; };
     connect(MapEditCloseBtn, &QPushButton::clicked, this, g(&TTQMapEditForm::eXit1Click));
@@ -360,6 +387,11 @@ void TTQMapEditForm::buildControls() {
     MainDrawGrid->dragStarted = [this] { history_.beginStep(); };
     MainDrawGrid->dragEnded = [this] { history_.endStep(); };
     TextureDrawGrid->renderCells = [this](QPainter& p, int, int r0, int, int r1) { renderTileRows(p, r0, r1); };
+    Minimap->moveTo = [this](int x, int y) { guarded(this, [&] { centreViewOn(x, y); }); };
+    for (QScrollBar* bar : {MainDrawGrid->horizontalScrollBar(), MainDrawGrid->verticalScrollBar()}) {
+        connect(bar, &QScrollBar::valueChanged, this, [this] { updateMinimapFrame(); });
+        connect(bar, &QScrollBar::rangeChanged, this, [this] { updateMinimapFrame(); });
+    }
     TextureDrawGrid->clicked = [this](int, int r) { guarded(this, [&] { TextureDrawGridClick(r); }); };
 }
 
@@ -420,6 +452,7 @@ void TTQMapEditForm::openMapFile(const std::string& path) {
         mapOpenError_ = e.what();
     }
     showWorld();
+    refreshMinimap();
 }
 
 void TTQMapEditForm::showWorld() {
@@ -462,6 +495,7 @@ void TTQMapEditForm::UOPathEditChange() {
     clientPictures_.reset();
     passiveErrorShown_ = false;
     CheckMapEditPaths();
+    refreshMinimap();  // its radarcol.mul may be in the client folder
     MainDrawGrid->invalidateGrid();
     TextureDrawGrid->invalidateGrid();
 }
@@ -477,6 +511,11 @@ void TTQMapEditForm::showEvent(QShowEvent* event) {
             QRect frame = frameGeometry();
             frame.moveCenter(screen->availableGeometry().center());
             move(frame.topLeft());
+            // The minimap beside the window's right edge, inside the screen.
+            const QRect free = screen->availableGeometry();
+            const QSize size = MinimapDock->frameGeometry().size();
+            MinimapDock->move(std::clamp(frame.right() + 1, free.left(), std::max(free.left(), free.right() - size.width())),
+                              std::max(free.top(), frame.top()));
         }
     }
     guarded(this, [this] { FormShow(); });
@@ -607,6 +646,7 @@ void TTQMapEditForm::BitBtn2Click() { zoomBy(-ZoomStep); }
 void TTQMapEditForm::zoomBy(int step) {
     cellSize_ = std::clamp(cellSize_ + step, MinCellSize, MaxCellSize);
     MainDrawGrid->setCellSize(cellSize_, cellSize_);
+    updateMinimapFrame();
 }
 
 void TTQMapEditForm::GridBoxClick() {
@@ -736,6 +776,7 @@ void TTQMapEditForm::paintCellAndRecord(int x, int y) {
     const TMapCell before = tq::PaintMapCell(mapFile(), x, y, paintSettings(), world_);
     history_.recordCell(x, y, before);
     MainDrawGrid->invalidateCell(x, y);
+    updateMinimapCell(x, y);
 }
 
 void TTQMapEditForm::TextureDrawGridClick(int row) {
@@ -771,6 +812,7 @@ void TTQMapEditForm::Undo() {
         const WorldLock lock(historyPath_, "map painting");
         history_.undo(mapFile());
         MainDrawGrid->invalidateGrid();
+        refreshMinimap(true);
     });
 }
 
@@ -780,7 +822,63 @@ void TTQMapEditForm::Redo() {
         const WorldLock lock(historyPath_, "map painting");
         history_.redo(mapFile());
         MainDrawGrid->invalidateGrid();
+        refreshMinimap(true);
     });
+}
+
+// ---- minimap -----------------------------------------------------------------------
+
+void TTQMapEditForm::refreshMinimap(bool rebuild) {
+    // Called from openMapFile, which runs in a destructor too: nothing may leave here.
+    try {
+        const std::string& mapPath = historyPath_;  // the path the open map was opened by
+        // Beside the map, like the client's other files; else in the client folder.
+        std::string radarcol = radarColoursBeside(mapPath);
+        if (radarcol.empty()) radarcol = findClientFile(str(UOPathEdit->text()), RadarColourFileName);
+        const std::string key = map_ ? mapPath + '\n' + radarcol + '\n' + world_.describe() : std::string();
+        if (key == minimapKey_ && !rebuild) return;
+        minimapKey_ = key;
+        if (!map_) {
+            Minimap->setMessage(NoMapForMinimap);
+        } else if (radarcol.empty()) {
+            Minimap->setMessage(NoRadarColours);
+        } else {
+            QElapsedTimer timer;
+            timer.start();
+            radarColours_ = RadarColours::load(radarcol);
+            const int scale = minimapScale(world_);
+            const CellRect all{0, 0, world_.cellsWide() - 1, world_.cellsHigh() - 1};
+            const OverviewPicture picture = renderOverview(*map_, world_, radarColours_, all, {scale});
+            Minimap->setPicture(overviewImage(picture), scale, world_.cellsWide(), world_.cellsHigh());
+            minimapBuildMs_ = timer.elapsed();
+        }
+    } catch (...) {
+        // The grid reports a broken map itself; the minimap only says why it is empty.
+        Minimap->setMessage(currentExceptionText());
+    }
+    updateMinimapFrame();
+}
+
+void TTQMapEditForm::updateMinimapCell(int x, int y) {
+    if (!Minimap->hasPicture() || !map_) return;
+    const int scale = Minimap->scale();
+    const int px = x / scale, py = y / scale;
+    const CellRect area{px * scale, py * scale, std::min(px * scale + scale - 1, world_.cellsWide() - 1),
+                        std::min(py * scale + scale - 1, world_.cellsHigh() - 1)};
+    const OverviewPicture pixel = renderOverview(*map_, world_, radarColours_, area, {scale});
+    Minimap->setPixel(px, py, qRgb(pixel.rgb[0], pixel.rgb[1], pixel.rgb[2]));
+}
+
+void TTQMapEditForm::updateMinimapFrame() {
+    Minimap->setViewCells(QRect(MainDrawGrid->leftCol(), MainDrawGrid->topRow(), MainDrawGrid->visibleColCount(),
+                                MainDrawGrid->visibleRowCount()));
+}
+
+void TTQMapEditForm::centreViewOn(int x, int y) {
+    // Only the view moves: the current cell stays, so nothing is painted.
+    MainDrawGrid->setLeftCol(std::max(0, x - MainDrawGrid->visibleColCount() / 2));
+    MainDrawGrid->setTopRow(std::max(0, y - MainDrawGrid->visibleRowCount() / 2));
+    updateMinimapFrame();
 }
 
 // ---- region copy -------------------------------------------------------------------
@@ -811,6 +909,7 @@ void TTQMapEditForm::copyRegionOfTheBoxes() {
     }
     APPEND->setText("Ready to Copy");
     MainDrawGrid->invalidateGrid();
+    refreshMinimap(true);
 }
 
 } // namespace tq

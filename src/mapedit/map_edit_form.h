@@ -2,6 +2,7 @@
 #include "mapedit/map_edit_history.h"
 #include "mapedit/map_painting.h"
 #include "mapedit/map_renderer.h"
+#include "core/radar_colours.h"
 #include "mapedit/tile_picture_cache.h"
 
 #include <QMainWindow>
@@ -11,6 +12,7 @@
 
 class QButtonGroup;
 class QComboBox;
+class QDockWidget;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -20,6 +22,7 @@ class QSpinBox;
 namespace tq {
 
 class DrawGridView;
+class MinimapView;
 class File;
 class TileImageLoader;
 
@@ -44,6 +47,9 @@ public:
     int cellSize() const { return cellSize_; }
     const MapEditHistory& history() const { return history_; }
     const TilePictureCache& pictures() const { return pictures_; }
+    // The overview of the open map in its dock, and how long its last full build took.
+    const MinimapView& minimap() const { return *Minimap; }
+    qint64 minimapBuildMilliseconds() const { return minimapBuildMs_; }
 
     // The handlers, public so that the main window and tests can reach them by name.
     void FormShow();
@@ -96,6 +102,12 @@ private:
     // Errors of drawing and of the status line: shown once, after the paint is over, and
     // not again until the paths change, so a broken file cannot loop on repaint.
     void reportPassiveError();
+    // The minimap: built when the map or its radarcol.mul changes (or `rebuild`), one pixel
+    // redrawn where a cell is painted, its frame kept on the grid's view.
+    void refreshMinimap(bool rebuild = false);
+    void updateMinimapCell(int x, int y);
+    void updateMinimapFrame();
+    void centreViewOn(int x, int y);
 
     // Controls, named as the user and the tests know them.
     QLineEdit* BrushSizeEdt;
@@ -129,6 +141,8 @@ private:
     QPushButton* APPEND;
     QLabel* statusPanels[2];
     QLabel* worldPanel;  // the open map's facet and size
+    QDockWidget* MinimapDock;
+    MinimapView* Minimap;
 
     std::unique_ptr<File> map_;
     WorldGeometry world_;  // of the open map (the old clients' world until one opens)
@@ -149,6 +163,9 @@ private:
     MapRenderer renderer_;
     TilePictureLoader tileLoader_;
     std::unique_ptr<TileImageLoader> clientPictures_;
+    RadarColours radarColours_;
+    std::string minimapKey_;  // the map, radarcol.mul and world the minimap shows
+    qint64 minimapBuildMs_ = 0;
 };
 
 } // namespace tq

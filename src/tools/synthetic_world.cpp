@@ -3,6 +3,7 @@
 #include "core/bytes.h"
 #include "core/file_system.h"
 #include "core/named_tiles.h"
+#include "core/radar_colours.h"
 #include "core/random.h"
 #include "core/spaced_hex.h"
 #include "core/uop/container.h"
@@ -570,6 +571,33 @@ void writePictures(const std::string& dir, bool containers) {
     uop::writeContainer(joinPath(dir, ArtContainerName), entries);
 }
 
+// radarcol.mul: each land tile the colour of its ground (what its pictures show on
+// average), each static a colour of its own, so that the overview shows the continents.
+void writeRadarColours(const std::string& dir) {
+    std::vector<uint8_t> table(size_t(RadarFullEntries) * RadarColourSize, 0);
+    for (int g = 0; g < NamedTileCount; ++g) {
+        const TNamedTile& group = NamedTiles[size_t(g)];
+        const uint16_t colour = pixel(groupColour(group.Name), 0);
+        for (int i = 0; i < group.Count; ++i) {
+            const uint32_t id = uint32_t(group.FirstId) + uint32_t(i);
+            if (id < RadarLandEntries) le::put16(table.data() + id * RadarColourSize, colour);
+        }
+    }
+    // Trees dark green, the rest greys and browns that vary with the id.
+    static const uint16_t trees[] = {0x0CA8, 0x0CAA, 0x0CCA, 0x0CD6, 0x0D94};
+    for (uint32_t id = 0; id < 0x10000; ++id) {
+        Rgb colour{2, 9, 2};
+        if (std::find(std::begin(trees), std::end(trees), id) == std::end(trees)) {
+            const int grey = 10 + int(mix(id, 7) % 12);
+            colour = {grey, grey - 2, grey - 4};
+        }
+        le::put16(table.data() + (RadarStaticBase + id) * RadarColourSize, pixel(colour, 0));
+    }
+    auto f = openFile(joinPath(dir, RadarColourFileName), OpenMode::Create);
+    f->write(table.data(), table.size());
+    f->close();
+}
+
 } // namespace
 
 bool isAutoId(uint16_t id) {
@@ -639,6 +667,8 @@ SyntheticWorldSummary makeSyntheticWorld(const std::string& dir, int64_t items, 
     } else {
         for (const char* f : {"artidx.mul", "art.mul"}) summary.files.push_back(f);
     }
+    writeRadarColours(dir);
+    summary.files.push_back(RadarColourFileName);
     progress.report(100);
     return summary;
 }

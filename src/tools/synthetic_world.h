@@ -38,7 +38,8 @@ inline constexpr int DefaultSyntheticItems = 2000;
 // `items` world items on the world's cells (or, with SyntheticSaveFormat::Folder, the folder
 // "shared" of region files instead),
 // AutoSelect.txt listing the ids its "auto" items use, and texidx.mul, texmaps.mul,
-// artidx.mul, art.mul with a picture for every land tile of the map. The same seed
+// artidx.mul, art.mul with a picture for every land tile of the map, and radarcol.mul with
+// the colour of every land tile and static. The same seed
 // gives the same bytes. Draws from the shared generator, which it seeds with `seed`.
 // With `containers`, the map is map{N}LegacyMUL.uop and the land art artLegacyMUL.uop (the
 // same bytes in UOP containers) instead of map{N}.mul, artidx.mul and art.mul, as today's

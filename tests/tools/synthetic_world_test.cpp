@@ -2,6 +2,7 @@
 #include "support/classic_world.h"
 #include "core/int_parse.h"
 #include "core/named_tiles.h"
+#include "core/radar_colours.h"
 #include "core/spaced_hex.h"
 #include "core/static_index.h"
 #include "tools/synthetic_world.h"
@@ -40,7 +41,7 @@ protected:
 TEST_F(SyntheticWorld, FilesHaveTheClientSizes) {
     EXPECT_EQ(summary.files, (std::vector<std::string>{"map0.mul", "staidx0.mul", "statics0.mul", "items.wsc",
                                                        "AutoSelect.txt", "texidx.mul", "texmaps.mul", "artidx.mul",
-                                                       "art.mul"}));
+                                                       "art.mul", "radarcol.mul"}));
     EXPECT_EQ(file("map0.mul").size(), MapFileSize);
     EXPECT_EQ(file("staidx0.mul").size(), StaticIndexFileSize);
     EXPECT_EQ(file("statics0.mul").size() % StaticRecSize, 0u);
@@ -214,6 +215,19 @@ TEST_F(SyntheticWorld, WorldSaveReadsAsCrlfSectionsWithBothRules) {
     EXPECT_GT(autoSel, 0);
     EXPECT_GT(withoutZ, 0);
     EXPECT_GT(withoutType, 0);
+}
+
+TEST_F(SyntheticWorld, RadarColoursGiveEveryTileAndStaticOfTheWorldAColour) {
+    const RadarColours colours = RadarColours::load(dir->file("radarcol.mul"));
+    ASSERT_EQ(colours.entryCount(), size_t(RadarFullEntries));
+    // Every land tile the map uses has a colour of its ground (none is black); water is blue.
+    for (const uint16_t tile : summary.landTiles) EXPECT_NE(colours.land(tile), 0) << tile;
+    for (uint16_t tile = 0x00A8; tile < 0x00AC; ++tile) {  // the water the map is drawn with
+        const Rgb8 water = rgbOf555(colours.land(tile));
+        EXPECT_GT(water.b, water.r + 40) << tile;
+        EXPECT_GT(water.b, water.g + 40) << tile;
+    }
+    for (uint32_t id = 0; id < 0x10000; ++id) ASSERT_NE(colours.staticColour(uint16_t(id)), 0) << id;
 }
 
 TEST_F(SyntheticWorld, SameSeedSameBytes) {

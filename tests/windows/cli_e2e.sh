@@ -78,7 +78,7 @@ world=(map0.mul staidx0.mul statics0.mul items.wsc)
 worldOf() { local d=$1; echo "--staidx @/$d/staidx0.mul --statics @/$d/statics0.mul"; }
 
 run mkworld mkworld @/orig --items 400 --seed 7
-same "${world[@]/#/orig/}" orig/AutoSelect.txt orig/texidx.mul orig/texmaps.mul orig/artidx.mul orig/art.mul
+same "${world[@]/#/orig/}" orig/AutoSelect.txt orig/texidx.mul orig/texmaps.mul orig/artidx.mul orig/art.mul orig/radarcol.mul
 for side in "$lin" "$win"; do
   cp -r "$side/orig" "$side/mod"
   cp -r "$side/orig" "$side/applied"
@@ -108,6 +108,9 @@ run mapsum mapsum @/applied/map0.mul
 run tile-image tile-image --client-dir @/orig 3 --out @/tile.png
 run tile-image-art tile-image --client-dir @/orig 2000 --out @/art.png
 same tile.png art.png
+run render render --diff @/orig/map0.mul @/applied/map0.mul --staidx @/applied/staidx0.mul \
+  --statics @/applied/statics0.mul --radarcol @/orig/radarcol.mul --out @/overview.png --scale 16 --shade
+same overview.png
 
 # Maps in UOP containers: both conversions, an in-place fill, and land art from a container.
 run convert-uop convert @/applied/map0.mul @/applied/map0LegacyMUL.uop

@@ -185,17 +185,27 @@ TEST(RenderCommand, PackageMarksTheBlocksItChanges) {
                            w.map, "--mod-staidx", modStaidx, "--mod-statics", modStatics, "--mod-map", modMap, "--out",
                            package});
     ASSERT_EQ(g.status, 0) << g.err;
+    // The compact form names the same blocks.
+    const std::string compact = w.dir.file("c.tq2");
+    const auto c = runCli({"diff", "generate", "--compact", "--orig-staidx", w.staidx, "--orig-statics", w.statics,
+                           "--orig-map", w.map, "--mod-staidx", modStaidx, "--mod-statics", modStatics, "--mod-map",
+                           modMap, "--out", compact});
+    ASSERT_EQ(c.status, 0) << c.err;
 
     // Drawn on the original map: the blocks the package will change. Block (13, 26) keeps
     // its static, so it is not emptied.
-    const auto r = runCli({"render", "--package", package, "--map", w.map, "--radarcol", w.radarcol, "--out",
-                           w.dir.file("p.png"), "--scale", "8"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("\n2 blocks of the area changed by the package, marked red\n"), std::string::npos) << r.out;
-    const auto png = w.png("p.png");
-    for (const auto& [x, y, colour] : std::initializer_list<std::tuple<int, int, uint32_t>>{
-             {150, 150, 0xFF0055}, {20, 20, 0xFF0055}, {21, 20, Water}, {149, 150, Water}})
-        EXPECT_EQ(png.pixel(x, y), colour) << x << ", " << y;
+    for (const std::string& form : {package, compact}) {
+        SCOPED_TRACE(form);
+        const auto r = runCli({"render", "--package", form, "--map", w.map, "--radarcol", w.radarcol, "--out",
+                               w.dir.file("p.png"), "--scale", "8"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find("\n2 blocks of the area changed by the package, marked red\n"), std::string::npos)
+            << r.out;
+        const auto png = w.png("p.png");
+        for (const auto& [x, y, colour] : std::initializer_list<std::tuple<int, int, uint32_t>>{
+                 {150, 150, 0xFF0055}, {20, 20, 0xFF0055}, {21, 20, Water}, {149, 150, Water}})
+            EXPECT_EQ(png.pixel(x, y), colour) << x << ", " << y;
+    }
 
     // A package that empties a block: counted when the index drawn has statics there.
     const std::string emptying = w.dir.file("e.tq2");

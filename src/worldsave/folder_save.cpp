@@ -5,6 +5,7 @@
 #include "core/file_system.h"
 #include "worldsave/folder_save_text.h"
 #include "worldsave/patch_writer.h"
+#include "worldsave/world_save_text.h"
 
 namespace tq {
 
@@ -29,10 +30,11 @@ void writeWithout(File& file, std::string_view text, const std::vector<std::pair
 } // namespace
 
 void takeFolderItems(const WorldSave& save, SelectionRule rule, const AutoSelectIds& autoIds,
-                     const WorldGeometry& world, const LogSink& log, const Progress& progress, FolderFreezeTake& take) {
+                     const WorldGeometry& world, const LogSink& log, const Progress& progress, FreezeTake& take) {
     int64_t outside = 0;
+    wstext::FileBytes bytes;
     for (const std::string& path : save.files) {
-        const std::string text = readWholeFile(path);
+        const std::string_view text = bytes.read(path);
         std::vector<std::pair<size_t, size_t>> taken;
         wsc::forEachRecord(text, [&](const wsc::Record& r) {
             if (!r.closed || !r.isKind(wsc::ItemKind) || rule == SelectionRule::None) return;
@@ -54,7 +56,7 @@ void takeFolderItems(const WorldSave& save, SelectionRule rule, const AutoSelect
                 r.serial ? std::string(r.serial->text) : nameOf(path) + " line " + std::to_string(r.line);
             say(log, "Selecting item for export: " + serial);
             const int x = int(at.x), y = int(at.y);
-            FolderItem item;
+            TakenItem item;
             item.block = uint32_t(world.blockNumber(x / BlockSize, y / BlockSize));
             item.rec.ItemId = uint16_t(id);
             item.rec.X = uint8_t(x % BlockSize);
@@ -79,8 +81,9 @@ void takeFolderItems(const WorldSave& save, SelectionRule rule, const AutoSelect
 
 uint32_t highestFolderSerial(const WorldSave& save) {
     uint32_t highest = 0;
+    wstext::FileBytes bytes;
     for (const std::string& path : save.files) {
-        const std::string text = readWholeFile(path);
+        const std::string_view text = bytes.read(path);
         wsc::forEachRecord(text, [&](const wsc::Record& r) {
             if (!r.serial) return;
             const uint32_t serial = wsc::requireNumber(*r.serial, path, "Serial");

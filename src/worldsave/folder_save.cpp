@@ -17,14 +17,17 @@ void say(const LogSink& log, const std::string& line) {
 
 constexpr uint32_t Type255 = 255;
 
-// Writes `text` without the byte ranges of `taken` (ascending, not overlapping).
+// Writes `text` without the byte ranges of `taken` (ascending, not overlapping), through a
+// large buffer: the stretches between taken records are short and many.
 void writeWithout(File& file, std::string_view text, const std::vector<std::pair<size_t, size_t>>& taken) {
+    wstext::StreamTextWriter out(file);
     size_t at = 0;
     for (const auto& [begin, end] : taken) {
-        if (begin > at) file.write(text.data() + at, begin - at);
+        if (begin > at) out.append(text.data() + at, begin - at);
         at = end;
     }
-    if (at < text.size()) file.write(text.data() + at, text.size() - at);
+    if (at < text.size()) out.append(text.data() + at, text.size() - at);
+    out.flush();
 }
 
 } // namespace
@@ -69,11 +72,12 @@ void takeFolderItems(const WorldSave& save, SelectionRule rule, const AutoSelect
         if (!taken.empty()) {
             auto file = std::make_unique<AtomicFile>(path);
             writeWithout(file->file(), text, taken);
-            file->prepare();
             take.files.push_back(std::move(file));
         }
         progress.pumpEvents();
     }
+    // Flushed once all are written: the disk has been at the first ones meanwhile.
+    for (const auto& file : take.files) file->prepare();
     if (outside > 0)
         say(log, "Skipped " + std::to_string(outside) + (outside == 1 ? " item" : " items") +
                      " outside the map of facet " + std::to_string(world.facet));

@@ -276,6 +276,7 @@ std::vector<NewEntry> appendNewRuns(const FreezeOptions& options, const StaticIn
         if (buffer.empty()) return;
         statics.seek(written);
         statics.write(buffer.data(), buffer.size());
+        statics.startWriteback();
         written += buffer.size();
         buffer.clear();
     };

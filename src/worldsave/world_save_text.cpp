@@ -10,6 +10,7 @@ namespace tq::wstext {
 
 namespace {
 constexpr size_t BufferLimit = size_t(1) << 20;
+constexpr size_t WritebackEvery = size_t(4) << 20;
 }
 
 std::string_view trimBlanks(std::string_view text) {
@@ -141,6 +142,11 @@ void TextWriter::flushBuffer() {
     if (buffer_.empty()) return;
     file_.write(buffer_.data(), buffer_.size());
     buffer_.clear();
+    // Every few MB the disk is set to work on what has been written, while the rest is made.
+    if ((unsynced_ += BufferLimit) >= WritebackEvery) {
+        file_.startWriteback();
+        unsynced_ = 0;
+    }
 }
 
 void TextWriter::flush() {

@@ -219,6 +219,7 @@ public:
             flush();
             if (n >= Limit) {
                 file_.write(data, n);
+                file_.startWriteback();
                 return;
             }
         }
@@ -228,6 +229,7 @@ public:
         if (buffer_.empty()) return;
         file_.write(buffer_.data(), buffer_.size());
         buffer_.clear();
+        file_.startWriteback();  // the disk works while the rest is read and written
     }
 
 private:
@@ -269,6 +271,7 @@ private:
     std::string_view source_;
     size_t runBegin_ = 0, runEnd_ = 0;
     std::string buffer_;
+    size_t unsynced_ = 0;  // about how many bytes were written since the last writeback hint
 };
 
 } // namespace tq::wstext

@@ -206,36 +206,45 @@ private:
 // ChunkedLineReader; every line it is handed ends in CRLF, as TextWriter writes it.
 class StreamTextWriter {
 public:
-    explicit StreamTextWriter(File& file) : file_(file) { buffer_.reserve(Limit); }
-    // A kept line comes out as its text and CRLF: the same bytes for a line that had CRLF.
-    void keepLine(const Line& line) { writeLine(line.text); }
+    explicit StreamTextWriter(File& file) : file_(file), buffer_(new char[Limit]) {}
+    // A kept line comes out as its text and CRLF: a line that had CRLF is copied as it stands
+    // (its ending follows its text in the reader's buffer).
+    void keepLine(const Line& line) {
+        if (line.crlf) append(line.text.data(), line.text.size() + 2);
+        else writeLine(line.text);
+    }
     void writeLine(std::string_view text) {
         append(text.data(), text.size());
         append("\r\n", 2);
     }
     void writeRaw(std::string_view text) { append(text.data(), text.size()); }
     void append(const char* data, size_t n) {
-        if (buffer_.size() + n > Limit) {
-            flush();
-            if (n >= Limit) {
-                file_.write(data, n);
-                file_.startWriteback();
-                return;
-            }
+        if (used_ + n <= Limit) {
+            std::memcpy(buffer_.get() + used_, data, n);
+            used_ += n;
+            return;
         }
-        buffer_.append(data, n);
+        flush();
+        if (n >= Limit) {
+            file_.write(data, n);
+            file_.startWriteback();
+            return;
+        }
+        std::memcpy(buffer_.get(), data, n);
+        used_ = n;
     }
     void flush() {
-        if (buffer_.empty()) return;
-        file_.write(buffer_.data(), buffer_.size());
-        buffer_.clear();
+        if (used_ == 0) return;
+        file_.write(buffer_.get(), used_);
+        used_ = 0;
         file_.startWriteback();  // the disk works while the rest is read and written
     }
 
 private:
     static constexpr size_t Limit = size_t(4) << 20;
     File& file_;
-    std::string buffer_;
+    std::unique_ptr<char[]> buffer_;
+    size_t used_ = 0;
 };
 
 // Writes a rewritten text through a large buffer. Lines taken over from the source that

@@ -12,6 +12,7 @@
 #   TQ_BENCH_SKIP_3M=1       leave out the 3,000,000-item world (a quick run)
 #   TQ_BENCH_SIZES="..."     item counts instead of "100000 1000000 3000000"
 #   TQ_BENCH_NO_FACET=1      leave out the world of the largest facet size
+#   TQ_BENCH_PLOT_ONLY=1     only draw the plot again from OUTDIR/freeze-melt.dat
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
@@ -23,7 +24,6 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/tq-freeze-melt.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$out"
 data=$out/freeze-melt.dat
-echo "# world format items save_bytes op median_ms floor_ms ratio peak_kib" > "$data"
 
 # One world: NAME ITEMS [mkworld options...]
 measure() {
@@ -87,25 +87,29 @@ measure() {
   rm -rf "$w"
 }
 
-echo "freeze and melt against their floors (median of $runs runs each)"
-for n in $sizes; do measure "items-$n" "$n"; done
-# The largest facet size (facet 0 since the map grew east) with the 1,000,000 items.
-[ -n "${TQ_BENCH_NO_FACET:-}" ] || measure "facet0-896x512" 1000000 --facet 0 --size 896x512
+if [ -z "${TQ_BENCH_PLOT_ONLY:-}" ]; then
+  echo "# world format items save_bytes op median_ms floor_ms ratio peak_kib (median of $runs runs)" > "$data"
+  echo "freeze and melt against their floors (median of $runs runs each)"
+  for n in $sizes; do measure "items-$n" "$n"; done
+  # The largest facet size (facet 0 since the map grew east) with the 1,000,000 items.
+  [ -n "${TQ_BENCH_NO_FACET:-}" ] || measure "facet0-896x512" 1000000 --facet 0 --size 896x512
+fi
 
 if command -v gnuplot >/dev/null; then
   gnuplot <<EOF
-set terminal png size 800,500
+set terminal png size 900,560
 set output "$out/freeze-melt.png"
-set title "Freeze and melt: time against world-save size (median of $runs runs)"
+set title "Freeze and melt: time against world-save size ($(sed -n '1s/.*(\(.*\)).*/\1/p' "$data"))"
 set xlabel "world-save size (MB)"
 set ylabel "time (ms)"
-set key top left
+set key below
 set grid
 plot "< grep '^items-' $data | grep ' file ' | grep ' freeze '" using (\$4/1e6):6 with linespoints title "freeze, single file", \
      "< grep '^items-' $data | grep ' folder ' | grep ' freeze '" using (\$4/1e6):6 with linespoints title "freeze, folder", \
      "< grep '^items-' $data | grep ' file ' | grep ' melt '" using (\$4/1e6):6 with linespoints title "melt, single file", \
      "< grep '^items-' $data | grep ' folder ' | grep ' melt '" using (\$4/1e6):6 with linespoints title "melt, folder", \
-     "< grep '^items-' $data | grep ' file ' | grep ' freeze '" using (\$4/1e6):7 with linespoints dashtype 2 title "floor (flushed copy), single file"
+     "< grep '^items-' $data | grep ' file ' | grep ' melt '" using (\$4/1e6):7 with linespoints dashtype 2 title "floor: flushed copy, single file", \
+     "< grep '^items-' $data | grep ' folder ' | grep ' melt '" using (\$4/1e6):7 with linespoints dashtype 2 title "floor: flushed copy, folder"
 EOF
   echo "plot: $out/freeze-melt.png, figures: $data"
 else

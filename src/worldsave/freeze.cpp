@@ -111,12 +111,13 @@ void planFreeze(const FreezeOptions& options, WorldSaveStore& store, const Stati
     FreezeTake take;
     const TakeRequest request{options.rule, &autoIds, &index.world(), options.sharedWorld};
     store.takeItems(request, log, progress, take);
-    if (take.items.empty()) return;
+    if (take.items.empty() && take.markedBlocks.empty()) return;
 
     // The marked blocks in x-major order; an item's pass is its block's place in that order.
     // Counted over the world's blocks (a few hundred thousand) rather than sorted.
     std::vector<uint32_t> passOf(size_t(index.world().blockCount()), 0);
     for (const TakenItem& item : take.items) passOf[item.block] = 1;
+    for (const uint32_t block : take.markedBlocks) passOf[block] = 1;
     std::vector<uint32_t> markedKeys;
     for (size_t block = 0; block < passOf.size(); ++block)
         if (passOf[block]) {

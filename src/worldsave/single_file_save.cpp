@@ -61,6 +61,7 @@ void takeSingleFileItems(const std::string& path, const TakeRequest& request, co
     map = detail::TextMap{};
     file->close();
     out->prepare();
+    take.markedBlocks = markedKeys;
     take.items.reserve(records.size());
     for (const detail::ExtractedRecord& r : records) take.items.push_back({markedKeys[r.pass], r.rec});
     take.files.push_back(std::move(out));

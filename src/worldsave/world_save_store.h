@@ -32,6 +32,9 @@ struct TakeRequest {
 struct FreezeTake {
     // The taken items; those of one block in the order they are appended to its statics.
     std::vector<TakenItem> items;
+    // Blocks the selection marked (WorldGeometry::blockNumber), also when no item of theirs
+    // came out: such a block is still rewritten and logged. Blocks of `items` need not be here.
+    std::vector<uint32_t> markedBlocks;
     // The world-save's files that lose items, written whole under temporary names and
     // prepared, in the order they are to be committed. Files that lose nothing are not touched.
     std::vector<std::unique_ptr<AtomicFile>> files;

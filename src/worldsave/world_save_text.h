@@ -133,7 +133,7 @@ private:
 // out by next() stays valid until the next call; its begin and end are offsets in the file.
 class ChunkedLineReader {
 public:
-    static constexpr size_t DefaultChunk = size_t(8) << 20;
+    static constexpr size_t DefaultChunk = size_t(1) << 20;
     explicit ChunkedLineReader(File& file, size_t chunk = DefaultChunk);
     // Back to the start of the file (for a second pass).
     void rewind();

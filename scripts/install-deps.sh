@@ -7,7 +7,7 @@ case "${1:-}" in
   # writer, zlib built for Windows, and Wine to run the result.
   mingw) packages=(cmake make g++-mingw-w64-x86-64 googletest libstb-dev libz-mingw-w64-dev wine64) ;;
   fuzz)  packages=(clang libclang-rt-14-dev zlib1g-dev libzstd-dev) ;;
-  bench) packages+=(xdelta3 time) ;;
+  bench) packages+=(xdelta3 time gnuplot-nox) ;;
 esac
 missing=()
 for p in "${packages[@]}"; do

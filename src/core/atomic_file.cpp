@@ -43,6 +43,7 @@ public:
     }
     void write(const void* buffer, size_t n) override { naming(name_, [&] { base_->write(buffer, n); }); }
     void sync() override { naming(name_, [&] { base_->sync(); }); }
+    void startWriteback() override { base_->startWriteback(); }
     void close() override { naming(name_, [&] { base_->close(); }); }
     std::string name() const override { return name_; }
 

@@ -30,6 +30,10 @@ public:
     virtual void write(const void* buffer, size_t n) = 0;
     // Pushes buffered data to the system and to the disk (before a rename commits it).
     virtual void sync() = 0;
+    // Starts writing what has been written so far to the disk, without waiting for it, so a
+    // long rewrite's final sync() has little left to do. Only a hint: a no-op where the system
+    // offers no such call.
+    virtual void startWriteback() {}
     virtual void close() = 0;
     // The name the file was opened under, for messages ("" when it has none).
     virtual std::string name() const { return {}; }

@@ -129,6 +129,12 @@ public:
     void sync() override {
         if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) throwPosixError(errno, path_);
     }
+    void startWriteback() override {
+#ifdef __linux__
+        // Failures do not matter here: sync() reports them.
+        ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+    }
     void close() override {
         if (fd_ < 0) return;
         const int fd = fd_;

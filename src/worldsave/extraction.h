@@ -32,6 +32,9 @@ struct TextMap {
 // The scan of SelectWorldItems; pumps events every so many lines. Fills `map` if given.
 void selectItems(std::string_view text, SelectionTable& table, SelectionRule rule, const AutoSelectIds& autoIds,
                  const LogSink& log, const Progress& progress, TextMap* map = nullptr);
+// The same over a file read in chunks from its start (the offsets of `map` are file offsets).
+void selectItems(wstext::ChunkedLineReader& reader, SelectionTable& table, SelectionRule rule,
+                 const AutoSelectIds& autoIds, const LogSink& log, const Progress& progress, TextMap* map = nullptr);
 
 // Takes out, in one pass, every item whose section number n has targets[n] != NoTarget,
 // with exactly the result of one extraction pass per block, run in the order of their
@@ -41,5 +44,10 @@ void selectItems(std::string_view text, SelectionTable& table, SelectionRule rul
 // With the map of the same text, only the taken items' lines are read.
 void extractItems(std::string_view text, const std::vector<uint32_t>& targets, wstext::TextWriter& out,
                   std::vector<ExtractedRecord>& records, const Progress& progress, const TextMap* map = nullptr);
+// The same over a file read in chunks from its start, the map made by selectItems of that file:
+// the file is read once more, front to back, and never held whole.
+void extractItems(wstext::ChunkedLineReader& reader, const std::vector<uint32_t>& targets,
+                  wstext::StreamTextWriter& out, std::vector<ExtractedRecord>& records, const Progress& progress,
+                  const TextMap* map = nullptr);
 
 } // namespace tq::detail

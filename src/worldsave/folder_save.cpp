@@ -5,6 +5,7 @@
 #include "core/file_system.h"
 #include "worldsave/folder_save_text.h"
 #include "worldsave/patch_writer.h"
+#include "worldsave/world_save_text.h"
 
 namespace tq {
 
@@ -16,23 +17,27 @@ void say(const LogSink& log, const std::string& line) {
 
 constexpr uint32_t Type255 = 255;
 
-// Writes `text` without the byte ranges of `taken` (ascending, not overlapping).
+// Writes `text` without the byte ranges of `taken` (ascending, not overlapping), through a
+// large buffer: the stretches between taken records are short and many.
 void writeWithout(File& file, std::string_view text, const std::vector<std::pair<size_t, size_t>>& taken) {
+    wstext::StreamTextWriter out(file);
     size_t at = 0;
     for (const auto& [begin, end] : taken) {
-        if (begin > at) file.write(text.data() + at, begin - at);
+        if (begin > at) out.append(text.data() + at, begin - at);
         at = end;
     }
-    if (at < text.size()) file.write(text.data() + at, text.size() - at);
+    if (at < text.size()) out.append(text.data() + at, text.size() - at);
+    out.flush();
 }
 
 } // namespace
 
 void takeFolderItems(const WorldSave& save, SelectionRule rule, const AutoSelectIds& autoIds,
-                     const WorldGeometry& world, const LogSink& log, const Progress& progress, FolderFreezeTake& take) {
+                     const WorldGeometry& world, const LogSink& log, const Progress& progress, FreezeTake& take) {
     int64_t outside = 0;
+    wstext::FileBytes bytes;
     for (const std::string& path : save.files) {
-        const std::string text = readWholeFile(path);
+        const std::string_view text = bytes.read(path);
         std::vector<std::pair<size_t, size_t>> taken;
         wsc::forEachRecord(text, [&](const wsc::Record& r) {
             if (!r.closed || !r.isKind(wsc::ItemKind) || rule == SelectionRule::None) return;
@@ -54,7 +59,7 @@ void takeFolderItems(const WorldSave& save, SelectionRule rule, const AutoSelect
                 r.serial ? std::string(r.serial->text) : nameOf(path) + " line " + std::to_string(r.line);
             say(log, "Selecting item for export: " + serial);
             const int x = int(at.x), y = int(at.y);
-            FolderItem item;
+            TakenItem item;
             item.block = uint32_t(world.blockNumber(x / BlockSize, y / BlockSize));
             item.rec.ItemId = uint16_t(id);
             item.rec.X = uint8_t(x % BlockSize);
@@ -67,11 +72,12 @@ void takeFolderItems(const WorldSave& save, SelectionRule rule, const AutoSelect
         if (!taken.empty()) {
             auto file = std::make_unique<AtomicFile>(path);
             writeWithout(file->file(), text, taken);
-            file->prepare();
             take.files.push_back(std::move(file));
         }
         progress.pumpEvents();
     }
+    // Flushed once all are written: the disk has been at the first ones meanwhile.
+    for (const auto& file : take.files) file->prepare();
     if (outside > 0)
         say(log, "Skipped " + std::to_string(outside) + (outside == 1 ? " item" : " items") +
                      " outside the map of facet " + std::to_string(world.facet));
@@ -79,8 +85,9 @@ void takeFolderItems(const WorldSave& save, SelectionRule rule, const AutoSelect
 
 uint32_t highestFolderSerial(const WorldSave& save) {
     uint32_t highest = 0;
+    wstext::FileBytes bytes;
     for (const std::string& path : save.files) {
-        const std::string text = readWholeFile(path);
+        const std::string_view text = bytes.read(path);
         wsc::forEachRecord(text, [&](const wsc::Record& r) {
             if (!r.serial) return;
             const uint32_t serial = wsc::requireNumber(*r.serial, path, "Serial");

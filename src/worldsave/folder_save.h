@@ -6,6 +6,7 @@
 #include "core/world.h"
 #include "worldsave/world_save_format.h"
 #include "worldsave/world_save_reader.h"
+#include "worldsave/world_save_store.h"
 
 #include <memory>
 #include <string>
@@ -13,27 +14,14 @@
 
 namespace tq {
 
-// An item freeze takes: the block it stands in (WorldGeometry::blockNumber) and its static.
-struct FolderItem {
-    uint32_t block = 0;
-    TStaticRec rec;
-};
-
-struct FolderFreezeTake {
-    std::vector<FolderItem> items;  // file by file (files in name order), each in file order
-    // The files that lose items, written whole under temporary names and prepared; the
-    // caller commits them. Files that lose nothing are not touched.
-    std::vector<std::unique_ptr<AtomicFile>> files;
-};
-
-// Takes, out of every file of the folder, the [ITEM] records that the rule selects (Type 255;
+// Takes, out of every file of the folder (each read whole into one reused buffer, one at a time), the [ITEM] records that the rule selects (Type 255;
 // under "auto" also Type 0 with an id of the list), that lie on the ground (Cont absent or
 // 0xFFFFFFFF), whose Location names `world`'s facet and lies inside its map. Id, x and y
 // within the block, z and Colour become the static. Logs "Selecting item for export: <serial>"
 // per item and "Skipped <n> items outside the map of facet <f>" when the rule chose some that
 // lie outside. Throws, before any temporary is kept, for a bad number in a record it reads.
 void takeFolderItems(const WorldSave& save, SelectionRule rule, const AutoSelectIds& autoIds,
-                     const WorldGeometry& world, const LogSink& log, const Progress& progress, FolderFreezeTake& take);
+                     const WorldGeometry& world, const LogSink& log, const Progress& progress, FreezeTake& take);
 
 // The highest serial of every record of every file of the folder (0 when none has one).
 uint32_t highestFolderSerial(const WorldSave& save);

@@ -9,15 +9,15 @@
 #include "core/spaced_hex.h"
 #include "core/world_lock.h"
 #include "worldsave/extraction.h"
-#include "core/utf8_path.h"
 #include "worldsave/folder_save.h"
 #include "worldsave/folder_save_text.h"
 #include "worldsave/patch_text.h"
 #include "worldsave/patch_writer.h"
+#include "worldsave/world_save_store.h"
 #include "worldsave/world_save_text.h"
 
 #include <algorithm>
-#include <filesystem>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -67,10 +67,10 @@ struct FreezePlan {
     std::vector<TStaticRec> newRecords;  // by block, in block order
     std::unique_ptr<File> statics;       // open when a block is marked
     uint64_t staticsEnd = 0;             // statics0.mul's size before the freeze
-    std::optional<AtomicFile> newWorldSave;  // the world-save without the frozen items
-    std::optional<AtomicFile> newPat;        // the patch file with them, when asked
-    // Today's folder save: the region files that lose items, in name order.
-    std::vector<std::unique_ptr<AtomicFile>> newRegionFiles;
+    // The world-save's files without the frozen items (the single file, or the region
+    // files of a folder that lose items, in name order).
+    std::vector<std::unique_ptr<AtomicFile>> newSaveFiles;
+    std::optional<AtomicFile> newPat;  // the patch file with them, when asked
 };
 
 } // namespace
@@ -97,43 +97,8 @@ void planBlocksAndPatch(const FreezeOptions& options, const StaticIndexBuffer& i
                         const std::vector<uint32_t>& markedKeys, std::vector<detail::ExtractedRecord>& records,
                         FreezePlan& plan);
 
-// Today's folder save: items name their facet, so the shared-world choice plays no part.
-void planFolderFreeze(const FreezeOptions& options, const StaticIndexBuffer& index, const WorldSave& save,
-                      const AutoSelectIds& autoIds, const Progress& progress, const LogSink& log, FreezePlan& plan) {
-    const WorldGeometry& world = index.world();
-    // A patch file among the region files would be rewritten twice, or join the save as a
-    // file of the other format.
-    if (options.writePat) {
-        for (const std::string& file : save.files) CheckWscAndPat(options.patPath, file);
-        std::error_code ec;
-        const std::string patFolder = folderOf(options.patPath);
-        if (wsc::isWscFileName(nameOf(options.patPath)) &&
-            std::filesystem::equivalent(fsPath(patFolder.empty() ? "." : patFolder),
-                                        fsPath(save.path.empty() ? "." : save.path), ec))
-            throw Error(PatInSaveFolderMessage);
-    }
-    FolderFreezeTake take;
-    takeFolderItems(save, options.rule, autoIds, world, log, progress, take);
-    if (take.items.empty()) return;
-    std::vector<uint32_t> markedKeys;
-    for (const FolderItem& item : take.items) markedKeys.push_back(item.block);
-    std::sort(markedKeys.begin(), markedKeys.end());
-    markedKeys.erase(std::unique(markedKeys.begin(), markedKeys.end()), markedKeys.end());
-    std::vector<detail::ExtractedRecord> records;
-    records.reserve(take.items.size());
-    for (const FolderItem& item : take.items)
-        records.push_back(
-            {uint32_t(std::lower_bound(markedKeys.begin(), markedKeys.end(), item.block) - markedKeys.begin()),
-             item.rec});
-    plan.statics = openFile(options.staticsPath, OpenMode::ReadWrite);
-    plan.staticsEnd = plan.statics->size();
-    plan.newRegionFiles = std::move(take.files);
-    planBlocksAndPatch(options, index, markedKeys, records, plan);
-}
-
-void planFreeze(const FreezeOptions& options, const WorldSave& save, const StaticIndexBuffer& index,
+void planFreeze(const FreezeOptions& options, WorldSaveStore& store, const StaticIndexBuffer& index,
                 const Progress& progress, const LogSink& log, const Say& say, FreezePlan& plan) {
-    const WorldGeometry& world = index.world();
     RequireStaticIndexLength(options.staidxPath, index);
     if (options.writePat) CheckWscAndPat(options.patPath, options.worldSavePath);
     checkReplaceable(options.staidxPath);  // replaced last, after the statics have grown
@@ -142,61 +107,34 @@ void planFreeze(const FreezeOptions& options, const WorldSave& save, const Stati
     if (options.announce) say(FreezingInProgressMessage);
 
     progress.report(0);
-    if (save.format == WorldSaveFormat::Folder) {
-        say(worldSaveFoundMessage(save));
-        planFolderFreeze(options, index, save, autoIds, progress, log, plan);
-        return;
-    }
-    const std::string worldSave = readWholeFile(options.worldSavePath);
-    auto table = newSelectionTable();
-    detail::TextMap map;
-    aboutFile(options.worldSavePath,
-              [&] { detail::selectItems(worldSave, *table, options.rule, autoIds, log, progress, &map); });
+    if (const auto found = store.foundMessage()) say(*found);
+    if (options.writePat) store.checkPatFile(options.patPath);
+    FreezeTake take;
+    const TakeRequest request{options.rule, &autoIds, &index.world(), options.sharedWorld};
+    store.takeItems(request, log, progress, take);
+    if (take.items.empty() && take.markedBlocks.empty()) return;
 
     // The marked blocks in x-major order; an item's pass is its block's place in that order.
-    // Items of this world-save format name no facet: they stand on facet 0, and on facet 1 too
-    // when that facet shares facet 0's world. On any other facet none of them is taken.
-    if (!WorldSaveCoversFacet(world.facet, options.sharedWorld)) {
-        int64_t skipped = 0;
-        for (size_t n = 0; n < 65536; ++n)
-            if ((*table)[n].Selected == 1) {
-                (*table)[n].Selected = 0;
-                ++skipped;
-            }
-        if (skipped > 0) say(skippedItemsMessage(skipped, world.facet));
-    }
+    // Counted over the world's blocks (a few hundred thousand) rather than sorted.
+    std::vector<uint32_t> passOf(size_t(index.world().blockCount()), 0);
+    for (const TakenItem& item : take.items) passOf[item.block] = 1;
+    for (const uint32_t block : take.markedBlocks) passOf[block] = 1;
     std::vector<uint32_t> markedKeys;
-    for (size_t n = 0; n < 65536; ++n) {
-        const TSelectionEntry& e = (*table)[n];
-        if (e.Selected != 1) continue;
-        if (!world.validBlock(e.BlockX, e.BlockY))
-            throw Error("Invalid item in patch file! (Item#: " + std::to_string(n) + ")");
-        markedKeys.push_back(uint32_t(world.blockNumber(e.BlockX, e.BlockY)));
-    }
-    std::sort(markedKeys.begin(), markedKeys.end());
-    markedKeys.erase(std::unique(markedKeys.begin(), markedKeys.end()), markedKeys.end());
-    std::vector<uint32_t> targets(65536, detail::NoTarget);
-    for (size_t n = 0; n < 65536; ++n) {
-        const TSelectionEntry& e = (*table)[n];
-        if (e.Selected != 1) continue;
-        const uint32_t key = uint32_t(world.blockNumber(e.BlockX, e.BlockY));
-        targets[n] = uint32_t(std::lower_bound(markedKeys.begin(), markedKeys.end(), key) - markedKeys.begin());
-    }
-    if (markedKeys.empty()) return;
-
+    for (size_t block = 0; block < passOf.size(); ++block)
+        if (passOf[block]) {
+            passOf[block] = uint32_t(markedKeys.size());
+            markedKeys.push_back(uint32_t(block));
+        }
     std::vector<detail::ExtractedRecord> records;
+    records.reserve(take.items.size());
+    for (const TakenItem& item : take.items) records.push_back({passOf[item.block], item.rec});
+    take.items.clear();
+    take.items.shrink_to_fit();
     // Every marked block's old run must be readable and must leave room for its new records.
     plan.statics = openFile(options.staticsPath, OpenMode::ReadWrite);
     plan.staticsEnd = plan.statics->size();
-
-    plan.newWorldSave.emplace(options.worldSavePath);
-    {
-        wstext::TextWriter writer(plan.newWorldSave->file(), worldSave);
-        aboutFile(options.worldSavePath,
-                  [&] { detail::extractItems(worldSave, targets, writer, records, progress, &map); });
-    }
+    plan.newSaveFiles = std::move(take.files);
     planBlocksAndPatch(options, index, markedKeys, records, plan);
-    plan.newWorldSave->prepare();
 }
 
 // The new records grouped by block, every marked block checked against its old run, and the
@@ -259,6 +197,72 @@ void planBlocksAndPatch(const FreezeOptions& options, const StaticIndexBuffer& i
     }
 }
 
+// The old runs of a stretch of marked blocks, read in offset order: runs that lie close
+// together in statics0.mul come in one read, so a freeze of many blocks costs a few large
+// reads instead of a seek and a read per block.
+class OldRuns {
+public:
+    OldRuns(File& statics, const StaticIndexBuffer& index) : statics_(statics), index_(index) {}
+
+    // Reads the runs of blocks [first, end) of `blocks`; their bytes stay until the next load.
+    void load(const std::vector<MarkedBlock>& blocks, size_t first, size_t end) {
+        first_ = first;
+        slots_.assign(end - first, Slot{});
+        std::vector<size_t> order;
+        size_t total = 0;
+        for (size_t i = first; i < end; ++i) {
+            const TStaticIndexRec& e = index_.at(blocks[i].x, blocks[i].y);
+            if (e.Start == -1 || e.Length <= 0) continue;
+            slots_[i - first] = Slot{total, size_t(e.Length)};
+            total += size_t(e.Length);
+            order.push_back(i - first);
+        }
+        bytes_.resize(total);
+        auto startOf = [&](size_t k) { return uint64_t(index_.at(blocks[first + k].x, blocks[first + k].y).Start); };
+        std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return startOf(a) < startOf(b); });
+        for (size_t i = 0; i < order.size();) {
+            // One read covers runs while the gaps between them stay small.
+            const uint64_t spanStart = startOf(order[i]);
+            uint64_t spanEnd = spanStart + slots_[order[i]].length;
+            size_t j = i + 1;
+            for (; j < order.size(); ++j) {
+                const uint64_t start = startOf(order[j]), stop = start + slots_[order[j]].length;
+                if (start > spanEnd + MaxGap || std::max(stop, spanEnd) - spanStart > MaxSpan) break;
+                spanEnd = std::max(spanEnd, stop);
+            }
+            span_.resize(size_t(spanEnd - spanStart));
+            statics_.seek(spanStart);
+            statics_.read(span_.data(), span_.size());
+            for (; i < j; ++i) {
+                const Slot& slot = slots_[order[i]];
+                std::memcpy(bytes_.data() + slot.at, span_.data() + (startOf(order[i]) - spanStart), slot.length);
+            }
+        }
+    }
+
+    // Block `i` (of the loaded stretch) decoded into `run`.
+    void decode(size_t i, TStaticBlock& run) const {
+        const Slot& slot = slots_[i - first_];
+        run.Count = uint16_t(slot.length / StaticRecSize);
+        for (size_t k = 0; k < run.Count; ++k)
+            decodeStaticRec(bytes_.data() + slot.at + k * StaticRecSize, run.Records[k]);
+    }
+
+    static constexpr size_t BatchBytes = size_t(4) << 20;
+
+private:
+    static constexpr uint64_t MaxGap = uint64_t(64) << 10;
+    static constexpr uint64_t MaxSpan = uint64_t(8) << 20;
+    struct Slot {
+        size_t at = 0, length = 0;
+    };
+    File& statics_;
+    const StaticIndexBuffer& index_;
+    size_t first_ = 0;
+    std::vector<Slot> slots_;
+    std::vector<uint8_t> bytes_, span_;
+};
+
 // ---- Append one new run per marked block, in block order. Until the index is saved
 // these runs are unreferenced, so a failure here costs nothing but file size. ----
 std::vector<NewEntry> appendNewRuns(const FreezeOptions& options, const StaticIndexBuffer& index,
@@ -274,17 +278,32 @@ std::vector<NewEntry> appendNewRuns(const FreezeOptions& options, const StaticIn
         if (buffer.empty()) return;
         statics.seek(written);
         statics.write(buffer.data(), buffer.size());
+        statics.startWriteback();
         written += buffer.size();
         buffer.clear();
     };
+    OldRuns oldRuns(statics, index);
+    size_t loadedEnd = 0;
     TStaticBlock run;
     const int total = int(plan.blocks.size());
     int done = 0;
-    for (const MarkedBlock& b : plan.blocks) {
+    for (size_t n = 0; n < plan.blocks.size(); ++n) {
+        const MarkedBlock& b = plan.blocks[n];
+        if (n == loadedEnd) {
+            // The next stretch of blocks whose old runs together fill a batch (at least one block).
+            size_t bytes = 0;
+            loadedEnd = n;
+            do {
+                const TStaticIndexRec& e = index.at(plan.blocks[loadedEnd].x, plan.blocks[loadedEnd].y);
+                if (e.Start != -1 && e.Length > 0) bytes += size_t(e.Length);
+                ++loadedEnd;
+            } while (loadedEnd < plan.blocks.size() && bytes < OldRuns::BatchBytes);
+            oldRuns.load(plan.blocks, n, loadedEnd);
+        }
         say("Extracting from WSC... " + blockText(b.x, b.y));
         say("Appending to Statics... " + blockText(b.x, b.y));
         TStaticIndexRec entry = index.at(b.x, b.y);
-        ReadBlockStatics(statics, entry, run);
+        oldRuns.decode(n, run);
         for (size_t i = b.first; i < b.first + b.count; ++i) run.Records[run.Count++] = plan.newRecords[i];
         entry.Start = int32_t(written + buffer.size());
         entry.Length = int32_t(run.Count) * StaticRecSize;
@@ -312,8 +331,8 @@ std::vector<NewEntry> appendNewRuns(const FreezeOptions& options, const StaticIn
 // ---- Commit: the index first (it makes the new runs count), then the world-save
 // without the frozen items, then the patch file. Between the steps an item may stand
 // both in the statics and in the world-save, never in neither. ----
-void commitFreeze(const FreezeOptions& options, const std::vector<NewEntry>& changed, StaticIndexBuffer& index,
-                  const Progress& progress, const Say& say, FreezePlan& plan) {
+void commitFreeze(const FreezeOptions& options, const WorldSaveStore& store, const std::vector<NewEntry>& changed,
+                  StaticIndexBuffer& index, const Progress& progress, const Say& say, FreezePlan& plan) {
     say("Writing staidx file...");
     std::vector<TStaticIndexRec> previous;
     previous.reserve(changed.size());
@@ -328,8 +347,8 @@ void commitFreeze(const FreezeOptions& options, const std::vector<NewEntry>& cha
         WriteStaticIndex(newIndex->file(), index, progress);
         newIndex->prepare();
         // Journaled: a run killed between the renames is finished by the next one.
-        std::vector<AtomicFile*> files{&*newIndex, plan.newWorldSave ? &*plan.newWorldSave : nullptr};
-        for (const auto& f : plan.newRegionFiles) files.push_back(f.get());
+        std::vector<AtomicFile*> files{&*newIndex};
+        for (const auto& f : plan.newSaveFiles) files.push_back(f.get());
         files.push_back(plan.newPat ? &*plan.newPat : nullptr);
         journal.emplace(options.staidxPath, "freeze", files);
         newIndex->commitPrepared();
@@ -337,10 +356,9 @@ void commitFreeze(const FreezeOptions& options, const std::vector<NewEntry>& cha
         for (size_t i = 0; i < changed.size(); ++i) index.at(changed[i].x, changed[i].y) = previous[i];
         throw;
     }
-    if (plan.newWorldSave) plan.newWorldSave->commitPrepared();
-    for (const auto& f : plan.newRegionFiles) {
+    for (const auto& f : plan.newSaveFiles) {
         f->commitPrepared();
-        say("Rewrote " + f->namedPath());
+        if (const auto rewrote = store.rewroteMessage(*f)) say(*rewrote);
     }
     if (plan.newPat) plan.newPat->commitPrepared();
     journal->finish();
@@ -356,16 +374,16 @@ void FreezeWorld(const FreezeOptions& options, StaticIndexBuffer& index, const P
     const Say say = [&log](const std::string& line) {
         if (log) log(line);
     };
-    const WorldSave save = DetectWorldSave(options.worldSavePath);
-    std::vector<std::string> companions = worldSaveFiles(save);
+    const std::unique_ptr<WorldSaveStore> store = openWorldSaveStore(options.worldSavePath);
+    std::vector<std::string> companions = worldSaveFiles(store->save());
     companions.push_back(options.staticsPath);
     companions.push_back(options.writePat ? options.patPath : "");
     // One writer per world; a run killed earlier is finished first.
-    const WorldLock lock({options.staidxPath, worldSaveLockPath(save)}, "freeze", companions, log);
+    const WorldLock lock({options.staidxPath, worldSaveLockPath(store->save())}, "freeze", companions, log);
     FreezePlan plan;
-    planFreeze(options, save, index, progress, log, say, plan);
+    planFreeze(options, *store, index, progress, log, say, plan);
     const std::vector<NewEntry> changed = appendNewRuns(options, index, progress, say, plan);
-    commitFreeze(options, changed, index, progress, say, plan);
+    commitFreeze(options, *store, changed, index, progress, say, plan);
 }
 
 } // namespace tq

@@ -8,6 +8,7 @@
 #include "worldsave/folder_save.h"
 #include "worldsave/patch_writer.h"
 #include "worldsave/world_save_format.h"
+#include "worldsave/world_save_store.h"
 
 namespace tq {
 
@@ -19,10 +20,11 @@ void MeltBlock(const MeltOptions& options, int bx, int by, StaticIndexBuffer& in
     const WorldGeometry& world = index.world();
     RequireBlockInWorld(world, bx, by);
     RequireStaticIndexLength(options.staidxPath, index);
-    const WorldSave save = DetectWorldSave(options.worldSavePath);
+    const std::unique_ptr<WorldSaveStore> store = openWorldSaveStore(options.worldSavePath);
+    const WorldSave& save = store->save();
     const WorldLock lock({options.staidxPath, worldSaveLockPath(save)}, "melt", worldSaveFiles(save), log);
     if (options.announce) say(MeltingInProgressMessage);
-    if (save.format == WorldSaveFormat::Folder) say(worldSaveFoundMessage(save));
+    if (const auto found = store->foundMessage()) say(*found);
     progress.report(0);
 
     TStaticBlock block;
@@ -32,9 +34,7 @@ void MeltBlock(const MeltOptions& options, int bx, int by, StaticIndexBuffer& in
     // the renames changes nothing, one between them leaves the statics in both places,
     // never in neither, and a crash can land between them only for the moment of a rename
     // (melting again after a crash in a longer window would have doubled the items).
-    const std::unique_ptr<AtomicFile> worldSave =
-        save.format == WorldSaveFormat::Folder ? prepareFolderMelt(save, block, bx, by, world, log)
-                                               : PrepareWorldItems(options.worldSavePath, block, bx, by, log);
+    const std::unique_ptr<AtomicFile> worldSave = store->prepareMelt(block, bx, by, world, log);
 
     const TStaticIndexRec previous = index.at(bx, by);
     index.at(bx, by) = TStaticIndexRec{-1, 0, 0};
@@ -49,7 +49,8 @@ void MeltBlock(const MeltOptions& options, int bx, int by, StaticIndexBuffer& in
         index.at(bx, by) = previous;
         throw;
     }
-    if (worldSave && save.format == WorldSaveFormat::Folder) say("Rewrote " + worldSave->namedPath());
+    if (worldSave)
+        if (const auto rewrote = store->rewroteMessage(*worldSave)) say(*rewrote);
     say("Done!");
     progress.report(100);
     say(MeltingCompletedMessage);

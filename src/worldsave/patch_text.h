@@ -22,14 +22,30 @@ struct AppendPlan {
     bool keptIsCrlf = true;   // every kept line already ends in CRLF: copy the bytes as they are
 };
 AppendPlan planAppend(bool exists, std::string_view existingText);
+// True for a non-empty line that is the "EOF" line (trimmed, any case).
+bool startsEofLine(std::string_view line);
+// Raises the numbers to a "SECTION WORLDITEM n" or "SERIAL n" line's (other lines: nothing).
+void noteNumbers(std::string_view line, PatchNumbers& numbers);
 // Refuses `count` more items when a number would pass 2147483647 (nothing written yet).
 void checkNumbersLeft(const PatchNumbers& numbers, uint64_t count);
 
 // Copies the lines of `text` before its first "EOF" line, each ended by CRLF.
 void writeLinesBeforeEof(std::string_view text, const AppendPlan& plan, File& file, wstext::TextWriter& out);
-// One 13-line section for a static of block (bx, by); advances the numbers.
-void writeItemSection(wstext::TextWriter& out, PatchNumbers& numbers, const TStaticRec& rec, int bx, int by);
+// One 13-line section for a static of block (bx, by) into `text`; advances the numbers and
+// returns the length.
+inline constexpr size_t ItemSectionMax = 320;
+size_t formatItemSection(char (&text)[ItemSectionMax], PatchNumbers& numbers, const TStaticRec& rec, int bx, int by);
+// The same written to a TextWriter or a StreamTextWriter.
+template <class Writer>
+void writeItemSection(Writer& out, PatchNumbers& numbers, const TStaticRec& rec, int bx, int by) {
+    char text[ItemSectionMax];
+    out.writeRaw(std::string_view(text, formatItemSection(text, numbers, rec, bx, by)));
+}
 // "EOF" and one empty line.
-void writeEofTrailer(wstext::TextWriter& out);
+template <class Writer>
+void writeEofTrailer(Writer& out) {
+    out.writeLine("EOF");
+    out.writeLine("");
+}
 
 } // namespace tq::detail

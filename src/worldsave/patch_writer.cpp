@@ -20,6 +20,22 @@ bool isEofLine(std::string_view line) {
 }
 } // namespace
 
+bool startsEofLine(std::string_view s) {
+    // Only a line starting with E or a blank can be the "EOF" line.
+    const char first = wstext::upperAscii(s[0]);
+    return (first == 'E' || static_cast<unsigned char>(first) <= 32) && isEofLine(s);
+}
+
+void noteNumbers(std::string_view s, PatchNumbers& numbers) {
+    if (wstext::startsWithNoCase(s, "SECTION WORLDITEM ")) {
+        const int32_t n = wstext::parseValue(s.substr(17));
+        if (n > numbers.section) numbers.section = n;
+    } else if (wstext::startsWithNoCase(s, "SERIAL ")) {
+        const int32_t v = wstext::parseValue(s.substr(7));
+        if (v > numbers.serial) numbers.serial = v;
+    }
+}
+
 AppendPlan planAppend(bool exists, std::string_view text) {
     AppendPlan plan;
     if (!exists) return plan;
@@ -33,24 +49,15 @@ AppendPlan planAppend(bool exists, std::string_view text) {
             if (!eofSeen && !line.crlf) plan.keptIsCrlf = false;
             continue;
         }
-        const char first = wstext::upperAscii(s[0]);
         if (!eofSeen) {
-            // Only a line starting with E or a blank can be the "EOF" line.
-            if ((first == 'E' || static_cast<unsigned char>(first) <= 32) && isEofLine(s)) {
+            if (startsEofLine(s)) {
                 eofSeen = true;
                 plan.keptBytes = line.begin;
             } else if (!line.crlf) {
                 plan.keptIsCrlf = false;
             }
         }
-        if (first != 'S') continue;
-        if (wstext::startsWithNoCase(s, "SECTION WORLDITEM ")) {
-            const int32_t n = wstext::parseValue(s.substr(17));
-            if (n > plan.numbers.section) plan.numbers.section = n;
-        } else if (wstext::startsWithNoCase(s, "SERIAL ")) {
-            const int32_t v = wstext::parseValue(s.substr(7));
-            if (v > plan.numbers.serial) plan.numbers.serial = v;
-        }
+        if (wstext::upperAscii(s[0]) == 'S') noteNumbers(s, plan.numbers);
     }
     if (!eofSeen) plan.keptBytes = text.size();
     return plan;
@@ -76,11 +83,10 @@ void writeLinesBeforeEof(std::string_view text, const AppendPlan& plan, File& fi
     while (reader.next(line)) out.keepLine(line);
 }
 
-void writeItemSection(wstext::TextWriter& out, PatchNumbers& numbers, const TStaticRec& rec, int bx, int by) {
+size_t formatItemSection(char (&text)[ItemSectionMax], PatchNumbers& numbers, const TStaticRec& rec, int bx, int by) {
     ++numbers.section;
     ++numbers.serial;
     // Formatted in one buffer: a freeze may write hundreds of thousands of these.
-    char text[320];
     char* p = text;
     auto put = [&p](std::string_view s) {
         std::memcpy(p, s.data(), s.size());
@@ -102,12 +108,7 @@ void writeItemSection(wstext::TextWriter& out, PatchNumbers& numbers, const TSta
     put("\r\nCOLOR ");
     number(rec.Color);
     put("\r\nCONT -1\r\nTYPE 255\r\n}\r\n\r\n");
-    out.writeRaw(std::string_view(text, size_t(p - text)));
-}
-
-void writeEofTrailer(wstext::TextWriter& out) {
-    out.writeLine("EOF");
-    out.writeLine("");
+    return size_t(p - text);
 }
 
 } // namespace detail
@@ -120,15 +121,36 @@ std::unique_ptr<AtomicFile> PrepareWorldItems(const std::string& path, const TSt
     }
     if (block.Count > StaticBlockCapacity) throw Error(tooManyStaticsMessage(block.Count));
     const bool exists = fileExists(path);
-    const std::string existing = exists ? readWholeFile(path) : std::string();
-    const detail::AppendPlan plan = aboutFile(path, [&] { return detail::planAppend(exists, existing); });
-    detail::PatchNumbers numbers = plan.numbers;
-    detail::checkNumbersLeft(numbers, block.Count);
-
     // Written beside the old file and renamed over it: a failure leaves the old text whole.
+    // The old text is read in chunks and copied as it goes: the lines before its first "EOF"
+    // are kept, and every line counts for the highest numbers.
     auto out = std::make_unique<AtomicFile>(path);
-    wstext::TextWriter writer(out->file(), existing);
-    detail::writeLinesBeforeEof(existing, plan, out->file(), writer);
+    wstext::StreamTextWriter writer(out->file());
+    detail::PatchNumbers numbers;
+    if (exists) {
+        numbers.section = -1;
+        const std::unique_ptr<File> old = openFile(path, OpenMode::Read);
+        wstext::ChunkedLineReader reader(*old);
+        aboutFile(path, [&] {
+            wstext::Line line;
+            bool eofSeen = false;
+            while (reader.next(line)) {
+                const std::string_view s = line.text;
+                if (s.empty()) {
+                    if (!eofSeen) writer.keepLine(line);
+                    continue;
+                }
+                const char first = wstext::upperAscii(s[0]);
+                if (!eofSeen) {
+                    if (detail::startsEofLine(s)) eofSeen = true;
+                    else writer.keepLine(line);
+                }
+                if (first == 'S') detail::noteNumbers(s, numbers);
+            }
+        });
+        old->close();
+    }
+    detail::checkNumbersLeft(numbers, block.Count);
     for (int i = 0; i < block.Count; ++i) detail::writeItemSection(writer, numbers, block.Records[size_t(i)], bx, by);
     detail::writeEofTrailer(writer);
     writer.flush();

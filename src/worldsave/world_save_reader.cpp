@@ -27,7 +27,11 @@ std::unique_ptr<SelectionTable> newSelectionTable() { return std::make_unique<Se
 
 namespace detail {
 
-void selectItems(std::string_view text, SelectionTable& table, SelectionRule rule, const AutoSelectIds& autoIds,
+namespace {
+
+// The scan over the lines of a text in memory (LineReader) or of a file read in chunks.
+template <class Lines>
+void selectLines(Lines& reader, SelectionTable& table, SelectionRule rule, const AutoSelectIds& autoIds,
                  const LogSink& log, const Progress& progress, TextMap* map) {
     table.clear();
     if (map) *map = TextMap{};
@@ -36,7 +40,6 @@ void selectItems(std::string_view text, SelectionTable& table, SelectionRule rul
     int32_t container = 0;
     bool nameIsHash = false;  // the "auto" rule only asks whether the name is exactly "#"
 
-    LineReader reader(text);
     Line line;
     size_t lines = 0;
     while (reader.next(line)) {
@@ -95,6 +98,20 @@ void selectItems(std::string_view text, SelectionTable& table, SelectionRule rul
             break;
         }
     }
+}
+
+} // namespace
+
+void selectItems(std::string_view text, SelectionTable& table, SelectionRule rule, const AutoSelectIds& autoIds,
+                 const LogSink& log, const Progress& progress, TextMap* map) {
+    LineReader reader(text);
+    selectLines(reader, table, rule, autoIds, log, progress, map);
+}
+
+void selectItems(wstext::ChunkedLineReader& reader, SelectionTable& table, SelectionRule rule,
+                 const AutoSelectIds& autoIds, const LogSink& log, const Progress& progress, TextMap* map) {
+    reader.rewind();
+    selectLines(reader, table, rule, autoIds, log, progress, map);
 }
 
 namespace {
@@ -161,6 +178,24 @@ private:
 
 uint16_t headerKey(std::string_view s) { return uint16_t(uint32_t(parseValue(s.substr(WorldItemWord))) & 0xFFFF); }
 
+// Every line read and judged; kept lines re-ended in CRLF.
+template <class Lines, class Writer>
+void extractLines(Lines& reader, Extractor& extractor, Writer& out, const Progress& progress) {
+    Line line;
+    size_t lines = 0;
+    while (reader.next(line)) {
+        if (++lines % PumpEveryLines == 0) progress.pumpEvents();
+        const std::string_view s = line.text;
+        if (startsWithNoCase(s, WorldItemHeader)) {
+            if (!extractor.header(headerKey(s))) out.keepLine(line);
+            continue;
+        }
+        if (extractor.idle()) out.keepLine(line);
+        else extractor.takenLine(s);
+    }
+    out.flush();
+}
+
 } // namespace
 
 void extractItems(std::string_view text, const std::vector<uint32_t>& targets, wstext::TextWriter& out,
@@ -190,17 +225,35 @@ void extractItems(std::string_view text, const std::vector<uint32_t>& targets, w
     }
 
     LineReader reader(text);
+    extractLines(reader, extractor, out, progress);
+}
+
+void extractItems(wstext::ChunkedLineReader& reader, const std::vector<uint32_t>& targets,
+                  wstext::StreamTextWriter& out, std::vector<ExtractedRecord>& records, const Progress& progress,
+                  const TextMap* map) {
+    Extractor extractor(targets, records);
+    reader.rewind();
+    if (!(map && map->allCrlf)) {
+        extractLines(reader, extractor, out, progress);
+        return;
+    }
+    // As above: only the taken items' lines are read; the stretches between go out as they are.
+    constexpr uint64_t ToTheEnd = UINT64_MAX;
+    const auto keep = [&out](const char* data, size_t n) { out.append(data, n); };
+    const auto& sections = map->sections;
+    reader.copyTo(sections.empty() ? ToTheEnd : sections.front().offset, keep);
     Line line;
-    size_t lines = 0;
-    while (reader.next(line)) {
-        if (++lines % PumpEveryLines == 0) progress.pumpEvents();
-        const std::string_view s = line.text;
-        if (startsWithNoCase(s, WorldItemHeader)) {
-            if (!extractor.header(headerKey(s))) out.keepLine(line);
+    for (size_t i = 0; i < sections.size(); ++i) {
+        if (i % 4096 == 4095) progress.pumpEvents();
+        const uint64_t end = i + 1 < sections.size() ? sections[i + 1].offset : ToTheEnd;
+        reader.next(line);
+        if (!extractor.header(sections[i].key)) {
+            out.keepLine(line);
+            reader.copyTo(end, keep);
             continue;
         }
-        if (extractor.idle()) out.keepLine(line);
-        else extractor.takenLine(s);
+        while (!extractor.idle() && reader.position() < end && reader.next(line)) extractor.takenLine(line.text);
+        if (extractor.idle()) reader.copyTo(end, keep);
     }
     out.flush();
 }

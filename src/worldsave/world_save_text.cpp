@@ -3,11 +3,14 @@
 #include "core/error.h"
 #include "core/int_parse.h"
 
+#include <cstring>
+
 
 namespace tq::wstext {
 
 namespace {
 constexpr size_t BufferLimit = size_t(1) << 20;
+constexpr size_t WritebackEvery = size_t(4) << 20;
 }
 
 std::string_view trimBlanks(std::string_view text) {
@@ -28,6 +31,75 @@ int32_t parseValueSlow(std::string_view afterTag) {
     int32_t result = 0;
     if (!tryParseInt(value, result)) throw ConvertError(notAnIntegerMessage(upperCopy(value)));
     return result;
+}
+
+std::string_view FileBytes::read(const std::string& path) {
+    const std::unique_ptr<File> file = openFile(path, OpenMode::Read);
+    const uint64_t size = file->size();
+    if (size > capacity_) {
+        buffer_.reset(new char[size_t(size)]);
+        capacity_ = size_t(size);
+    }
+    if (size > 0) file->read(buffer_.get(), size_t(size));
+    file->close();
+    return std::string_view(buffer_.get(), size_t(size));
+}
+
+ChunkedLineReader::ChunkedLineReader(File& file, size_t chunk)
+    : file_(file), capacity_(chunk), buffer_(new char[chunk]) {}
+
+void ChunkedLineReader::rewind() {
+    file_.seek(0);
+    offset_ = 0;
+    pos_ = filled_ = 0;
+    atEnd_ = false;
+}
+
+bool ChunkedLineReader::refill() {
+    if (atEnd_) return false;
+    if (pos_ > 0) {
+        std::memmove(buffer_.get(), buffer_.get() + pos_, filled_ - pos_);
+        offset_ += pos_;
+        filled_ -= pos_;
+        pos_ = 0;
+    }
+    if (filled_ == capacity_) {
+        // A line longer than the buffer: make room for it.
+        std::unique_ptr<char[]> wider(new char[capacity_ * 2]);
+        std::memcpy(wider.get(), buffer_.get(), filled_);
+        buffer_ = std::move(wider);
+        capacity_ *= 2;
+    }
+    const size_t before = filled_;
+    while (filled_ < capacity_) {
+        const size_t n = file_.readSome(buffer_.get() + filled_, capacity_ - filled_);
+        if (n == 0) {
+            atEnd_ = true;
+            break;
+        }
+        filled_ += n;
+    }
+    return filled_ > before;
+}
+
+bool ChunkedLineReader::nextSlow(Line& line) {
+    for (;;) {
+        const size_t done = filled_ - pos_;  // bytes of this line already searched
+        if (!refill()) break;
+        const size_t at = findLineFeed(buffer_.get(), pos_ + done, filled_);
+        if (at < filled_) {
+            setLine(line, at);
+            return true;
+        }
+    }
+    if (pos_ >= filled_) return false;
+    // The last line, without an ending.
+    line.crlf = false;
+    line.text = std::string_view(buffer_.get() + pos_, filled_ - pos_);
+    line.begin = size_t(offset_ + pos_);
+    line.end = size_t(offset_ + filled_);
+    pos_ = filled_;
+    return true;
 }
 
 void TextWriter::keepLineSlow(const Line& line) {
@@ -70,6 +142,11 @@ void TextWriter::flushBuffer() {
     if (buffer_.empty()) return;
     file_.write(buffer_.data(), buffer_.size());
     buffer_.clear();
+    // Every few MB the disk is set to work on what has been written, while the rest is made.
+    if ((unsynced_ += BufferLimit) >= WritebackEvery) {
+        file_.startWriteback();
+        unsynced_ = 0;
+    }
 }
 
 void TextWriter::flush() {

@@ -2,7 +2,11 @@
 // Line-level helpers shared by the world-save reader, the patch writer, freeze and melt.
 // The server writes CRLF or LF; we read both, keep every line we do not interpret byte
 // for byte (names may hold any 8-bit characters) and end every rewritten line in CRLF.
+#include "core/error.h"
 #include "core/file_system.h"
+
+#include <algorithm>
+#include <memory>
 
 #include <bit>
 #include <cstdint>
@@ -112,6 +116,137 @@ private:
     size_t pos_ = 0;
 };
 
+// A whole file read into a buffer kept from one file to the next, never zeroed first (the
+// files of a save folder, one at a time).
+class FileBytes {
+public:
+    // The file's bytes, valid until the next read.
+    std::string_view read(const std::string& path);
+
+private:
+    std::unique_ptr<char[]> buffer_;
+    size_t capacity_ = 0;
+};
+
+// Reads a file front to back in large chunks into one reused buffer, so a world-save of any
+// size costs a few MB of memory and every byte is copied once from the system. A line handed
+// out by next() stays valid until the next call; its begin and end are offsets in the file.
+class ChunkedLineReader {
+public:
+    static constexpr size_t DefaultChunk = size_t(1) << 20;
+    explicit ChunkedLineReader(File& file, size_t chunk = DefaultChunk);
+    // Back to the start of the file (for a second pass).
+    void rewind();
+    // Inline for the common case, a whole line in the buffer: called once per line of files
+    // with tens of millions of lines.
+    bool next(Line& line) {
+        const char* base = buffer_.get();
+        const size_t at = findLineFeed(base, pos_, filled_);
+        if (at == filled_) return nextSlow(line);
+        setLine(line, at);
+        return true;
+    }
+    // Hands the bytes from here up to file offset `end` to sink(data, size) in pieces, and
+    // goes on from there. Throws "Read beyond end of file" when the file ends before.
+    // An `end` of UINT64_MAX copies to the end of the file.
+    template <class Sink> void copyTo(uint64_t end, Sink&& sink) {
+        while (offset_ + pos_ < end) {
+            if (pos_ == filled_ && !refill()) {
+                if (end == UINT64_MAX) return;
+                throw Error(msg::ReadBeyondEnd, file_.name());
+            }
+            const size_t n = size_t(std::min<uint64_t>(filled_ - pos_, end - (offset_ + pos_)));
+            sink(buffer_.get() + pos_, n);
+            pos_ += n;
+        }
+    }
+    // Goes on at file offset `to` (not before the current position), skipping what lies between.
+    void skipTo(uint64_t to) { copyTo(to, [](const char*, size_t) {}); }
+    uint64_t position() const { return offset_ + pos_; }
+
+private:
+    // The first LF in base[from, to), or `to`; eight bytes at a time where it can.
+    static size_t findLineFeed(const char* base, size_t from, size_t to) {
+        size_t at = from;
+        if constexpr (std::endian::native == std::endian::little) {
+            while (at + 8 <= to) {
+                uint64_t word;
+                std::memcpy(&word, base + at, 8);
+                const uint64_t x = word ^ 0x0A0A0A0A0A0A0A0Aull;
+                const uint64_t found = (x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull;
+                if (found) return at + size_t(std::countr_zero(found)) / 8;
+                at += 8;
+            }
+        }
+        while (at < to && base[at] != '\n') ++at;
+        return at;
+    }
+    // The line from pos_ to the LF at `at`.
+    void setLine(Line& line, size_t at) {
+        const char* base = buffer_.get();
+        line.crlf = at > pos_ && base[at - 1] == '\r';
+        line.text = std::string_view(base + pos_, at - pos_ - (line.crlf ? 1 : 0));
+        line.begin = size_t(offset_ + pos_);
+        line.end = size_t(offset_ + at + 1);
+        pos_ = at + 1;
+    }
+    // A line that runs past what the buffer holds.
+    bool nextSlow(Line& line);
+    // Moves what is left to the front and reads more; false at the end of the file.
+    bool refill();
+    File& file_;
+    size_t capacity_;
+    std::unique_ptr<char[]> buffer_;  // never zeroed: only bytes read are looked at
+    uint64_t offset_ = 0;             // file offset of buffer_[0]
+    size_t pos_ = 0, filled_ = 0;
+    bool atEnd_ = false;
+};
+
+// Writes a text through a large buffer straight from the lines and bytes of a
+// ChunkedLineReader; every line it is handed ends in CRLF, as TextWriter writes it.
+class StreamTextWriter {
+public:
+    explicit StreamTextWriter(File& file) : file_(file), buffer_(new char[Limit]) {}
+    // A kept line comes out as its text and CRLF: a line that had CRLF is copied as it stands
+    // (its ending follows its text in the reader's buffer).
+    void keepLine(const Line& line) {
+        if (line.crlf) append(line.text.data(), line.text.size() + 2);
+        else writeLine(line.text);
+    }
+    void writeLine(std::string_view text) {
+        append(text.data(), text.size());
+        append("\r\n", 2);
+    }
+    void writeRaw(std::string_view text) { append(text.data(), text.size()); }
+    void append(const char* data, size_t n) {
+        if (used_ + n <= Limit) {
+            std::memcpy(buffer_.get() + used_, data, n);
+            used_ += n;
+            return;
+        }
+        flush();
+        if (n >= Limit) {
+            file_.write(data, n);
+            file_.startWriteback();
+            return;
+        }
+        std::memcpy(buffer_.get(), data, n);
+        used_ = n;
+    }
+    void flush() {
+        if (used_ == 0) return;
+        file_.write(buffer_.get(), used_);
+        used_ = 0;
+        file_.startWriteback();  // the disk works while the rest is read and written
+    }
+
+private:
+    static constexpr size_t Limit = size_t(4) << 20;
+    File& file_;
+    std::unique_ptr<char[]> buffer_;
+    size_t used_ = 0;
+};
+
 // Writes a rewritten text through a large buffer. Lines taken over from the source that
 // already end in CRLF are copied in runs, so an unchanged stretch costs one memcpy.
 class TextWriter {
@@ -145,6 +280,7 @@ private:
     std::string_view source_;
     size_t runBegin_ = 0, runEnd_ = 0;
     std::string buffer_;
+    size_t unsynced_ = 0;  // about how many bytes were written since the last writeback hint
 };
 
 } // namespace tq::wstext

@@ -16,7 +16,8 @@ std::vector<std::string> candidateNames(PathKind kind, int facet) {
     case PathKind::StaticIndex: return {"staidx" + n + ".mul"};
     case PathKind::Statics: return {"statics" + n + ".mul"};
     case PathKind::Map: return {"map" + n + ".mul", "map" + n + "LegacyMUL.uop"};
-    case PathKind::AnyFile: break;
+    case PathKind::AnyFile:
+    case PathKind::FileOrFolder: break;
     }
     return {};
 }

@@ -21,9 +21,13 @@ namespace tq {
 
 namespace {
 
-// Fresh memory is costly to touch on some virtual machines (a page fault each 4 KB): the
-// buffers are no larger than large writes need.
-constexpr size_t PackageBufferSize = size_t(1) << 20;
+// Fresh memory is costly to touch on some virtual machines (a page fault each 4 KB, and
+// buffers above the allocator's mmap threshold, 128 KB, come fresh every time): the buffers
+// are no larger than large reads and writes need.
+constexpr size_t PackageBufferSize = size_t(256) << 10;
+// Generate reads only the runs of blocks whose index entries differ; the changed blocks of
+// a column lie together, so a window of a few runs serves them.
+constexpr size_t StaticsWindowSize = size_t(64) << 10;
 
 void appendPart(AppendWriter& package, const CompactPartWriter& part) {
     const std::vector<uint8_t> bytes = part.pack();
@@ -94,8 +98,8 @@ void generateStaticsPart(const DiffPaths& paths, const WorldGeometry& world, Par
 
     auto origStatics = openFile(paths.origStatics, OpenMode::Read);
     auto modStatics = openFile(paths.modStatics, OpenMode::Read);
-    WindowedReader origReader(*origStatics);
-    WindowedReader modReader(*modStatics);
+    WindowedReader origReader(*origStatics, StaticsWindowSize);
+    WindowedReader modReader(*modStatics, StaticsWindowSize);
     header.OrigStaticsSize = int32_t(origReader.size());
     header.ModStaticsSize = int32_t(modReader.size());
 

@@ -97,9 +97,10 @@ std::vector<std::string> DiffSummaryLines(const DiffPackageSummary& summary, boo
 //   statics part: message "Generating Diff (Statics)"; bar 0, 0..99, 100 while loading the
 //     original index, then the same for the modified index; one bar x*100/width per block
 //     column; message "Generating Diff (Statics index)"; bar x*100/width per column.
-//   map part: bar 0..100 for the checksum of the modified map, under whatever message is
-//     showing (the window's "Working, please wait..." when the statics part is off);
-//     message "Generating Diff (Map)"; bar x*100/width per column; message
+//   map part: bar 0..100 (as MapFileSum's) while both maps are read once, compared and the
+//     modified map's checksum taken, under whatever message is showing (the window's
+//     "Working, please wait..." when the statics part is off); message "Generating Diff
+//     (Map)"; bar x*100/width per column (the blocks were found in that pass); message
 //     "Generating Diff (Map index)"; bar x*100/width per column.
 // (width: the world's block columns.)
 // Throws tq::Error on any failure (file layer messages, or neither part chosen).

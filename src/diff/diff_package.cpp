@@ -132,6 +132,15 @@ uint32_t StaticsCrc(const StaticIndexBuffer& index, const Progress& progress) {
     return sum;
 }
 
+uint32_t MapBytesSum(const uint8_t* bytes, size_t n) {
+    // A column of an odd number of blocks ends in half a 64-bit pair; that last 32-bit word
+    // is taken on its own.
+    const size_t whole = n & ~size_t(7);
+    uint32_t sum = xorWords(bytes, whole);
+    for (size_t i = whole; i + 4 <= n; i += 4) sum ^= le::u32(bytes + i);
+    return sum;
+}
+
 uint32_t MapFileSum(const std::string& mapPath, const Progress& progress) {
     return MapFileSum(mapPath, WorldGeometry(), progress);
 }
@@ -139,16 +148,13 @@ uint32_t MapFileSum(const std::string& mapPath, const Progress& progress) {
 uint32_t MapFileSum(const std::string& mapPath, const WorldGeometry& world, const Progress& progress) {
     progress.report(0);
     auto file = openMapFile(mapPath, OpenMode::Read, world.facet);
-    // Columns are read whole. A column of an odd number of blocks ends in half a 64-bit
-    // pair; that last 32-bit word is taken on its own.
+    // Columns are read whole.
     std::vector<uint8_t> column(world.mapColumnBytes());
     uint32_t sum = 0;
     int shown = 0;
     for (int x = 0; x < world.blocksWide; ++x) {
         file->read(column.data(), column.size());
-        const size_t whole = column.size() & ~size_t(7);
-        sum ^= xorWords(column.data(), whole);
-        for (size_t i = whole; i + 4 <= column.size(); i += 4) sum ^= le::u32(column.data() + i);
+        sum ^= MapBytesSum(column.data(), column.size());
         // The percentage of blocks done; it moves at most once per column.
         const int percent = int(int64_t(x + 1) * world.blocksHigh * 100 / world.blockCount());
         if (percent != shown) {

@@ -94,6 +94,8 @@ uint32_t StaticsCrc(const StaticIndexBuffer& index, const Progress& progress = {
 // "Read beyond end of file". Bar 0, then the percentage of blocks done whenever it changes,
 // then 100; one pump per block column. The form without a world is the old clients' world.
 uint32_t MapFileSum(const std::string& mapPath, const WorldGeometry& world, const Progress& progress = {});
+// MapFileSum's sum of n bytes of blocks (n a multiple of 4): a column's sums xor into the file's.
+uint32_t MapBytesSum(const uint8_t* bytes, size_t n);
 uint32_t MapFileSum(const std::string& mapPath, const Progress& progress = {});
 
 // Start and Length equal; Extra is not compared.

@@ -21,9 +21,13 @@ namespace tq {
 
 namespace {
 
-// Fresh memory is costly to touch on some virtual machines (a page fault each 4 KB): the
-// buffers are no larger than large writes need.
-constexpr size_t PackageBufferSize = size_t(1) << 20;
+// Fresh memory is costly to touch on some virtual machines (a page fault each 4 KB, and
+// buffers above the allocator's mmap threshold, 128 KB, come fresh every time): the buffers
+// are no larger than large reads and writes need.
+constexpr size_t PackageBufferSize = size_t(256) << 10;
+// Generate reads only the runs of blocks whose index entries differ; the changed blocks of
+// a column lie together, so a window of a few runs serves them.
+constexpr size_t StaticsWindowSize = size_t(64) << 10;
 
 void appendPart(AppendWriter& package, const CompactPartWriter& part) {
     const std::vector<uint8_t> bytes = part.pack();
@@ -94,8 +98,8 @@ void generateStaticsPart(const DiffPaths& paths, const WorldGeometry& world, Par
 
     auto origStatics = openFile(paths.origStatics, OpenMode::Read);
     auto modStatics = openFile(paths.modStatics, OpenMode::Read);
-    WindowedReader origReader(*origStatics);
-    WindowedReader modReader(*modStatics);
+    WindowedReader origReader(*origStatics, StaticsWindowSize);
+    WindowedReader modReader(*modStatics, StaticsWindowSize);
     header.OrigStaticsSize = int32_t(origReader.size());
     header.ModStaticsSize = int32_t(modReader.size());
 
@@ -178,18 +182,23 @@ void generateStaticsPart(const DiffPaths& paths, const WorldGeometry& world, Par
 void generateMapPart(const DiffPaths& paths, const WorldGeometry& world, PartSink& sink, TDiffHeader& header,
                      const Progress& progress) {
     AppendWriter& package = sink.package;
-    header.ModMapSum = int32_t(MapFileSum(paths.modMap, world, progress));
-    progress.setMessage("Generating Diff (Map)");
-    auto origMap = openMapFile(paths.origMap, OpenMode::Read, world.facet);
+    // One pass over both maps, in file order a column at a time, takes the modified map's
+    // checksum and writes the blocks that differ: the maps are read once each, through two
+    // column buffers. Its bar is the checksum's (0, the percentage of blocks whenever it
+    // moves, 100); the "Map" step that follows has nothing left to read.
+    progress.report(0);
     auto modMap = openMapFile(paths.modMap, OpenMode::Read, world.facet);
+    auto origMap = openMapFile(paths.origMap, OpenMode::Read, world.facet);
     std::vector<uint8_t> origColumn(world.mapColumnBytes()), modColumn(world.mapColumnBytes());
     // As for the statics: only the blocks written, in block order.
     std::vector<std::pair<int, TDiffMapEntry>> written;
     TMapBlock block;
+    uint32_t sum = 0;
+    int shown = 0;
     for (int x = 0; x < world.blocksWide; ++x) {
-        // Both maps are read column by column in file order: one large read each.
-        origMap->read(origColumn.data(), origColumn.size());
         modMap->read(modColumn.data(), modColumn.size());
+        origMap->read(origColumn.data(), origColumn.size());
+        sum ^= MapBytesSum(modColumn.data(), modColumn.size());
         for (int y = 0; y < world.blocksHigh; ++y) {
             const uint8_t* o = origColumn.data() + size_t(y) * MapBlockSize;
             const uint8_t* m = modColumn.data() + size_t(y) * MapBlockSize;
@@ -204,11 +213,23 @@ void generateMapPart(const DiffPaths& paths, const WorldGeometry& world, PartSin
             AppendPackageMapBlock(package, entry, block);
             written.emplace_back(world.blockNumber(x, y), entry);
         }
+        const int percent = int(int64_t(x + 1) * world.blocksHigh * 100 / world.blockCount());
+        if (percent != shown) {
+            shown = percent;
+            progress.report(percent);
+        }
+        progress.pumpEvents();
+    }
+    modMap->close();
+    origMap->close();
+    progress.report(100);
+    header.ModMapSum = int32_t(sum);
+
+    progress.setMessage("Generating Diff (Map)");
+    for (int x = 0; x < world.blocksWide; ++x) {
         progress.report(x * 100 / world.blocksWide);
         progress.pumpEvents();
     }
-    origMap->close();
-    modMap->close();
 
     header.MapIndexPos = int32_t(package.position());
     sink.fullSize += DiffMapIndexSize(world);

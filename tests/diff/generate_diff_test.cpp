@@ -176,6 +176,42 @@ TEST(GenerateDiff, ReportsTheStepsAsTheWindowShowsThem) {
     EXPECT_GE(log.pumps, 6 * BlocksX);
 }
 
+// The map's checksum is taken in the same pass as the comparison. A world of an odd number
+// of blocks per column ends each column in half a 64-bit word: a change there must count in
+// the checksum and in the package, in both forms.
+TEST(GenerateDiff, MapOfOddColumnsIsComparedAndSummedToItsLastWord) {
+    DiffWorld w;
+    const WorldGeometry world(4, 181, 181);
+    const size_t column = size_t(world.blocksHigh) * MapBlockSize;
+    std::string orig(size_t(world.blocksWide) * column, '\0');
+    for (size_t i = 0; i < orig.size(); ++i) orig[i] = char((i * 2654435761u) >> 13);
+    std::string mod = orig;
+    // The last byte of the first column, of a column in the middle, and of the file.
+    const std::vector<std::pair<int, int>> changed = {{0, 180}, {90, 180}, {180, 180}};
+    for (auto [x, y] : changed) mod[size_t(x) * column + size_t(y + 1) * MapBlockSize - 1] ^= char(0x5a);
+    DiffPaths paths;
+    paths.origMap = w.file("orig/map4.mul");
+    paths.modMap = w.file("mod/map4.mul");
+    paths.facet = 4;
+    test::writeBytes(paths.origMap, orig);
+    test::writeBytes(paths.modMap, mod);
+    uint32_t sum = 0;
+    for (size_t i = 0; i < mod.size(); i += 4) sum ^= le::u32(u8(mod) + i);
+
+    for (bool compact : {false, true}) {
+        SCOPED_TRACE(compact ? "compact" : "full form");
+        const GenerateDiffResult r =
+            GenerateDiff(paths, w.file(compact ? "c.tq2" : "f.tq2"), {false, true, compact});
+        const TDiffHeader h = test::readHeader(r.packagePath);
+        EXPECT_EQ(uint32_t(h.ModMapSum), sum);
+        EXPECT_EQ(r.fullSize - DiffHeaderSize - DiffMapIndexSize(world), changed.size() * MapBlockSize);
+        const DiffPackageSummary summary = SummarizeDiffPackage(r.packagePath);
+        std::vector<int> blocks;
+        for (auto [x, y] : changed) blocks.push_back(world.blockNumber(x, y));
+        EXPECT_EQ(summary.mapBlocks, blocks);
+    }
+}
+
 TEST(GenerateDiff, AFailureLeavesTheChosenNameUntouched) {
     DiffWorld w;
     const Scenario s;

@@ -48,7 +48,6 @@ CompactResult CompactStatics(const CompactOptions& options, const Progress& prog
 
     CompactResult result;
     result.bytesBefore = fileSystem().fileSize(options.staticsPath);
-    const std::string oldIndex = readWholeFile(options.staidxPath);
     auto newIndex = newStaticIndex(world);
     progress.setMessage("Compacting " + options.staticsPath);
     AtomicFile newStatics(options.staticsPath);
@@ -84,24 +83,9 @@ CompactResult CompactStatics(const CompactOptions& options, const Progress& prog
     }
     AtomicFile newIndexFile(options.staidxPath);
     WriteStaticIndex(newIndexFile.file(), *newIndex);
-    newStatics.prepare();
-    newIndexFile.prepare();
-
     // The index first, as applying a package does: a run killed between the renames leaves
     // the journal, and the next run finishes the statics' rename.
-    CommitJournal journal(options.staidxPath, "compact", {&newIndexFile, &newStatics});
-    newIndexFile.commitPrepared();
-    try {
-        newStatics.commitPrepared();
-    } catch (...) {
-        try {
-            writeFileAtomic(options.staidxPath, oldIndex);
-        } catch (...) {
-            // The first failure is the one the user must see.
-        }
-        throw;
-    }
-    journal.finish();
+    commitIndexThenStatics("compact", newIndexFile, newStatics);
     progress.report(100);
 
     for (const TrimmedBlock& t : result.trimmed)

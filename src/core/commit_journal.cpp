@@ -1,6 +1,7 @@
 #include "core/commit_journal.h"
 
 #include "core/error.h"
+#include "core/file_system.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -161,6 +162,28 @@ void commitInOrder(const std::string& worldFile, const std::string& operation, c
     CommitJournal journal(worldFile, operation, files);
     for (AtomicFile* f : files)
         if (f) f->commitPrepared();
+    journal.finish();
+}
+
+void commitIndexThenStatics(const std::string& operation, AtomicFile& newIndex, AtomicFile& newStatics) {
+    const std::string& indexPath = newIndex.targetPath();
+    const bool hadIndex = fileExists(indexPath);
+    const std::string oldIndex = hadIndex ? readWholeFile(indexPath) : std::string();
+    newStatics.prepare();
+    newIndex.prepare();
+    CommitJournal journal(indexPath, operation, {&newIndex, &newStatics});
+    newIndex.commitPrepared();
+    try {
+        newStatics.commitPrepared();
+    } catch (...) {
+        try {
+            if (hadIndex) writeFileAtomic(indexPath, oldIndex);
+            else fileSystem().remove(indexPath);
+        } catch (...) {
+            // The first failure is the one the user must see.
+        }
+        throw;
+    }
     journal.finish();
 }
 

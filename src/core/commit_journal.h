@@ -36,6 +36,13 @@ private:
 // Renames prepared files in the given order under a journal (null entries are skipped).
 void commitInOrder(const std::string& worldFile, const std::string& operation, const std::vector<AtomicFile*>& files);
 
+// Replaces a static index and its statics together, both written in full: prepared, then
+// the index renamed first under a journal (it is what makes the new runs count); should the
+// statics then not take their place, the old index (or its absence) is put back, so a
+// failure leaves the old pair or the new pair. Only a kill between the two renames parts
+// them, and the next run finishes the journal.
+void commitIndexThenStatics(const std::string& operation, AtomicFile& newIndex, AtomicFile& newStatics);
+
 // Finishes a journal found beside `worldFile`: the renames it names are done (rolled
 // forward); should a temporary it names be incomplete while no rename has been done yet,
 // the temporaries are removed instead (rolled back). Logs "Finished an interrupted freeze

@@ -111,32 +111,12 @@ void applyStaticsPart(const DiffPaths& paths, const WorldGeometry& world, const 
     // In one write, from the entries themselves where their layout is the file's.
     WriteStaticIndex(newIndex.file(), *index, progress);
 
-    // Both files are complete on disk before either replaces the old one. The index goes
-    // first, and should the statics then not take their place, the old index is put back:
-    // a failure leaves the old pair or the new pair. (Only a crash between the two renames
-    // can part them, leaving the new index beside the old statics. With separate originals,
-    // applying again mends that; with the originals in these very files, the checksum then
-    // no longer matches, so the old statics are never copied through an index not theirs.
-    // The other order would pass the checksum and copy garbage.)
-    const bool hadIndex = fileExists(paths.modStaIdx);
-    const std::string oldIndex = hadIndex ? readWholeFile(paths.modStaIdx) : std::string();
-    newStatics.prepare();
-    newIndex.prepare();
-    // Journaled: a run killed between the renames is finished by the next one.
-    CommitJournal journal(paths.modStaIdx, "apply", {&newIndex, &newStatics});
-    newIndex.commitPrepared();
-    try {
-        newStatics.commitPrepared();
-    } catch (...) {
-        try {
-            if (hadIndex) writeFileAtomic(paths.modStaIdx, oldIndex);
-            else fileSystem().remove(paths.modStaIdx);
-        } catch (...) {
-            // The first failure is the one the user must see.
-        }
-        throw;
-    }
-    journal.finish();
+    // Both files are complete on disk before either replaces the old one; the index goes
+    // first. (Were a crash to part them, leaving the new index beside the old statics: with
+    // separate originals, applying again mends that; with the originals in these very
+    // files, the checksum then no longer matches, so the old statics are never copied
+    // through an index not theirs. The other order would pass the checksum and copy garbage.)
+    commitIndexThenStatics("apply", newIndex, newStatics);
 }
 
 void applyMapPart(const WorldGeometry& world, const CheckedPackage& p, WindowedReader& package, File& origMap,

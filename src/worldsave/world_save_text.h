@@ -68,6 +68,25 @@ struct Line {
     bool crlf = false;  // ended by CR LF (so the source bytes are already what we write)
 };
 
+// The first LF in base[from, to), or `to`; eight bytes at a time where it can (the lowest
+// byte flagged by the zero-byte test is the first LF). Inline: called once per line of
+// files with tens of millions of lines.
+inline size_t findLineFeed(const char* base, size_t from, size_t to) {
+    size_t at = from;
+    if constexpr (std::endian::native == std::endian::little) {
+        while (at + 8 <= to) {
+            uint64_t word;
+            std::memcpy(&word, base + at, 8);
+            const uint64_t x = word ^ 0x0A0A0A0A0A0A0A0Aull;
+            const uint64_t found = (x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull;
+            if (found) return at + size_t(std::countr_zero(found)) / 8;
+            at += 8;
+        }
+    }
+    while (at < to && base[at] != '\n') ++at;
+    return at;
+}
+
 // A line ends at LF, and a CR right before that LF belongs to the ending; a last line
 // without any ending is still a line.
 class LineReader {
@@ -75,28 +94,11 @@ public:
     explicit LineReader(std::string_view text) : text_(text) {}
     // Continues at a line start.
     void seek(size_t position) { pos_ = position; }
-    // Inline: called once per line of files with tens of millions of lines.
     bool next(Line& line) {
         const size_t size = text_.size();
         if (pos_ >= size) return false;
         const char* base = text_.data();
-        size_t at = pos_;
-        if constexpr (std::endian::native == std::endian::little) {
-            // Eight bytes at a time: the lowest byte flagged by the zero-byte test is the first LF.
-            while (at + 8 <= size) {
-                uint64_t word;
-                std::memcpy(&word, base + at, 8);
-                const uint64_t x = word ^ 0x0A0A0A0A0A0A0A0Aull;
-                const uint64_t found = (x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull;
-                if (found) {
-                    at += size_t(std::countr_zero(found)) / 8;
-                    goto lineEnd;
-                }
-                at += 8;
-            }
-        }
-        while (at < size && base[at] != '\n') ++at;
-    lineEnd:
+        const size_t at = findLineFeed(base, pos_, size);
         line.begin = pos_;
         if (at == size) {
             line.text = text_.substr(pos_);
@@ -165,22 +167,6 @@ public:
     uint64_t position() const { return offset_ + pos_; }
 
 private:
-    // The first LF in base[from, to), or `to`; eight bytes at a time where it can.
-    static size_t findLineFeed(const char* base, size_t from, size_t to) {
-        size_t at = from;
-        if constexpr (std::endian::native == std::endian::little) {
-            while (at + 8 <= to) {
-                uint64_t word;
-                std::memcpy(&word, base + at, 8);
-                const uint64_t x = word ^ 0x0A0A0A0A0A0A0A0Aull;
-                const uint64_t found = (x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull;
-                if (found) return at + size_t(std::countr_zero(found)) / 8;
-                at += 8;
-            }
-        }
-        while (at < to && base[at] != '\n') ++at;
-        return at;
-    }
     // The line from pos_ to the LF at `at`.
     void setLine(Line& line, size_t at) {
         const char* base = buffer_.get();

@@ -189,6 +189,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool compact = flags & 64;
     // The full form of a compact package's change: what its unnamed blocks imply spelled out.
     std::string fullEquivalent;
+    // Entries the compact part cannot carry as they stand (a length of no whole records, a
+    // run outside the payload) make a compact package that is no such full form.
+    bool hasFullEquivalent = true;
     if (compact) {
         const uint32_t packedLie = (flags & 128) ? uint32_t(h.OrigStaticsSize) : 0;
         const uint32_t unpackedLie = (flags & 128) ? uint32_t(h.ModStaticsSize) : 0;
@@ -224,10 +227,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             auto* bytes = reinterpret_cast<uint8_t*>(t.data());
             for (int n = 0; n < BlockCount; ++n) {
                 const auto named = staticsEntries.find(n);
-                const TDiffStaticsEntry e =
-                    named != staticsEntries.end()
-                        ? named->second
-                        : ResolveCompactEntry(CompactImplied, world.index->entries[size_t(n)]);
+                TDiffStaticsEntry e = named != staticsEntries.end()
+                                          ? named->second
+                                          : ResolveCompactEntry(CompactImplied, world.index->entries[size_t(n)]);
+                // A compact part keeps no positions: an empty run of records may lie anywhere
+                // in the file, as the full form's check wants it.
+                if (e.Pos >= 0 && e.Length == 0) e.Pos = DiffHeaderSize;
+                if (!e.unchanged() && !e.emptied() &&
+                    (e.Length < 0 || e.Length % StaticRecSize != 0 || e.Pos < DiffHeaderSize ||
+                     uint64_t(e.Pos) + uint64_t(e.Length) > DiffHeaderSize + payload.size()))
+                    hasFullEquivalent = false;
                 encodeDiffStaticsEntry(e, bytes + size_t(n) * DiffStaticsEntrySize);
             }
             full += t;
@@ -279,7 +288,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // With the positions taken as given, a compact package's parts may be anywhere: the full
     // form built here is not its equivalent then.
-    if (compact && (flags & 8)) return 0;
+    if (compact && ((flags & 8) || !hasFullEquivalent)) return 0;
     if (compact) {
         // The full form of the same change, applied to a second copy, gives the same bytes.
         const std::string gotIndex = fs.get(Paths.modStaIdx), gotStatics = fs.get(Paths.modStatics),

@@ -41,6 +41,7 @@ AppendWriter::AppendWriter(File& file, uint64_t start, size_t buffer)
 }
 
 void AppendWriter::append(const void* bytes, size_t n) {
+    if (n == 0) return;  // an empty run may come from an empty buffer, whose data() is null
     const auto* p = static_cast<const uint8_t*>(bytes);
     if (used_ + n > buffer_.size()) {
         flush();

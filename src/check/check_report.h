@@ -29,7 +29,7 @@ public:
     static constexpr size_t ListedPerKind = 50;
 
     void add(Finding finding);
-    // One line per file checked: "static index, facet 0, 768 × 512 blocks".
+    // One line per file checked: "static index, facet F, W × H blocks".
     void checked(const std::string& file, const std::string& what);
     // Something worth knowing that is not wrong (the CRC a package expects, a file not found beside another).
     void note(const std::string& file, const std::string& text);

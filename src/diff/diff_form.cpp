@@ -90,7 +90,7 @@ void TTQDiffForm::buildControls() {
     MapCheckBox = new QCheckBox("Map0.mul", GenerateSelectGroupBox);
     MapCheckBox->setObjectName("MapCheckBox");
     MapCheckBox->setChecked(true);
-    // Remembered once clicked; until then on for worlds other than 768 × 512 (see CheckDiffPaths).
+    // Remembered once clicked; until then on for any world but the old clients' size (see CheckDiffPaths).
     CompactCheckBox = new QCheckBox("Compact package", GenerateSelectGroupBox);
     CompactCheckBox->setObjectName("CompactCheckBox");
     CompactCheckBox->setToolTip("Write the small package form (version 4) that players download quickly");

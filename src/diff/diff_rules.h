@@ -43,7 +43,7 @@ struct DiffControlStates {
 DiffControlStates decideDiffControls(const std::array<bool, DiffFieldCount>& green, bool simpleMode);
 
 // Whether the "Compact package" box is checked: as the user last left it (the stored
-// "1" or "0"); never set, on for a world other than the old clients' 768 × 512 blocks,
+// "1" or "0"); never set, on for a world other than the old clients' size,
 // whose players' tools may read only version 2.
 bool compactPackageChecked(const std::string& stored, const std::optional<WorldGeometry>& world);
 

@@ -38,8 +38,7 @@ struct WorldFile {
 
 // The world of one static index of `length` bytes on `facet`: its length must be exactly that
 // of one of the facet's sizes. Otherwise throws, naming the file, its length and what was
-// expected ("staidx0.mul is 5,000,000 bytes; a facet 0 static index is 4,718,592 (768 × 512
-// blocks) or 5,505,024 (896 × 512) bytes").
+// expected: the file's length, then each of the facet's index lengths with its size in blocks.
 WorldGeometry staticIndexWorld(const std::string& path, uint64_t length, int facet);
 // The world of a map of `length` bytes on `facet`: the largest size whose blocks the file
 // holds whole (bytes after the last block are not part of the world).

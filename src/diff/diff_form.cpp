@@ -20,6 +20,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QGridLayout>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -74,7 +75,8 @@ void TTQDiffForm::buildControls() {
     // Top: which parts, the two actions, the close button.
     ConfigurationPanel = new QWidget(ClientArea);
     ConfigurationPanel->setObjectName("ConfigurationPanel");
-    ConfigurationPanel->setFixedHeight(49);
+    // Tall enough for the group's three check boxes (the compact-package choice came third).
+    ConfigurationPanel->setFixedHeight(68);
     auto* top = new QHBoxLayout(ConfigurationPanel);
     top->setContentsMargins(4, 0, 4, 2);
     top->setSpacing(6);
@@ -101,20 +103,22 @@ void TTQDiffForm::buildControls() {
 
     ButtonGroupBox = new QGroupBox("Select an action", ConfigurationPanel);
     ButtonGroupBox->setObjectName("ButtonGroupBox");
-    auto* actions = new QHBoxLayout(ButtonGroupBox);
+    // Two rows so that every caption shows whole in the window's fixed width.
+    auto* actions = new QGridLayout(ButtonGroupBox);
     actions->setContentsMargins(6, 2, 6, 4);
+    actions->setVerticalSpacing(2);
     GenerateButton = new QPushButton("Generate Diff", ButtonGroupBox);
     GenerateButton->setObjectName("GenerateButton");
     GenerateButton->setEnabled(false);
     ApplyButton = new QPushButton("Apply Diff", ButtonGroupBox);
     ApplyButton->setObjectName("ApplyButton");
     ApplyButton->setEnabled(false);
-    actions->addWidget(GenerateButton);
-    actions->addWidget(ApplyButton);
+    actions->addWidget(GenerateButton, 0, 0);
+    actions->addWidget(ApplyButton, 0, 1);
     ShowChangesButton = new QPushButton("Show changes", ButtonGroupBox);
     ShowChangesButton->setObjectName("ShowChangesButton");
     ShowChangesButton->setToolTip("A picture of the modified map with the blocks that differ from the original in red");
-    actions->addWidget(ShowChangesButton);
+    actions->addWidget(ShowChangesButton, 1, 0, 1, 2);
     top->addWidget(ButtonGroupBox, 1);
 
     CloseBtn = new QToolButton(ConfigurationPanel);

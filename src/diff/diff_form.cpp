@@ -75,8 +75,9 @@ void TTQDiffForm::buildControls() {
     // Top: which parts, the two actions, the close button.
     ConfigurationPanel = new QWidget(ClientArea);
     ConfigurationPanel->setObjectName("ConfigurationPanel");
-    // Tall enough for the group's three check boxes (the compact-package choice came third).
-    ConfigurationPanel->setFixedHeight(68);
+    // As tall as its three check boxes need in the user's font; the explanation list below
+    // takes what is left of the fixed client area.
+    ConfigurationPanel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     auto* top = new QHBoxLayout(ConfigurationPanel);
     top->setContentsMargins(4, 0, 4, 2);
     top->setSpacing(6);

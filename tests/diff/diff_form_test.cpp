@@ -12,6 +12,7 @@
 #include "ui/progress_form.h"
 #include "ui/settings.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -171,6 +172,26 @@ TEST_F(DiffFormTest, OnePartStaysChecked) {
     box("MapCheckBox")->click();
     EXPECT_TRUE(box("StaticsCheckBox")->isChecked());
     EXPECT_FALSE(box("MapCheckBox")->isChecked());
+}
+
+// The window has a fixed size: every control of the top panel must show whole and apart.
+TEST_F(DiffFormTest, TopPanelControlsShowWholeAndDoNotOverlap) {
+    form.show();
+    const QWidget* panel = child<QWidget>("ConfigurationPanel");
+    const auto controls = panel->findChildren<QAbstractButton*>();
+    ASSERT_GE(controls.size(), 7);
+    for (const QAbstractButton* c : controls) {
+        const QRect r(c->mapTo(panel, QPoint(0, 0)), c->size());
+        EXPECT_TRUE(panel->rect().contains(r)) << c->objectName().toStdString();
+        EXPECT_GE(c->width(), c->sizeHint().width()) << c->objectName().toStdString();
+        EXPECT_GE(c->height(), c->minimumSizeHint().height()) << c->objectName().toStdString();
+        for (const QAbstractButton* other : controls) {
+            if (other == c) continue;
+            const QRect o(other->mapTo(panel, QPoint(0, 0)), other->size());
+            EXPECT_FALSE(r.intersects(o)) << c->objectName().toStdString() << " overlaps "
+                                          << other->objectName().toStdString();
+        }
+    }
 }
 
 TEST_F(DiffFormTest, SimpleModeOffersOnlyApplying) {

@@ -13,7 +13,8 @@ for name in StaIdx0.mul Statics0.mul UOX3.wsc Map0.mul UOPath O-StaIdx0.mul O-St
 done
 
 demo="${XDG_DATA_HOME:-$HOME/.local/share}/Terraquill/demo-world"
-files=(map0.mul staidx0.mul statics0.mul items.wsc texidx.mul texmaps.mul artidx.mul art.mul)
+# radarcol.mul came later: a demo world made before it is made again, so the overview has colours.
+files=(map0.mul staidx0.mul statics0.mul items.wsc texidx.mul texmaps.mul artidx.mul art.mul radarcol.mul)
 complete=1
 for f in "${files[@]}"; do [ -f "$demo/$f" ] || complete=0; done
 if [ "$complete" = 0 ]; then

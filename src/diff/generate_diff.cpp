@@ -30,7 +30,7 @@ constexpr size_t PackageBufferSize = size_t(256) << 10;
 // a column lie together, so a window of a few runs serves them.
 constexpr size_t StaticsWindowSize = size_t(64) << 10;
 
-void appendPart(AppendWriter& package, const CompactPartWriter& part) {
+void appendPart(AppendWriter& package, CompactPartWriter& part) {
     const std::vector<uint8_t> bytes = part.pack();
     if (package.position() + bytes.size() > uint64_t(INT32_MAX))
         throw Error("The TQD file would grow past 2 GB; generate the statics and the map separately");

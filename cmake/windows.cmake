@@ -1,8 +1,8 @@
 # The Windows build (`make windows`, MinGW-w64 cross-compile, TQ_CORE_ONLY): the
 # command-line tool and the core's test programs, statically linked so that each .exe
 # runs on a bare Windows (and under Wine in CI) with no MinGW DLL beside it. No Qt here:
-# Debian has no MinGW build of it, so the desktop program and `settings` (QSettings)
-# are left out.
+# Debian has no MinGW build of it, so the desktop program and `settings` (QSettings; on
+# Linux the companion terraquill-settings) are left out.
 add_link_options(-static)
 # GCC 12 warns falsely about std::string concatenation when optimising (its bug 105329).
 target_compile_options(tqcore PRIVATE -Wno-restrict)

@@ -35,8 +35,13 @@ paths() {  # ORIG MOD
 declare -A t
 player() { rm -rf "$work/p" && mkdir "$work/p" && cp "$o/map0.mul" "$work/p/"; }
 for ((r = 1; r <= runs; r++)); do
+  # Each timed step starts with nothing left to write from the step before (the copies and
+  # the in-place map of the last apply), so a flush is timed against an idle disk.
+  sync
   t[gen-floor]+=" $(seconds plain_read "$o/map0.mul" "$m/map0.mul" "$o/staidx0.mul" "$m/staidx0.mul")"
+  sync
   t[gen-full]+=" $(seconds "$cli" diff generate $(paths "$o" "$m") --out "$work/full.tq2")"
+  sync
   t[gen-compact]+=" $(seconds "$cli" diff generate $(paths "$o" "$m") --compact --out "$work/compact.tq2")"
   for form in full compact; do
     player && sync

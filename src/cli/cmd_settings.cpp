@@ -1,59 +1,36 @@
-// The desktop program's stored values (paths, mode) from a script: what `make run`
-// uses to give a newcomer a world to try, and what an operator can use to set up a
-// player's machine.
+// `settings`: run by the companion program beside this one (see settings_command.h), which
+// replaces this process and so answers with its own output and exit status.
 #include "command.h"
+#include "settings_command.h"
 
 #include "core/error.h"
-#include "core/int_parse.h"
-#include "ui/settings.h"
 
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 
 namespace tq::cli {
 namespace {
 
-const char* knownName(const std::string& name) {
-    for (const char* known : settings::AllNames)
-        if (name == known) return known;
-    std::string list;
-    for (const char* known : settings::AllNames) list += std::string(list.empty() ? "" : ", ") + known;
-    throw UsageError("unknown setting '" + name + "' (known: " + list + ")");
+int runSettings(const std::vector<std::string>& args) {
+    const std::string program = programFolder() + "/" + SettingsProgramName;
+    std::vector<std::string> all{program};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::fflush(stdout);
+    ::execv(program.c_str(), argv.data());
+    // Only a failed exec comes back.
+    const int code = errno;
+    if (code == ENOENT)
+        throw Error(std::string("the settings command runs ") + SettingsProgramName +
+                        ", which is missing beside terraquill-cli (install it in the same folder)",
+                    program);
+    throw Error(std::string("cannot start ") + SettingsProgramName + ": " + std::strerror(code), program);
 }
 
-int runSettings(const std::vector<std::string>& argv) {
-    Args args(argv, {}, {});
-    const auto& p = args.positional();
-    if (p.empty() || p[0] == "list") {
-        if (p.size() > 1) throw UsageError("list takes no arguments");
-        for (const char* name : settings::AllNames)
-            if (settings::contains(name))
-                printLine(std::string(name) + "=" +
-                          (settings::isIntegerValue(name) ? std::to_string(settings::readInt(name))
-                                                          : settings::readString(name).toStdString()));
-        return 0;
-    }
-    if (p[0] == "get") {
-        if (p.size() != 2) throw UsageError("get takes one name");
-        const char* name = knownName(p[1]);
-        printLine(settings::isIntegerValue(name) ? (settings::contains(name) ? std::to_string(settings::readInt(name))
-                                                                             : std::string())
-                                                 : settings::readString(name).toStdString());
-        return 0;
-    }
-    if (p[0] == "set") {
-        if (p.size() != 3) throw UsageError("set takes a name and a value");
-        const char* name = knownName(p[1]);
-        if (settings::isIntegerValue(name))
-            settings::writeInt(name, parseInt(p[2]));
-        else
-            settings::writeString(name, QString::fromStdString(p[2]));
-        return 0;
-    }
-    throw UsageError("unknown action '" + p[0] + "'");
-}
-
-Registration reg{{"settings", "settings [list | get NAME | set NAME VALUE]",
-                  "show or change the desktop program's stored paths and mode (\"StaIdx0.mul\", \"Mode\", ...)",
-                  runSettings}};
+Registration reg{{"settings", SettingsUsage, SettingsSummary, runSettings}};
 
 } // namespace
 } // namespace tq::cli

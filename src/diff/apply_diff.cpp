@@ -11,6 +11,7 @@
 #include "diff/compact_package.h"
 #include "diff/diff.h"
 #include "diff/diff_package.h"
+#include "diff/index_columns.h"
 #include "diff/package_reader.h"
 
 #include <algorithm>
@@ -23,9 +24,12 @@ namespace tq {
 
 namespace {
 
-// Fresh memory is costly to touch on some virtual machines (a page fault each 4 KB): the
-// buffer is no larger than large writes need.
-constexpr size_t StaticsBufferSize = size_t(1) << 20;
+// Buffers no larger than they need be: fresh memory costs a page fault each 4 KB on first
+// touch (dear on some virtual machines), and allocations from 128 KB up come fresh every
+// time. 64 KB reads and writes cost little more than larger ones.
+constexpr size_t StaticsBufferSize = size_t(64) << 10;
+constexpr size_t IndexBufferSize = size_t(64) << 10;
+constexpr size_t PackageWindowSize = size_t(64) << 10;
 
 // Appends a block's records to the statics being built; Extra is the caller's business.
 void appendRun(AppendWriter& statics, const uint8_t* bytes, size_t n, TStaticIndexRec& entry) {
@@ -55,19 +59,36 @@ void copyOriginalRun(WindowedReader& orig, const TStaticIndexRec& o, AppendWrite
     appendRun(statics, buffer, length, n);
 }
 
+// The original index's checksum, in one pass with the progress of loading it (bar 0, one bar
+// per column, 100). Work a run left unfinished is done first, as every reader of an index does.
+uint32_t originalIndexCrc(const std::string& path, const WorldGeometry& world, const Progress& progress) {
+    progress.report(0);
+    finishInterruptedWorkBeforeReading(path);
+    IndexColumns index(path, world);
+    for (int x = 0; x < world.blocksWide; ++x) {
+        index.next();
+        progress.report(x * 100 / world.blocksWide);
+        progress.pumpEvents();
+    }
+    index.close();
+    progress.report(100);
+    return index.crc();
+}
+
 void applyStaticsPart(const DiffPaths& paths, const WorldGeometry& world, const CheckedPackage& p,
-                      WindowedReader& package, std::unique_ptr<File> origStatics, const Progress& progress,
-                      const LogSink& log) {
-    auto orig = newStaticIndex(world);
-    LoadStaticIndex(paths.origStaIdx, *orig, progress, world.facet);
-    const uint32_t crc = StaticsCrc(*orig, progress);
+                      PackageColumns& entries, WindowedReader& package, std::unique_ptr<File> origStatics,
+                      const Progress& progress, const LogSink& log) {
+    // Neither index is held whole: the original is read once for its checksum and once more,
+    // a column at a time, as the new statics and index are written.
+    const uint32_t crc = originalIndexCrc(paths.origStaIdx, world, progress);
     if (crc != uint32_t(p.header.OrigIndexCrc)) throw DiffCrcError(crc, uint32_t(p.header.OrigIndexCrc));
 
     // The new statics and index are built under temporary names; the old pair stays whole
     // (and readable, should the original and modified names be one file) until both are done.
     AtomicFile newStatics(paths.modStatics);
+    AtomicFile newIndex(paths.modStaIdx);
 
-    // The table was read and checked with the package; this step keeps the window's steps.
+    // The table was checked with the package; this step keeps the window's steps.
     progress.setMessage("Applying Diff (Reading statics index)");
     for (int x = 0; x < world.blocksWide; ++x) {
         progress.report(x * 100 / world.blocksWide);
@@ -75,24 +96,28 @@ void applyStaticsPart(const DiffPaths& paths, const WorldGeometry& world, const 
     }
 
     progress.setMessage("Applying Diff (Creating statics)");
-    auto index = newStaticIndex(world);
-    std::fill(index->entries.begin(), index->entries.end(), TStaticIndexRec{-1, -1, -1});
-    WindowedReader origReader(*origStatics);
+    IndexColumns origIndex(paths.origStaIdx, world);
+    WindowedReader origReader(*origStatics, StaticsBufferSize);
     AppendWriter statics(newStatics.file(), 0, StaticsBufferSize);
+    AppendWriter index(newIndex.file(), 0, IndexBufferSize);
     std::vector<uint8_t> run(StaticBlockMaxBytes);
+    std::vector<uint8_t> column(world.staticIndexColumnBytes());
     for (int x = 0; x < world.blocksWide; ++x) {
+        const uint8_t* origColumn = origIndex.next();
+        const TDiffStaticsEntry* packageColumn = entries.nextStatics();
         for (int y = 0; y < world.blocksHigh; ++y) {
-            const TStaticIndexRec& o = orig->at(x, y);
-            const TDiffStaticsEntry e = ResolveCompactEntry(p.staticsEntry(world.blockNumber(x, y)), o);
-            TStaticIndexRec& n = index->at(x, y);
+            TStaticIndexRec o;
+            decodeIndexRec(origColumn + size_t(y) * StaticIndexRecSize, o);
+            const TDiffStaticsEntry e = ResolveCompactEntry(packageColumn[y], o);
+            TStaticIndexRec n{-1, -1, -1};
             if (e.unchanged()) {
                 n.Extra = o.Extra;
                 if (o.Length != 0) copyOriginalRun(origReader, o, statics, n, run.data(), paths.origStaIdx);
             } else if (e.emptied()) {
                 n.Extra = o.Extra;
             } else {
-                // A block from the package keeps the Extra of -1 from the initial fill. Its
-                // records are copied as they are: the entry was checked to be whole records.
+                // A block from the package keeps the Extra of -1. Its records are copied as
+                // they are: the entry was checked to be whole records.
                 const size_t length = size_t(e.Length);
                 const uint8_t* records = run.data();
                 if (p.compact) records = p.staticsPart.data.data() + e.Pos;
@@ -100,16 +125,24 @@ void applyStaticsPart(const DiffPaths& paths, const WorldGeometry& world, const 
                 appendRun(statics, records, length, n);
                 warnIfCrowded(log, x, y, int(length / StaticRecSize));
             }
+            encodeIndexRec(n, column.data() + size_t(y) * StaticIndexRecSize);
         }
+        index.append(column.data(), column.size());
         progress.report(x * 100 / world.blocksWide);
         progress.pumpEvents();
     }
     statics.flush();
     origStatics->close();
+    origIndex.close();
+    // The checksum vouched for the index the new files were built from.
+    if (origIndex.crc() != crc) throw Error(IndexChangedMessage, paths.origStaIdx);
 
-    AtomicFile newIndex(paths.modStaIdx);
-    // In one write, from the entries themselves where their layout is the file's.
-    WriteStaticIndex(newIndex.file(), *index, progress);
+    // The new index went out with the statics, a column at a time; these are its steps.
+    for (int x = 0; x < world.blocksWide; ++x) {
+        progress.report(90 + x * 10 / world.blocksWide);
+        progress.pumpEvents();
+    }
+    index.flush();
 
     // Both files are complete on disk before either replaces the old one; the index goes
     // first. (Were a crash to part them, leaving the new index beside the old statics: with
@@ -119,9 +152,9 @@ void applyStaticsPart(const DiffPaths& paths, const WorldGeometry& world, const 
     commitIndexThenStatics("apply", newIndex, newStatics);
 }
 
-void applyMapPart(const WorldGeometry& world, const CheckedPackage& p, WindowedReader& package, File& origMap,
-                  File& modMap, const Progress& progress) {
-    // As for the statics: the table was read and checked with the package.
+void applyMapPart(const WorldGeometry& world, const CheckedPackage& p, PackageColumns& entries,
+                  WindowedReader& package, File& origMap, File& modMap, const Progress& progress) {
+    // As for the statics: the table was checked with the package.
     progress.setMessage("Applying Diff (Reading map index)");
     for (int x = 0; x < world.blocksWide; ++x) {
         progress.report(x * 100 / world.blocksWide);
@@ -136,8 +169,9 @@ void applyMapPart(const WorldGeometry& world, const CheckedPackage& p, WindowedR
     origMap.seek(0);
     for (int x = 0; x < world.blocksWide; ++x) {
         origMap.read(column.data(), column.size());
+        const TDiffMapEntry* packageColumn = entries.nextMap();
         for (int y = 0; y < world.blocksHigh; ++y) {
-            const TDiffMapEntry pos = p.mapEntry(world.blockNumber(x, y));
+            const TDiffMapEntry pos = packageColumn[y];
             if (pos == -1) continue;
             // The block's 196 bytes go in as they are.
             uint8_t* to = column.data() + size_t(y) * MapBlockSize;
@@ -167,10 +201,12 @@ ApplyDiffResult ApplyDiff(const DiffPaths& paths, const std::string& packageName
     if (!IsDiffPackageName(packageName)) throw DiffPackageNameError();
     const WorldLock lock({paths.modStaIdx, paths.modMap}, "apply", {paths.modStatics});
     auto packageFile = openFile(packageName, OpenMode::Read);
-    WindowedReader package(*packageFile);
+    // The package is read in block order, its data and (full form) its tables each through a
+    // small window of their own.
+    WindowedReader package(*packageFile, PackageWindowSize);
     const CheckedPackage p = [&] {
         try {
-            return ReadCheckedPackage(package);
+            return ReadCheckedPackage(package, PackageTables::Checked);
         } catch (Error& e) {
             e.setPathIfMissing(packageName);  // "Invalid TQD file: …" is about the package
             throw;
@@ -192,9 +228,10 @@ ApplyDiffResult ApplyDiff(const DiffPaths& paths, const std::string& packageName
         if (modMap->size() < world.mapBytes()) throw Error(msg::ReadBeyondEnd, paths.modMap);
     }
 
-    if (hasStatics) applyStaticsPart(paths, world, p, package, std::move(origStatics), progress, log);
+    PackageColumns entries(p, *packageFile);
+    if (hasStatics) applyStaticsPart(paths, world, p, entries, package, std::move(origStatics), progress, log);
     if (hasMap) {
-        applyMapPart(world, p, package, *origMap, *modMap, progress);
+        applyMapPart(world, p, entries, package, *origMap, *modMap, progress);
         modMap->close();
         origMap->close();
     }

@@ -2,10 +2,25 @@
 #include "core/file_system.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace tq {
+
+// A buffer whose bytes are not cleared when it is made: memory is only touched where data
+// goes (each first touch of a 4 KB page is a page fault, dear on some virtual machines), so
+// a large buffer that a small file passes through costs what the file does.
+class LargeBuffer {
+public:
+    explicit LargeBuffer(size_t n) : bytes_(new uint8_t[n]), size_(n) {}
+    uint8_t* data() { return bytes_.get(); }
+    size_t size() const { return size_; }
+
+private:
+    std::unique_ptr<uint8_t[]> bytes_;
+    size_t size_;
+};
 
 // Reads byte ranges at arbitrary positions of an open file through one large window, so a
 // whole-world pass that visits runs in (mostly) file order costs a few big reads instead of
@@ -22,7 +37,7 @@ public:
 private:
     File& file_;
     uint64_t size_;
-    std::vector<uint8_t> buffer_;
+    LargeBuffer buffer_;
     uint64_t windowStart_ = 0;
     size_t windowLength_ = 0;
 };
@@ -39,7 +54,7 @@ public:
 
 private:
     File& file_;
-    std::vector<uint8_t> buffer_;
+    LargeBuffer buffer_;
     size_t used_ = 0;
     uint64_t position_;
 };

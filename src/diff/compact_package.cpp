@@ -10,6 +10,7 @@
 #include <zstd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -141,34 +142,46 @@ void CompactPartWriter::emptied(int block) {
     putVarint(table_, 1);
 }
 
+void CompactPartWriter::reserveData() {
+    // Room that is reserved but not yet written is never touched, so it costs nothing; it
+    // spares the data the copies of a growing vector (each into fresh memory).
+    if (data_.capacity() == 0) data_.reserve(DataReserve);
+}
+
 void CompactPartWriter::records(int block, const uint8_t* bytes, size_t n) {
     number(block);
     putVarint(table_, n / StaticRecSize + 2);
+    reserveData();
     data_.insert(data_.end(), bytes, bytes + n);
 }
 
 void CompactPartWriter::mapBlock(int block, const uint8_t* bytes) {
     number(block);
+    reserveData();
     data_.insert(data_.end(), bytes, bytes + MapBlockSize);
 }
 
-std::vector<uint8_t> CompactPartWriter::pack() const {
-    std::vector<uint8_t> plain(table_);
-    plain.insert(plain.end(), data_.begin(), data_.end());
+std::vector<uint8_t> CompactPartWriter::pack() {
+    // The table goes in front of the data, within the data's own room where it fits.
+    std::vector<uint8_t>& plain = data_;
+    plain.insert(plain.begin(), table_.begin(), table_.end());
+    table_.clear();
     if (plain.size() > UINT32_MAX) throw Error("The TQD file would grow past 4 GB; generate the statics and the map separately");
-    std::vector<uint8_t> out(CompactPartHeadSize + ZSTD_compressBound(plain.size()));
+    // The bound is far above what a part packs to; only the bytes written are touched.
+    const size_t bound = ZSTD_compressBound(plain.size());
+    std::unique_ptr<uint8_t[]> frame(new uint8_t[bound]);
     std::unique_ptr<ZSTD_CCtx, size_t (*)(ZSTD_CCtx*)> ctx(ZSTD_createCCtx(), ZSTD_freeCCtx);
     if (!ctx) throw Error("Out of memory");
     ZSTD_CCtx_setParameter(ctx.get(), ZSTD_c_compressionLevel, CompactPackLevel);
     // Packages travel over the net: a damaged download is caught by the frame's checksum.
     ZSTD_CCtx_setParameter(ctx.get(), ZSTD_c_checksumFlag, 1);
-    const size_t packed = ZSTD_compress2(ctx.get(), out.data() + CompactPartHeadSize, out.size() - CompactPartHeadSize,
-                                         plain.data(), plain.size());
+    const size_t packed = ZSTD_compress2(ctx.get(), frame.get(), bound, plain.data(), plain.size());
     if (ZSTD_isError(packed)) throw Error(std::string("Cannot pack the TQD file: ") + ZSTD_getErrorName(packed));
+    std::vector<uint8_t> out(CompactPartHeadSize + packed);
     le::put32(out.data(), uint32_t(blocks_));
     le::put32(out.data() + 4, uint32_t(packed));
     le::put32(out.data() + 8, uint32_t(plain.size()));
-    out.resize(CompactPartHeadSize + packed);
+    std::memcpy(out.data() + CompactPartHeadSize, frame.get(), packed);
     return out;
 }
 

@@ -271,10 +271,11 @@ void CheckDiffHeader(const TDiffHeader& h, uint64_t packageSize) {
         invalid("its map index does not lie inside the file");
 }
 
-void CheckDiffStaticsTable(const uint8_t* tableBytes, uint64_t packageSize, const WorldGeometry& world) {
-    for (int n = 0; n < world.blockCount(); ++n) {
+void CheckDiffStaticsEntries(const uint8_t* entryBytes, int first, int count, uint64_t packageSize,
+                             const WorldGeometry& world) {
+    for (int n = first; n < first + count; ++n) {
         TDiffStaticsEntry e;
-        decodeDiffStaticsEntry(tableBytes + size_t(n) * DiffStaticsEntrySize, e);
+        decodeDiffStaticsEntry(entryBytes + size_t(n - first) * DiffStaticsEntrySize, e);
         if (e.unchanged() || e.emptied()) continue;
         const std::string block = "the statics entry of block " + blockText(n / world.blocksHigh, n % world.blocksHigh);
         if (e.Length < 0 || e.Length % StaticRecSize != 0)
@@ -288,14 +289,23 @@ void CheckDiffStaticsTable(const uint8_t* tableBytes, uint64_t packageSize, cons
     }
 }
 
-void CheckDiffMapTable(const uint8_t* tableBytes, uint64_t packageSize, const WorldGeometry& world) {
-    for (int n = 0; n < world.blockCount(); ++n) {
-        const int32_t pos = le::i32(tableBytes + size_t(n) * DiffMapEntrySize);
+void CheckDiffMapEntries(const uint8_t* entryBytes, int first, int count, uint64_t packageSize,
+                         const WorldGeometry& world) {
+    for (int n = first; n < first + count; ++n) {
+        const int32_t pos = le::i32(entryBytes + size_t(n - first) * DiffMapEntrySize);
         if (pos == -1) continue;
         if (pos < DiffHeaderSize || uint64_t(pos) + MapBlockSize > packageSize)
             invalid("the map entry of block " + blockText(n / world.blocksHigh, n % world.blocksHigh) +
                     " points outside the file");
     }
+}
+
+void CheckDiffStaticsTable(const uint8_t* tableBytes, uint64_t packageSize, const WorldGeometry& world) {
+    CheckDiffStaticsEntries(tableBytes, 0, world.blockCount(), packageSize, world);
+}
+
+void CheckDiffMapTable(const uint8_t* tableBytes, uint64_t packageSize, const WorldGeometry& world) {
+    CheckDiffMapEntries(tableBytes, 0, world.blockCount(), packageSize, world);
 }
 
 } // namespace tq

@@ -127,5 +127,11 @@ void CheckDiffHeader(const TDiffHeader& header, uint64_t packageSize);
 // Check every entry of a whole table of the package's world, given as its raw bytes.
 void CheckDiffStaticsTable(const uint8_t* tableBytes, uint64_t packageSize, const WorldGeometry& world = {});
 void CheckDiffMapTable(const uint8_t* tableBytes, uint64_t packageSize, const WorldGeometry& world = {});
+// The same checks over `count` entries of a table from block number `first` on, for a
+// reader that goes through a table a piece at a time (messages name the same blocks).
+void CheckDiffStaticsEntries(const uint8_t* entryBytes, int first, int count, uint64_t packageSize,
+                             const WorldGeometry& world);
+void CheckDiffMapEntries(const uint8_t* entryBytes, int first, int count, uint64_t packageSize,
+                         const WorldGeometry& world);
 
 } // namespace tq

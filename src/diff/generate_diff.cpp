@@ -10,10 +10,11 @@
 #include "diff/compact_package.h"
 #include "diff/diff.h"
 #include "diff/diff_package.h"
+#include "diff/index_columns.h"
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
-#include <optional>
 #include <utility>
 #include <vector>
 
@@ -29,7 +30,7 @@ constexpr size_t PackageBufferSize = size_t(256) << 10;
 // a column lie together, so a window of a few runs serves them.
 constexpr size_t StaticsWindowSize = size_t(64) << 10;
 
-void appendPart(AppendWriter& package, const CompactPartWriter& part) {
+void appendPart(AppendWriter& package, CompactPartWriter& part) {
     const std::vector<uint8_t> bytes = part.pack();
     if (package.position() + bytes.size() > uint64_t(INT32_MAX))
         throw Error("The TQD file would grow past 2 GB; generate the statics and the map separately");
@@ -42,40 +43,16 @@ void appendPart(AppendWriter& package, const CompactPartWriter& part) {
 uint32_t indexFileCrc(const std::string& path, const WorldGeometry& world, const Progress& progress) {
     progress.report(0);
     finishInterruptedWorkBeforeReading(path);
-    auto file = openFile(path, OpenMode::Read);
-    if (file->size() != world.staticIndexBytes()) throw Error(msg::ReadBeyondEnd, path);
-    std::vector<uint8_t> column(world.staticIndexColumnBytes());
-    uint32_t sum = 0;
+    IndexColumns index(path, world);
     for (int x = 0; x < world.blocksWide; ++x) {
-        file->read(column.data(), column.size());
-        for (size_t i = 0; i < column.size(); i += 4) sum ^= le::u32(column.data() + i);
+        index.next();
         progress.report(x * 100 / world.blocksWide);
         progress.pumpEvents();
     }
-    file->close();
+    index.close();
     progress.report(100);
-    return sum;
+    return index.crc();
 }
-
-// A static index read front to back, one column at a time.
-class IndexColumns {
-public:
-    IndexColumns(const std::string& path, const WorldGeometry& world)
-        : file_(openFile(path, OpenMode::Read)), raw_(world.staticIndexColumnBytes()), column_(size_t(world.blocksHigh)) {
-        if (file_->size() != world.staticIndexBytes()) throw Error(msg::ReadBeyondEnd, path);
-    }
-    const TStaticIndexRec* next() {
-        file_->read(raw_.data(), raw_.size());
-        for (size_t y = 0; y < column_.size(); ++y) decodeIndexRec(raw_.data() + y * StaticIndexRecSize, column_[y]);
-        return column_.data();
-    }
-    void close() { file_->close(); }
-
-private:
-    std::unique_ptr<File> file_;
-    std::vector<uint8_t> raw_;
-    std::vector<TStaticIndexRec> column_;
-};
 
 // Where a part's changed blocks go: straight into the package (full form), or into the
 // compact part, packed once all are known. `fullSize` counts what the full form takes.
@@ -92,8 +69,10 @@ void generateStaticsPart(const DiffPaths& paths, const WorldGeometry& world, Par
     progress.setMessage("Generating Diff (Statics)");
     // Neither index is held whole: one pass over each takes its checksum, and the
     // comparison reads them again a column at a time (from the page cache by then).
-    header.OrigIndexCrc = int32_t(indexFileCrc(paths.origStaIdx, world, progress));
-    header.ModIndexCrc = int32_t(indexFileCrc(paths.modStaIdx, world, progress));
+    const uint32_t origCrc = indexFileCrc(paths.origStaIdx, world, progress);
+    const uint32_t modCrc = indexFileCrc(paths.modStaIdx, world, progress);
+    header.OrigIndexCrc = int32_t(origCrc);
+    header.ModIndexCrc = int32_t(modCrc);
     IndexColumns origIndex(paths.origStaIdx, world), modIndex(paths.modStaIdx, world);
 
     auto origStatics = openFile(paths.origStatics, OpenMode::Read);
@@ -104,46 +83,59 @@ void generateStaticsPart(const DiffPaths& paths, const WorldGeometry& world, Par
     header.ModStaticsSize = int32_t(modReader.size());
 
     // The full form's table is written after the data: only the blocks whose records were
-    // written are kept here (in block order); the index step reads the modified index again
-    // for the emptied ones, and every other block is unchanged (-1, -1).
+    // written are kept here (in block order), and a bit for each block the modified index
+    // has empty; every other block is unchanged (-1, -1).
     std::vector<std::pair<int, TDiffStaticsEntry>> written;
+    std::vector<uint64_t> emptied(sink.compact ? 0 : (size_t(world.blockCount()) + 63) / 64);
+    auto markEmptied = [&](int n) { emptied[size_t(n) / 64] |= uint64_t(1) << (n % 64); };
     auto origBlock = std::make_unique<TStaticBlock>();
     auto modBlock = std::make_unique<TStaticBlock>();
     std::vector<uint8_t> run(StaticBlockMaxBytes);
+    const size_t columnBytes = world.staticIndexColumnBytes();
     for (int x = 0; x < world.blocksWide; ++x) {
-        const TStaticIndexRec* origColumn = origIndex.next();
-        const TStaticIndexRec* modColumn = modIndex.next();
-        for (int y = 0; y < world.blocksHigh; ++y) {
-            const TStaticIndexRec& o = origColumn[y];
-            const TStaticIndexRec& m = modColumn[y];
-            const int n = world.blockNumber(x, y);
-            TDiffStaticsEntry entry;
-            if (m.Start == -1) {
-                entry = {-1, 0};
-            } else if (!SameIndexEntry(o, m)) {
-                // Only entries that moved are worth reading: the index test decides the rest.
-                aboutFile(paths.origStaIdx, [&] { ReadBlockStatics(origReader, o, *origBlock); });
-                aboutFile(paths.modStaIdx, [&] { ReadBlockStatics(modReader, m, *modBlock); });
-                if (!SameBlockStatics(*origBlock, *modBlock)) {
-                    const size_t bytes = size_t(modBlock->Count) * StaticRecSize;
-                    sink.fullSize += bytes;
-                    if (!sink.compact) {
-                        AppendPackageStatics(package, entry, *modBlock);
-                        written.emplace_back(n, entry);
+        const uint8_t* origColumn = origIndex.next();
+        const uint8_t* modColumn = modIndex.next();
+        if (std::memcmp(origColumn, modColumn, columnBytes) == 0) {
+            // Equal entries change nothing (the compact table names none of them); the full
+            // table still marks the blocks left empty.
+            if (!sink.compact)
+                for (int y = 0; y < world.blocksHigh; ++y)
+                    if (le::i32(modColumn + size_t(y) * StaticIndexRecSize) == -1) markEmptied(world.blockNumber(x, y));
+        } else {
+            for (int y = 0; y < world.blocksHigh; ++y) {
+                TStaticIndexRec o, m;
+                decodeIndexRec(origColumn + size_t(y) * StaticIndexRecSize, o);
+                decodeIndexRec(modColumn + size_t(y) * StaticIndexRecSize, m);
+                const int n = world.blockNumber(x, y);
+                TDiffStaticsEntry entry;
+                if (m.Start == -1) {
+                    entry = {-1, 0};
+                    if (!sink.compact) markEmptied(n);
+                } else if (!SameIndexEntry(o, m)) {
+                    // Only entries that moved are worth reading: the index test decides the rest.
+                    aboutFile(paths.origStaIdx, [&] { ReadBlockStatics(origReader, o, *origBlock); });
+                    aboutFile(paths.modStaIdx, [&] { ReadBlockStatics(modReader, m, *modBlock); });
+                    if (!SameBlockStatics(*origBlock, *modBlock)) {
+                        const size_t bytes = size_t(modBlock->Count) * StaticRecSize;
+                        sink.fullSize += bytes;
+                        if (!sink.compact) {
+                            AppendPackageStatics(package, entry, *modBlock);
+                            written.emplace_back(n, entry);
+                            continue;
+                        }
+                        for (int i = 0; i < modBlock->Count; ++i)
+                            encodeStaticRec(modBlock->Records[size_t(i)], run.data() + i * StaticRecSize);
+                        sink.part.records(n, run.data(), bytes);
                         continue;
                     }
-                    for (int i = 0; i < modBlock->Count; ++i)
-                        encodeStaticRec(modBlock->Records[size_t(i)], run.data() + i * StaticRecSize);
-                    sink.part.records(n, run.data(), bytes);
-                    continue;
                 }
+                // The compact table leaves out what the original index implies (see
+                // CompactPartWriter), and names only the rest.
+                if (!sink.compact) continue;
+                const bool origEmpty = o.Start == -1;
+                if (entry.emptied() && !origEmpty) sink.part.emptied(n);
+                else if (entry.unchanged() && origEmpty) sink.part.unchanged(n);
             }
-            // The compact table leaves out what the original index implies (see
-            // CompactPartWriter), and names only the rest.
-            if (!sink.compact) continue;
-            const bool origEmpty = o.Start == -1;
-            if (entry.emptied() && !origEmpty) sink.part.emptied(n);
-            else if (entry.unchanged() && origEmpty) sink.part.unchanged(n);
         }
         progress.report(x * 100 / world.blocksWide);
         progress.pumpEvents();
@@ -152,22 +144,22 @@ void generateStaticsPart(const DiffPaths& paths, const WorldGeometry& world, Par
     modStatics->close();
     origIndex.close();
     modIndex.close();
+    // The header's checksums must be those of the entries compared.
+    if (origIndex.crc() != origCrc) throw Error(IndexChangedMessage, paths.origStaIdx);
+    if (modIndex.crc() != modCrc) throw Error(IndexChangedMessage, paths.modStaIdx);
 
     header.StaticsIndexPos = int32_t(package.position());
     sink.fullSize += DiffStaticsIndexSize(world);
     progress.setMessage("Generating Diff (Statics index)");
     std::vector<uint8_t> column(size_t(world.blocksHigh) * DiffStaticsEntrySize);
-    std::optional<IndexColumns> modAgain;
-    if (!sink.compact) modAgain.emplace(paths.modStaIdx, world);
     size_t next = 0;
     for (int x = 0; x < world.blocksWide; ++x) {
         if (!sink.compact) {
-            const TStaticIndexRec* modColumn = modAgain->next();
             for (int y = 0; y < world.blocksHigh; ++y) {
                 const int n = world.blockNumber(x, y);
                 TDiffStaticsEntry entry;
                 if (next < written.size() && written[next].first == n) entry = written[next++].second;
-                else if (modColumn[y].Start == -1) entry = {-1, 0};
+                else if (emptied[size_t(n) / 64] >> (n % 64) & 1) entry = {-1, 0};
                 encodeDiffStaticsEntry(entry, column.data() + y * DiffStaticsEntrySize);
             }
             package.append(column.data(), column.size());
@@ -175,7 +167,6 @@ void generateStaticsPart(const DiffPaths& paths, const WorldGeometry& world, Par
         progress.report(x * 100 / world.blocksWide);
         progress.pumpEvents();
     }
-    if (modAgain) modAgain->close();
     if (sink.compact) appendPart(package, sink.part);
 }
 
@@ -199,7 +190,9 @@ void generateMapPart(const DiffPaths& paths, const WorldGeometry& world, PartSin
         modMap->read(modColumn.data(), modColumn.size());
         origMap->read(origColumn.data(), origColumn.size());
         sum ^= MapBytesSum(modColumn.data(), modColumn.size());
-        for (int y = 0; y < world.blocksHigh; ++y) {
+        // Most columns are unchanged: one comparison of the whole column settles them.
+        const bool same = std::memcmp(origColumn.data(), modColumn.data(), modColumn.size()) == 0;
+        for (int y = 0; y < world.blocksHigh && !same; ++y) {
             const uint8_t* o = origColumn.data() + size_t(y) * MapBlockSize;
             const uint8_t* m = modColumn.data() + size_t(y) * MapBlockSize;
             if (SameMapBlock(o, m)) continue;

@@ -318,6 +318,32 @@ TEST(ApplyDiff, ReportsTheStepsAsTheWindowShowsThem) {
     EXPECT_EQ(log.events, want);
 }
 
+// The original index is read twice, for its checksum and then for the copy: should another
+// program change it in between, the checksum no longer vouches for what was copied, and
+// nothing may be replaced.
+TEST(ApplyDiff, AnOriginalIndexChangedWhileReadIsRefusedAndNothingReplaced) {
+    DiffWorld w;
+    const Scenario s;
+    s.writeOriginal(w.paths);
+    s.writeModified(w.paths);
+    const std::string package = GenerateDiff(w.paths, w.file("p.tq2"), {true, false}).packagePath;
+    installOriginals(w, s);
+    const Snapshot before = Snapshot::of(w.paths);
+
+    test::IndexRewrittenBetweenReads writer(w.paths.origStaIdx);
+    try {
+        ScopedFileSystem guard(writer);
+        ApplyDiff(w.paths, package);
+        ADD_FAILURE() << "applied";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "The file changed while it was being read; nothing was written");
+        EXPECT_EQ(e.path(), w.paths.origStaIdx);
+    }
+    EXPECT_EQ(writer.opens, 2);
+    EXPECT_TRUE(Snapshot::of(w.paths) == before);
+    EXPECT_TRUE(test::onlyFilesAre(w.dir.path() / "mod", {"map0.mul", "staidx0.mul", "statics0.mul"}));
+}
+
 TEST(ApplyDiff, MissingOrShortMapsFailBeforeTheStaticsAreReplaced) {
     DiffWorld w;
     const Scenario s;

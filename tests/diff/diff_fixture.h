@@ -94,6 +94,41 @@ struct DiffWorld {
     std::string file(const std::string& name) const { return dir.file(name); }
 };
 
+// Another program writing a static index while an operation reads it: when the file is
+// opened for reading the second time, one entry's Extra word (which no comparison looks
+// at) is changed on disk first. Everything else goes to the real file system.
+class IndexRewrittenBetweenReads : public FileSystem {
+public:
+    explicit IndexRewrittenBetweenReads(std::string index) : index_(std::move(index)) {}
+    int opens = 0;
+    std::unique_ptr<File> open(const std::string& path, OpenMode mode) override {
+        if (path == index_ && mode == OpenMode::Read && ++opens == 2) {
+            auto file = base_.open(path, OpenMode::ReadWrite);
+            file->seek(8);  // block (0, 0)'s Extra
+            const uint8_t changed[4] = {0x5a, 0x5a, 0x5a, 0x5a};
+            file->write(changed, sizeof changed);
+            file->close();
+        }
+        return base_.open(path, mode);
+    }
+    bool exists(const std::string& path) override { return base_.exists(path); }
+    uint64_t fileSize(const std::string& path) override { return base_.fileSize(path); }
+    void rename(const std::string& from, const std::string& to) override { base_.rename(from, to); }
+    void remove(const std::string& path) override { base_.remove(path); }
+    bool sameFile(const std::string& a, const std::string& b) override { return base_.sameFile(a, b); }
+    void checkWritable(const std::string& path) override { base_.checkWritable(path); }
+    std::string resolveLinks(const std::string& path) override { return base_.resolveLinks(path); }
+    void copyAttributes(const std::string& from, const std::string& to) override { base_.copyAttributes(from, to); }
+    std::vector<std::string> listFolder(const std::string& folder) override { return base_.listFolder(folder); }
+    std::unique_ptr<FileLock> tryLock(const std::string& path, const std::string& owner, std::string& holder) override {
+        return base_.tryLock(path, owner, holder);
+    }
+
+private:
+    std::string index_;
+    FileSystem& base_ = realFileSystem();
+};
+
 // Builds a package byte by byte, for packages no generator would write.
 struct PackageBuilder {
     TDiffHeader header{ClassicDiffVersion, -1, 0, 0, 0, 0, -1, 0};

@@ -212,6 +212,32 @@ TEST(GenerateDiff, MapOfOddColumnsIsComparedAndSummedToItsLastWord) {
     }
 }
 
+// Each index is read once for its checksum and again for the comparison: a package whose
+// header names the checksum of an index other than the one compared would be refused by
+// the players it was made for, or worse pass where it should not. So is an index that
+// another program changes in between.
+TEST(GenerateDiff, AnIndexChangedWhileReadWritesNoPackage) {
+    DiffWorld w;
+    const Scenario s;
+    s.writeOriginal(w.paths);
+    s.writeModified(w.paths);
+    for (const std::string& index : {w.paths.origStaIdx, w.paths.modStaIdx}) {
+        const std::string target = w.file("changed.tq2");
+        test::IndexRewrittenBetweenReads writer(index);
+        try {
+            ScopedFileSystem guard(writer);
+            GenerateDiff(w.paths, target, {});
+            ADD_FAILURE() << index << ": generated";
+        } catch (const Error& e) {
+            EXPECT_STREQ(e.what(), "The file changed while it was being read; nothing was written") << index;
+            EXPECT_EQ(e.path(), index);
+        }
+        EXPECT_EQ(writer.opens, 2) << index;
+        EXPECT_FALSE(std::filesystem::exists(target)) << index;
+        EXPECT_TRUE(test::onlyFilesAre(w.dir.path(), {"mod", "orig"})) << index;
+    }
+}
+
 TEST(GenerateDiff, AFailureLeavesTheChosenNameUntouched) {
     DiffWorld w;
     const Scenario s;

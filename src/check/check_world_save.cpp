@@ -188,6 +188,7 @@ void WorldSaveCheck::scan(size_t part, Scratch& scratch, const std::function<voi
     // An object takes some hundred bytes of text: room for the serials of most saves at once
     // (memory reserved and never touched costs nothing).
     piece.serials.reserve(size_t((piece.end - piece.begin) / 64));
+    piece.contained.reserve(size_t((piece.end - piece.begin) / 512));
     SectionScanOptions options;
     options.ground = worlds_(0);
     options.advance = advance;

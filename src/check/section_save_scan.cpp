@@ -41,6 +41,13 @@ inline uint64_t lineFeeds(const char* p) {
 #endif
 }
 
+// The per-line work is a few instructions: worth placing in the loop that finds the lines.
+#if defined(__GNUC__)
+#define TQ_CHECK_INLINE [[gnu::always_inline]] inline
+#else
+#define TQ_CHECK_INLINE inline
+#endif
+
 inline char upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
 
 // True when the line begins with `key` (upper case, ASCII letters compared without case).
@@ -61,12 +68,13 @@ public:
 
     // One line, without its line feed (a CR before it is left on: every value is trimmed,
     // and no key ends in a CR).
-    void line(const char* s, size_t n) {
+    TQ_CHECK_INLINE void line(const char* s, size_t n) {
         const uint32_t lineNo = ++lines_;
         if (n == 0) return;
         int32_t v = 0;
-        switch (upper(s[0])) {
+        switch (s[0]) {
         case 'S':
+        case 's':
             if (hasKey(s, n, "SECTION ")) {
                 close();
                 sectionLine_ = lineNo;
@@ -84,31 +92,32 @@ public:
         case '}':
             close();
             return;
-        default:
-            break;
-        }
-        if (in_ != In::Item) return;
-        switch (upper(s[0])) {
         case 'X':
-            if (hasKey(s, n, "X ") && number(s + 2, n - 2, lineNo, v)) x_ = v;
-            break;
+        case 'x':
+            if (in_ == In::Item && hasKey(s, n, "X ") && number(s + 2, n - 2, lineNo, v)) x_ = v;
+            return;
         case 'Y':
-            if (hasKey(s, n, "Y ") && number(s + 2, n - 2, lineNo, v)) y_ = v;
-            break;
+        case 'y':
+            if (in_ == In::Item && hasKey(s, n, "Y ") && number(s + 2, n - 2, lineNo, v)) y_ = v;
+            return;
         case 'C':
-            if (hasKey(s, n, "CONT ") && number(s + 5, n - 5, lineNo, v)) cont_ = v, hasCont_ = true;
-            break;
+        case 'c':
+            if (in_ == In::Item && hasKey(s, n, "CONT ") && number(s + 5, n - 5, lineNo, v)) cont_ = v, hasCont_ = true;
+            return;
         case 'I':
-            if (hasKey(s, n, "ID ")) number(s + 3, n - 3, lineNo, v);
-            break;
+        case 'i':
+            if (in_ == In::Item && hasKey(s, n, "ID ")) number(s + 3, n - 3, lineNo, v);
+            return;
         case 'Z':
-            if (hasKey(s, n, "Z ")) number(s + 2, n - 2, lineNo, v);
-            break;
+        case 'z':
+            if (in_ == In::Item && hasKey(s, n, "Z ")) number(s + 2, n - 2, lineNo, v);
+            return;
         case 'T':
-            if (hasKey(s, n, "TYPE ")) number(s + 5, n - 5, lineNo, v);
-            break;
+        case 't':
+            if (in_ == In::Item && hasKey(s, n, "TYPE ")) number(s + 5, n - 5, lineNo, v);
+            return;
         default:
-            break;
+            return;
         }
     }
 
@@ -122,7 +131,26 @@ public:
 private:
     enum class In : uint8_t { Nothing, Item, Character };
 
-    bool number(const char* s, size_t n, uint32_t lineNo, int32_t& out) {
+    // A tag's value: the plain numbers that fill a save (digits, perhaps a minus, perhaps
+    // blanks after) read here; anything else by the save reader's own parser, whose message
+    // a bad value gets.
+    TQ_CHECK_INLINE bool number(const char* s, size_t n, uint32_t lineNo, int32_t& out) {
+        const char* p = s;
+        const char* const end = s + n;
+        const bool negative = p != end && *p == '-';
+        if (negative) ++p;
+        const char* const digits = p;
+        uint64_t value = 0;
+        while (p != end && static_cast<unsigned char>(*p - '0') < 10 && p - digits < 10) value = value * 10 + uint64_t(*p++ - '0');
+        const char* rest = p;
+        while (rest != end && static_cast<unsigned char>(*rest) <= 32 && static_cast<unsigned char>(*rest - '0') >= 10) ++rest;
+        if (p == digits || rest != end || value > (negative ? 0x80000000ull : 0x7FFFFFFFull))
+            return numberSlow(s, n, lineNo, out);
+        out = negative ? static_cast<int32_t>(0u - static_cast<uint32_t>(value)) : static_cast<int32_t>(value);
+        return true;
+    }
+
+    bool numberSlow(const char* s, size_t n, uint32_t lineNo, int32_t& out) {
         try {
             out = wstext::parseValue(std::string_view(s, n));
             return true;

@@ -24,9 +24,6 @@ struct Mention {
 std::string serialText(uint32_t serial) { return wsc::hexNumber(serial, 8); }
 std::string lineText(uint32_t line) { return "line " + std::to_string(line); }
 
-// A piece of a single file is worth a thread of its own from this size on.
-constexpr uint64_t LeastPiece = uint64_t(8) << 20;
-
 // Orders mentions by serial, equal serials in the order they were met. A save lists most
 // objects in serial order already (items, then characters), so the few ascending runs are
 // merged in linear time; anything less ordered is sorted.
@@ -146,7 +143,7 @@ struct WorldSaveCheck::Regions {
     std::vector<Mention> objects, contained;
 };
 
-WorldSaveCheck::WorldSaveCheck(const std::string& path, FacetWorlds worlds, size_t parts)
+WorldSaveCheck::WorldSaveCheck(const std::string& path, FacetWorlds worlds, size_t parts, uint64_t leastPiece)
     : path_(path), worlds_(std::move(worlds)) {
     try {
         const WorldSave save = DetectWorldSave(path);
@@ -156,7 +153,7 @@ WorldSaveCheck::WorldSaveCheck(const std::string& path, FacetWorlds worlds, size
             if (!fileExists(save.path)) throw Error(msg::FileNotFound, save.path);
             files_ = {save.path};
             bytes_ = fileSystem().fileSize(save.path);
-            const size_t count = size_t(std::clamp<uint64_t>(bytes_ / LeastPiece, 1, std::max<size_t>(parts, 1)));
+            const size_t count = size_t(std::clamp<uint64_t>(bytes_ / std::max<uint64_t>(leastPiece, 1), 1, std::max<size_t>(parts, 1)));
             const std::vector<uint64_t> cuts =
                 count > 1 ? SectionCuts(save.path, bytes_, count) : std::vector<uint64_t>{0, bytes_};
             pieces_.resize(cuts.size() - 1);

@@ -40,8 +40,11 @@ public:
         std::vector<uint32_t> serials;
     };
 
+    // A single file is cut into pieces of at least this many bytes.
+    static constexpr uint64_t LeastPiece = uint64_t(8) << 20;
+
     // At most `parts` parts. Never throws: a save that cannot be read throws from scan(0).
-    WorldSaveCheck(const std::string& path, FacetWorlds worlds, size_t parts = 1);
+    WorldSaveCheck(const std::string& path, FacetWorlds worlds, size_t parts = 1, uint64_t leastPiece = LeastPiece);
     ~WorldSaveCheck();
     size_t parts() const;
     // The bytes all parts read, for a progress bar.

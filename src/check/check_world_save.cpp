@@ -157,6 +157,7 @@ WorldSaveCheck::WorldSaveCheck(const std::string& path, FacetWorlds worlds, size
             const std::vector<uint64_t> cuts =
                 count > 1 ? SectionCuts(save.path, bytes_, count) : std::vector<uint64_t>{0, bytes_};
             pieces_.resize(cuts.size() - 1);
+            unscanned_ = pieces_.size();
             for (size_t i = 0; i + 1 < cuts.size(); ++i) {
                 pieces_[i].begin = cuts[i];
                 pieces_[i].end = cuts[i + 1];
@@ -191,6 +192,7 @@ void WorldSaveCheck::scan(size_t part, Scratch& scratch, const std::function<voi
     options.advance = advance;
     ScanSectionPiece(path_, piece, options, scratch.bytes);
     SortSerials(piece.serials, scratch.serials);
+    if (unscanned_.fetch_sub(1) == 1) judgeSections();
 }
 
 void WorldSaveCheck::scanRegionFiles(const std::function<void(uint64_t)>& advance) {
@@ -221,18 +223,10 @@ void WorldSaveCheck::finish(CheckReport& report) {
     }
 }
 
-void WorldSaveCheck::finishSections(CheckReport& report) {
-    report.checked(path_, "world-save, one file of SECTION objects");
+void WorldSaveCheck::judgeSections() {
     // Each piece counts its lines from its own start.
-    std::vector<uint32_t> base(pieces_.size(), 0);
-    for (size_t i = 1; i < pieces_.size(); ++i) base[i] = base[i - 1] + pieces_[i - 1].lines;
-    for (size_t i = 0; i < pieces_.size(); ++i) {
-        const SectionPiece& piece = pieces_[i];
-        for (const SaveFinding& f : piece.findings)
-            report.add({Severity::Error, path_, f.kind, lineText(base[i] + f.line), f.what});
-        report.addUnlisted(path_, KindBadRecord, piece.unlistedBad);
-        report.addUnlisted(path_, KindItemOutsideMap, piece.unlistedOutside);
-    }
+    base_.assign(pieces_.size(), 0);
+    for (size_t i = 1; i < pieces_.size(); ++i) base_[i] = base_[i - 1] + pieces_[i - 1].lines;
 
     std::vector<const std::vector<uint32_t>*> objects;
     std::vector<uint32_t> containers, scratch;
@@ -241,32 +235,44 @@ void WorldSaveCheck::finishSections(CheckReport& report) {
         for (const SaveMention& m : piece.contained) containers.push_back(m.serial);
     }
     SortSerials(containers, scratch);
-    const SerialVerdict verdict = JudgeSerials(objects, containers);
-
-    if (!verdict.usedTwice.empty()) {
-        // Rare, and only then are the lines of the objects needed: a second scan finds them.
-        std::vector<Mention> twice;
-        std::vector<char> buffer;
-        for (size_t i = 0; i < pieces_.size(); ++i) {
-            SectionPiece again;
-            again.begin = pieces_[i].begin;
-            again.end = pieces_[i].end;
-            std::vector<SaveMention> found;
-            SectionScanOptions options;
-            options.ground = worlds_(0);
-            options.wanted = &verdict.usedTwice;
-            options.found = &found;
-            ScanSectionPiece(path_, again, options, buffer);
-            for (const SaveMention& m : found) twice.push_back({m.serial, base[i] + m.line, 0});
-        }
-        std::stable_sort(twice.begin(), twice.end(), [](const Mention& a, const Mention& b) { return a.serial < b.serial; });
-        reportUsedTwice(twice, files_, report);
+    SerialVerdict verdict = JudgeSerials(objects, containers);
+    missing_ = std::move(verdict.missing);
+    if (verdict.usedTwice.empty()) return;
+    // Rare, and only then are the lines of the objects needed: a second scan finds them.
+    std::vector<char> buffer;
+    for (size_t i = 0; i < pieces_.size(); ++i) {
+        SectionPiece again;
+        again.begin = pieces_[i].begin;
+        again.end = pieces_[i].end;
+        std::vector<SaveMention> found;
+        SectionScanOptions options;
+        options.ground = worlds_(0);
+        options.wanted = &verdict.usedTwice;
+        options.found = &found;
+        ScanSectionPiece(path_, again, options, buffer);
+        for (const SaveMention& m : found) usedTwice_.push_back({m.serial, base_[i] + m.line});
     }
-    if (!verdict.missing.empty())
+    std::stable_sort(usedTwice_.begin(), usedTwice_.end(),
+                     [](const SaveMention& a, const SaveMention& b) { return a.serial < b.serial; });
+}
+
+void WorldSaveCheck::finishSections(CheckReport& report) {
+    report.checked(path_, "world-save, one file of SECTION objects");
+    for (size_t i = 0; i < pieces_.size(); ++i) {
+        const SectionPiece& piece = pieces_[i];
+        for (const SaveFinding& f : piece.findings)
+            report.add({Severity::Error, path_, f.kind, lineText(base_[i] + f.line), f.what});
+        report.addUnlisted(path_, KindBadRecord, piece.unlistedBad);
+        report.addUnlisted(path_, KindItemOutsideMap, piece.unlistedOutside);
+    }
+    std::vector<Mention> twice;
+    for (const SaveMention& m : usedTwice_) twice.push_back({m.serial, m.line, 0});
+    reportUsedTwice(twice, files_, report);
+    if (!missing_.empty())
         for (size_t i = 0; i < pieces_.size(); ++i)
             for (const SaveMention& m : pieces_[i].contained)
-                if (std::binary_search(verdict.missing.begin(), verdict.missing.end(), m.serial))
-                    reportMissing(path_, base[i] + m.line, m.serial, report);
+                if (std::binary_search(missing_.begin(), missing_.end(), m.serial))
+                    reportMissing(path_, base_[i] + m.line, m.serial, report);
 }
 
 void CheckWorldSave(const std::string& path, const FacetWorlds& worlds, CheckReport& report, const Progress& progress) {

@@ -3,6 +3,7 @@
 #include "core/progress.h"
 #include "core/world.h"
 
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -25,6 +26,7 @@ using FacetWorlds = std::function<WorldGeometry(int facet)>;
 std::string ItemOutsideMapText(uint32_t serial, int64_t x, int64_t y, int64_t facet, const WorldGeometry& world);
 
 struct SectionPiece;
+struct SaveMention;
 
 // Checks a world-save of either format (a single file, or a folder of region files): records
 // that do not read (file and line), serials used twice, items in a container no object of
@@ -49,13 +51,15 @@ public:
     size_t parts() const;
     // The bytes all parts read, for a progress bar.
     uint64_t bytes() const { return bytes_; }
-    // Scans one part; `advance` is told of the bytes read as it goes.
+    // Scans one part; `advance` is told of the bytes read as it goes. The scan that ends
+    // last also judges the serials of the whole save (on its thread, while others still work).
     void scan(size_t part, Scratch& scratch, const std::function<void(uint64_t)>& advance = {});
     // Adds what the save holds wrong to `report`, in file and line order, then the serials.
     void finish(CheckReport& report);
 
 private:
     void scanRegionFiles(const std::function<void(uint64_t)>& advance);
+    void judgeSections();
     void finishSections(CheckReport& report);
 
     std::string path_;
@@ -65,6 +69,10 @@ private:
     std::vector<std::string> files_;
     uint64_t bytes_ = 0;
     std::vector<SectionPiece> pieces_;
+    std::atomic<size_t> unscanned_{0};
+    std::vector<uint32_t> base_;             // the line before each piece's first
+    std::vector<uint32_t> missing_;          // containers no object has, ascending
+    std::vector<SaveMention> usedTwice_;     // the objects whose serial another has, with their lines
     struct Regions;
     std::unique_ptr<Regions> regions_;
 };

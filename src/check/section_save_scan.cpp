@@ -132,11 +132,12 @@ private:
     enum class In : uint8_t { Nothing, Item, Character };
 
     // A tag's value: the plain numbers that fill a save (digits, perhaps a minus, perhaps
-    // blanks after) read here; anything else by the save reader's own parser, whose message
+    // blanks around them) read here; anything else by the save reader's own parser, whose message
     // a bad value gets.
     TQ_CHECK_INLINE bool number(const char* s, size_t n, uint32_t lineNo, int32_t& out) {
         const char* p = s;
         const char* const end = s + n;
+        while (p != end && static_cast<unsigned char>(*p) <= 32) ++p;
         const bool negative = p != end && *p == '-';
         if (negative) ++p;
         const char* const digits = p;

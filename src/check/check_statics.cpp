@@ -8,7 +8,6 @@
 #include "diff/buffered_io.h"
 
 #include <algorithm>
-#include <functional>
 #include <vector>
 
 namespace tq {
@@ -35,9 +34,6 @@ std::string share(uint64_t part, uint64_t whole) {
     return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + "%";
 }
 
-// Calls visit(block, entry) for every entry in block order; may be called more than once.
-using EachEntry = std::function<void(const std::function<void(int, const TStaticIndexRec&)>&)>;
-
 class IndexChecker {
 public:
     IndexChecker(const std::string& indexPath, const WorldGeometry& world, const std::optional<std::string>& staticsPath,
@@ -49,7 +45,8 @@ public:
     // The entry checks, each entry's finding in block order; then the runs that share bytes.
     // Runs an index lists in file order (as this program writes them) are judged as they
     // come; any others are gathered and sorted first.
-    void entries(const EachEntry& each) {
+    // `each(visit)` calls visit(block, entry) for every entry in block order, as often as asked.
+    template <class EachEntry> void entries(const EachEntry& each) {
         CheckReport overlaps;
         each([&](int n, const TStaticIndexRec& e) {
             const std::optional<Run> run = judge(n, e, true);
@@ -77,7 +74,7 @@ public:
     }
 
     // The records of every run, in file order.
-    void records(const EachEntry& each, const Progress& progress) {
+    template <class EachEntry> void records(const EachEntry& each, const Progress& progress) {
         if (!staticsPath_) {
             report_.note(indexPath_, "no statics file beside it: its runs were not checked against one");
             return;
@@ -210,7 +207,7 @@ private:
 void CheckStaticIndex(const std::string& indexPath, const StaticIndexBuffer& index,
                       const std::optional<std::string>& staticsPath, CheckReport& report, const Progress& progress) {
     IndexChecker checker(indexPath, index.world(), staticsPath, report);
-    const EachEntry each = [&index](const std::function<void(int, const TStaticIndexRec&)>& visit) {
+    const auto each = [&index](const auto& visit) {
         for (int n = 0; n < index.world().blockCount(); ++n) visit(n, index.entries[size_t(n)]);
     };
     checker.entries(each);
@@ -226,7 +223,7 @@ uint32_t CheckStaticIndexFile(const std::string& indexPath, const WorldGeometry&
     uint32_t crc = 0;
     bool first = true;
     // The index read a piece at a time, each time it is walked: it need not be held whole.
-    const EachEntry each = [&](const std::function<void(int, const TStaticIndexRec&)>& visit) {
+    const auto each = [&](const auto& visit) {
         auto file = openFile(indexPath, OpenMode::Read);
         if (file->size() != world.staticIndexBytes()) throw Error(msg::ReadBeyondEnd, indexPath);  // changed under us
         constexpr int Piece = 16384;

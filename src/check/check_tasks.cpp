@@ -60,7 +60,8 @@ void runTasks(Shared& shared, Context& context) {
 
 } // namespace
 
-void RunCheckTasks(const std::vector<CheckTask>& tasks, uint64_t totalBytes, const Progress& progress) {
+void RunCheckTasks(const std::vector<CheckTask>& tasks, uint64_t totalBytes, const Progress& progress,
+                   const std::vector<size_t>& rank) {
     Shared shared(tasks);
     const uint64_t total = std::max<uint64_t>(totalBytes, 1);
     Context mine(shared, &progress, total);
@@ -90,9 +91,14 @@ void RunCheckTasks(const std::vector<CheckTask>& tasks, uint64_t totalBytes, con
         }
         lock.unlock();
         other.join();
+        mine.report(shared.done.load());  // the bar where the other thread left it
     }
-    for (const std::exception_ptr& e : shared.errors)
-        if (e) std::rethrow_exception(e);
+    size_t first = tasks.size();
+    for (size_t i = 0; i < tasks.size(); ++i) {
+        if (!shared.errors[i]) continue;
+        if (first == tasks.size() || (rank.empty() ? i < first : rank[i] < rank[first])) first = i;
+    }
+    if (first < tasks.size()) std::rethrow_exception(shared.errors[first]);
 }
 
 } // namespace tq

@@ -275,19 +275,4 @@ void WorldSaveCheck::finishSections(CheckReport& report) {
                     reportMissing(path_, base_[i] + m.line, m.serial, report);
 }
 
-void CheckWorldSave(const std::string& path, const FacetWorlds& worlds, CheckReport& report, const Progress& progress) {
-    WorldSaveCheck check(path, worlds);
-    WorldSaveCheck::Scratch scratch;
-    uint64_t done = 0;
-    const uint64_t total = std::max<uint64_t>(check.bytes(), 1);
-    for (size_t i = 0; i < check.parts(); ++i)
-        check.scan(i, scratch, [&](uint64_t n) {
-            done += n;
-            progress.report(int(std::min<uint64_t>(done, total) * 90 / total));
-            progress.pumpEvents();
-        });
-    check.finish(report);
-    progress.report(100);
-}
-
 } // namespace tq

@@ -77,8 +77,4 @@ private:
     std::unique_ptr<Regions> regions_;
 };
 
-// All of the above on the calling thread.
-void CheckWorldSave(const std::string& path, const FacetWorlds& worlds, CheckReport& report,
-                    const Progress& progress = {});
-
 } // namespace tq

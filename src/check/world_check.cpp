@@ -195,14 +195,18 @@ CheckReport CheckWorld(const std::vector<std::string>& paths, std::optional<int>
         totalBytes += saves.back()->bytes();
     }
 
-    // The save's pieces first: the largest work, shared best when started first.
+    // The save's pieces first: the largest work, shared best when started first. An error is
+    // told as checking the files one after another would meet it: indexes, maps, saves.
     std::vector<CheckTask> tasks;
+    std::vector<size_t> rank;
+    size_t saveRank = indexes.size() + maps.size();
     for (auto& save : saves)
-        for (size_t part = 0; part < save->parts(); ++part)
+        for (size_t part = 0; part < save->parts(); ++part, rank.push_back(saveRank++))
             tasks.push_back([&save, part](TaskContext& context) {
                 save->scan(part, context.scratch<WorldSaveCheck::Scratch>(),
                            [&context](uint64_t n) { context.advance(n); });
             });
+    for (size_t i = 0; i < maps.size(); ++i) rank.push_back(indexes.size() + i);
     for (MapPlan& m : maps)
         tasks.push_back([&m](TaskContext& context) {
             const std::optional<WorldGeometry> world = CheckMap(m.path, m.facet, m.found, bytesProgress(context, m.path));
@@ -211,6 +215,7 @@ CheckReport CheckWorld(const std::vector<std::string>& paths, std::optional<int>
                              "the map is of " + world->blocksText() + " blocks but the static index of facet " +
                                  std::to_string(m.facet) + " of " + m.known->blocksText()});
         });
+    for (size_t i = 0; i < indexes.size(); ++i) rank.push_back(i);
     for (IndexPlan& ix : indexes)
         tasks.push_back([&ix](TaskContext& context) {
             CheckReport& found = ix.found;
@@ -228,7 +233,7 @@ CheckReport CheckWorld(const std::vector<std::string>& paths, std::optional<int>
             ix.crc = CheckStaticIndexFile(ix.path, world, ix.statics, found, bytesProgress(context, ix.path));
         });
     progress.setMessage(paths.size() == 1 ? "Checking " + paths[0] : "Checking " + std::to_string(paths.size()) + " paths");
-    RunCheckTasks(tasks, totalBytes, progress);
+    RunCheckTasks(tasks, totalBytes, progress, rank);
 
     // The findings in the order of the files: indexes, maps, saves, packages.
     CheckReport report;

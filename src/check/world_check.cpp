@@ -90,9 +90,8 @@ int facetOf(const std::string& path, std::optional<int> facet) {
     return facetFromFileName(path).value_or(facet.value_or(0));
 }
 
-// A progress in percent of one file's check, told to the task as bytes of the file.
-Progress bytesProgress(TaskContext& context, const std::string& path) {
-    const uint64_t bytes = fileSystem().fileSize(path);
+// A progress in percent of the check of `bytes`, told to the task as bytes.
+Progress bytesProgress(TaskContext& context, uint64_t bytes) {
     auto last = std::make_shared<int>(0);
     Progress p;
     p.position = [&context, bytes, last](int percent) {
@@ -136,12 +135,14 @@ CheckReport CheckWorld(const std::vector<std::string>& paths, std::optional<int>
         std::optional<std::string> statics;
         CheckReport found;
         std::optional<uint32_t> crc;
+        uint64_t bytes = 0;  // of the index and its statics
     };
     struct MapPlan {
         std::string path;
         int facet;
         std::optional<WorldGeometry> known;  // the world of its facet before it: the index's, or an earlier map's
         CheckReport found;
+        uint64_t bytes = 0;
     };
     std::map<int, WorldGeometry> worlds;  // of the indexes and maps checked, by facet
     std::vector<IndexPlan> indexes;
@@ -159,16 +160,18 @@ CheckReport CheckWorld(const std::vector<std::string>& paths, std::optional<int>
             if (!beside.empty()) statics = folderOf(path).empty() ? nameOf(beside) : beside;
         }
         if (statics) pairedStatics.push_back(*statics);
+        uint64_t bytes = 0;
         try {
             staticIndexWorld(path, fileSystem().fileSize(path), n);
             // Work a killed writer left is finished before the index is read (its length may change).
             finishInterruptedWorkBeforeReading(path);
             worlds.emplace(n, staticIndexWorld(path, fileSystem().fileSize(path), n));
-            totalBytes += fileSystem().fileSize(path) + (statics ? fileSystem().fileSize(*statics) : 0);
+            bytes = fileSystem().fileSize(path) + (statics ? fileSystem().fileSize(*statics) : 0);
         } catch (const Error&) {
             // Reported when the index is checked.
         }
-        indexes.push_back({path, n, statics, {}, {}});
+        totalBytes += bytes;
+        indexes.push_back({path, n, statics, {}, {}, bytes});
     }
     std::vector<MapPlan> maps;
     for (const std::string& path : plan.maps) {
@@ -179,6 +182,7 @@ CheckReport CheckWorld(const std::vector<std::string>& paths, std::optional<int>
             const uint64_t length = mapFileLength(path, n);
             const WorldGeometry world = mapWorld(path, length, n);
             worlds.emplace(n, world);
+            maps.back().bytes = world.mapBytes();
             totalBytes += world.mapBytes();
         } catch (const Error&) {
             // Reported when the map is checked.
@@ -209,7 +213,7 @@ CheckReport CheckWorld(const std::vector<std::string>& paths, std::optional<int>
     for (size_t i = 0; i < maps.size(); ++i) rank.push_back(indexes.size() + i);
     for (MapPlan& m : maps)
         tasks.push_back([&m](TaskContext& context) {
-            const std::optional<WorldGeometry> world = CheckMap(m.path, m.facet, m.found, bytesProgress(context, m.path));
+            const std::optional<WorldGeometry> world = CheckMap(m.path, m.facet, m.found, bytesProgress(context, m.bytes));
             if (world && m.known && !m.known->sameSize(*world))
                 m.found.add({Severity::Error, m.path, KindWorldMismatch, "",
                              "the map is of " + world->blocksText() + " blocks but the static index of facet " +
@@ -230,7 +234,7 @@ CheckReport CheckWorld(const std::vector<std::string>& paths, std::optional<int>
             const WorldGeometry world = staticIndexWorld(ix.path, fileSystem().fileSize(ix.path), ix.facet);
             found.checked(ix.path, "static index, facet " + std::to_string(ix.facet) + ", " + world.blocksText() + " blocks");
             if (ix.statics) found.checked(*ix.statics, "statics, facet " + std::to_string(ix.facet));
-            ix.crc = CheckStaticIndexFile(ix.path, world, ix.statics, found, bytesProgress(context, ix.path));
+            ix.crc = CheckStaticIndexFile(ix.path, world, ix.statics, found, bytesProgress(context, ix.bytes));
         });
     progress.setMessage(paths.size() == 1 ? "Checking " + paths[0] : "Checking " + std::to_string(paths.size()) + " paths");
     RunCheckTasks(tasks, totalBytes, progress, rank);

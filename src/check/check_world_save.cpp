@@ -191,7 +191,6 @@ void WorldSaveCheck::scan(size_t part, Scratch& scratch, const std::function<voi
     options.ground = worlds_(0);
     options.advance = advance;
     ScanSectionPiece(path_, piece, options, scratch.bytes);
-    SortSerials(piece.serials, scratch.serials);
     if (unscanned_.fetch_sub(1) == 1) judgeSections();
 }
 
@@ -228,14 +227,13 @@ void WorldSaveCheck::judgeSections() {
     base_.assign(pieces_.size(), 0);
     for (size_t i = 1; i < pieces_.size(); ++i) base_[i] = base_[i - 1] + pieces_[i - 1].lines;
 
-    std::vector<const std::vector<uint32_t>*> objects;
-    std::vector<uint32_t> containers, scratch;
-    for (const SectionPiece& piece : pieces_) {
+    std::vector<std::vector<uint32_t>*> objects;
+    std::vector<uint32_t> containers;
+    for (SectionPiece& piece : pieces_) {
         objects.push_back(&piece.serials);
         for (const SaveMention& m : piece.contained) containers.push_back(m.serial);
     }
-    SortSerials(containers, scratch);
-    SerialVerdict verdict = JudgeSerials(objects, containers);
+    SerialVerdict verdict = JudgeSerials(objects, std::move(containers));
     missing_ = std::move(verdict.missing);
     if (verdict.usedTwice.empty()) return;
     // Rare, and only then are the lines of the objects needed: a second scan finds them.

@@ -37,9 +37,9 @@ struct SaveMention;
 // judged as a whole: scan() every part, on any threads, then finish().
 class WorldSaveCheck {
 public:
+    // Working memory of a thread, kept from one part to the next.
     struct Scratch {
         std::vector<char> bytes;
-        std::vector<uint32_t> serials;
     };
 
     // A single file is cut into pieces of at least this many bytes.

@@ -63,8 +63,7 @@ inline bool hasKey(const char* s, size_t n, const char (&key)[N]) {
 // The state of a scan: the object being read, and what the piece gathers.
 class Scanner {
 public:
-    Scanner(const std::string& path, SectionPiece& piece, const SectionScanOptions& options)
-        : path_(path), piece_(piece), options_(options) {}
+    Scanner(SectionPiece& piece, const SectionScanOptions& options) : piece_(piece), options_(options) {}
 
     // One line, without its line feed (a CR before it is left on: every value is trimmed,
     // and no key ends in a CR).
@@ -192,7 +191,6 @@ private:
         }
     }
 
-    const std::string& path_;
     SectionPiece& piece_;
     const SectionScanOptions& options_;
     In in_ = In::Nothing;
@@ -232,7 +230,7 @@ std::vector<uint64_t> SectionCuts(const std::string& path, uint64_t size, size_t
 
 void ScanSectionPiece(const std::string& path, SectionPiece& piece, const SectionScanOptions& options,
                       std::vector<char>& buffer) {
-    Scanner scanner(path, piece, options);
+    Scanner scanner(piece, options);
     auto file = openFile(path, OpenMode::Read);
     file->seek(piece.begin);
     if (buffer.size() < Chunk + Slack) buffer.resize(Chunk + Slack);

@@ -10,9 +10,37 @@
 #include "mapedit/client_files.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace tq {
+
+namespace {
+
+// True when the OR of a block's tile ids is at most `last`, and so is every tile id: for a
+// `last` of all low bits set (as art files have) this is the whole test, for any other a
+// quick pass that sends most blocks on. The cells are 3 bytes (tile id, altitude), so 24
+// bytes hold 8 whole cells: the words are ORed 24 bytes apart, then the tile id bytes picked.
+bool tilesBelow(const uint8_t* cells, uint32_t last) {
+    static_assert(CellsPerBlock * MapCellSize == 8 * 24, "a block's cells are eight 24-byte groups");
+    uint64_t w[3] = {0, 0, 0};
+    for (int g = 0; g < 8; ++g)
+        for (int i = 0; i < 3; ++i) {
+            uint64_t word;
+            std::memcpy(&word, cells + g * 24 + i * 8, 8);
+            w[i] |= word;  // a byte-wise OR: the byte order of the word does not matter
+        }
+    uint8_t bytes[24];
+    std::memcpy(bytes, w, 24);
+    uint32_t low = 0, high = 0;
+    for (int c = 0; c < 8; ++c) {
+        low |= bytes[c * 3];
+        high |= bytes[c * 3 + 1];
+    }
+    return (high << 8 | low) <= last;
+}
+
+} // namespace
 
 uint32_t LastLandTile(const std::string& mapPath, std::string& source) {
     const std::string folder = folderOf(mapPath);
@@ -65,6 +93,7 @@ std::optional<WorldGeometry> CheckMap(const std::string& mapPath, std::optional<
         map->read(column.data(), column.size());
         for (int by = 0; by < world.blocksHigh; ++by) {
             const uint8_t* cells = column.data() + size_t(by) * MapBlockSize + MapBlockHeaderSize;
+            if (tilesBelow(cells, lastLand)) continue;
             for (int c = 0; c < CellsPerBlock; ++c) {
                 const uint16_t tile = le::u16(cells + c * MapCellSize);
                 if (tile <= lastLand) continue;

@@ -2,6 +2,7 @@
 
 #include "core/facets.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace tq {
@@ -31,6 +32,22 @@ const char* severityName(Severity severity) { return severity == Severity::Error
 void CheckReport::add(Finding finding) {
     ++total_;
     if (++perKind_[{finding.file, finding.kind}] <= ListedPerKind) findings_.push_back(std::move(finding));
+}
+
+void CheckReport::addUnlisted(const std::string& file, const std::string& kind, uint64_t count) {
+    if (count == 0) return;
+    total_ += count;
+    uint64_t& seen = perKind_[{file, kind}];
+    // A part lists the first of each kind itself; those beyond the list stay beyond it here.
+    seen = std::max<uint64_t>(seen, ListedPerKind) + count;
+}
+
+void CheckReport::append(const CheckReport& part) {
+    checked_.insert(checked_.end(), part.checked_.begin(), part.checked_.end());
+    notes_.insert(notes_.end(), part.notes_.begin(), part.notes_.end());
+    for (const Finding& f : part.findings_) add(f);
+    for (const auto& [key, count] : part.perKind_)
+        if (count > ListedPerKind) addUnlisted(key.first, key.second, count - ListedPerKind);
 }
 
 void CheckReport::checked(const std::string& file, const std::string& what) { checked_.emplace_back(file, what); }

@@ -29,6 +29,12 @@ public:
     static constexpr size_t ListedPerKind = 50;
 
     void add(Finding finding);
+    // Findings of a (file, kind) that were counted but not kept, as a part of the check does
+    // beyond the ones it lists: counted here only.
+    void addUnlisted(const std::string& file, const std::string& kind, uint64_t count);
+    // Everything a part of the check (run apart, perhaps on another thread) found, as if it
+    // had been added here in the same order.
+    void append(const CheckReport& part);
     // One line per file checked: "static index, facet F, W × H blocks".
     void checked(const std::string& file, const std::string& what);
     // Something worth knowing that is not wrong (the CRC a package expects, a file not found beside another).

@@ -1,6 +1,7 @@
 #include "check/check_statics.h"
 
 #include "core/crowded_block.h"
+#include "core/error.h"
 #include "core/facets.h"
 #include "core/file_system.h"
 #include "core/static_index.h"
@@ -13,9 +14,11 @@ namespace tq {
 
 namespace {
 
+// A run of an entry that passed the entry checks: bytes [start, end) of the statics file.
+// Start and Length are below 2^31, so end fits in 32 bits.
 struct Run {
-    uint64_t start, end;
-    int block;
+    uint32_t start, end;
+    int32_t block;
 };
 
 std::string blockWhere(const WorldGeometry& world, int block) {
@@ -31,82 +34,142 @@ std::string share(uint64_t part, uint64_t whole) {
     return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + "%";
 }
 
-} // namespace
+class IndexChecker {
+public:
+    IndexChecker(const std::string& indexPath, const WorldGeometry& world, const std::optional<std::string>& staticsPath,
+                 CheckReport& report)
+        : indexPath_(indexPath), world_(world), staticsPath_(staticsPath), report_(report),
+          staticsName_(staticsPath ? nameOf(*staticsPath) : std::string("the statics file")),
+          staticsSize_(staticsPath ? fileSystem().fileSize(*staticsPath) : UINT64_MAX) {}
 
-void CheckStaticIndex(const std::string& indexPath, const StaticIndexBuffer& index,
-                      const std::optional<std::string>& staticsPath, CheckReport& report, const Progress& progress) {
-    const WorldGeometry& world = index.world();
-    const std::string staticsName = staticsPath ? nameOf(*staticsPath) : std::string("the statics file");
-    const uint64_t staticsSize = staticsPath ? fileSystem().fileSize(*staticsPath) : UINT64_MAX;
-    auto add = [&](Severity s, const char* kind, int block, const std::string& what) {
-        report.add({s, indexPath, kind, blockWhere(world, block), what});
-    };
+    // The entry checks, each entry's finding in block order; then the runs that share bytes.
+    // Runs an index lists in file order (as this program writes them) are judged as they
+    // come; any others are gathered and sorted first.
+    // `each(visit)` calls visit(block, entry) for every entry in block order, as often as asked.
+    template <class EachEntry> void entries(const EachEntry& each) {
+        CheckReport overlaps;
+        each([&](int n, const TStaticIndexRec& e) {
+            const std::optional<Run> run = judge(n, e, true);
+            if (!run || !inOrder_) return;
+            if (run->start < lastStart_) {
+                inOrder_ = false;
+                return;
+            }
+            lastStart_ = run->start;
+            overlap(*run, overlaps);
+        });
+        if (inOrder_) {
+            report_.append(overlaps);
+            return;
+        }
+        reach_ = covered_ = 0;
+        reachBlock_ = -1;
+        each([&](int n, const TStaticIndexRec& e) {
+            if (const std::optional<Run> run = judge(n, e, false)) runs_.push_back(*run);
+        });
+        std::sort(runs_.begin(), runs_.end(), [](const Run& a, const Run& b) {
+            return a.start != b.start ? a.start < b.start : a.block < b.block;
+        });
+        for (const Run& r : runs_) overlap(r, report_);
+    }
 
-    std::vector<Run> runs;
-    for (int n = 0; n < world.blockCount(); ++n) {
-        const TStaticIndexRec& e = index.entries[size_t(n)];
-        if (e.Start == -1) continue;
+    // The records of every run, in file order.
+    template <class EachEntry> void records(const EachEntry& each, const Progress& progress) {
+        if (!staticsPath_) {
+            report_.note(indexPath_, "no statics file beside it: its runs were not checked against one");
+            return;
+        }
+        auto statics = openFile(*staticsPath_, OpenMode::Read);
+        WindowedReader reader(*statics, size_t(256) << 10);
+        std::vector<uint8_t> bytes;
+        size_t done = 0;
+        const size_t total = std::max<size_t>(runCount_, 1);
+        auto check = [&](const Run& r) {
+            bytes.resize(size_t(r.end - r.start));
+            reader.read(r.start, bytes.data(), bytes.size());
+            records(r, bytes);
+            if (++done % 65536 == 0) {
+                progress.report(20 + int(done * 80 / total));
+                progress.pumpEvents();
+            }
+        };
+        if (inOrder_) {
+            each([&](int n, const TStaticIndexRec& e) {
+                if (const std::optional<Run> run = judge(n, e, false)) check(*run);
+            });
+        } else {
+            for (const Run& r : runs_) check(r);
+        }
+        // Every append leaves the old run behind: dead bytes cost space, not correctness.
+        if (covered_ < staticsSize_)
+            report_.note(*staticsPath_, groupedNumber(staticsSize_ - covered_) + " of its " + groupedNumber(staticsSize_) +
+                                            " bytes (" + share(staticsSize_ - covered_, staticsSize_) +
+                                            ") are not referenced by any index entry; compact gives them back");
+        progress.report(100);
+    }
+
+private:
+    void add(Severity s, const char* kind, int block, const std::string& what, CheckReport& to) {
+        to.add({s, indexPath_, kind, blockWhere(world_, block), what});
+    }
+
+    // The entry's run when it has one that can be read; its faults reported when `say`.
+    std::optional<Run> judge(int n, const TStaticIndexRec& e, bool say) {
+        if (e.Start == -1) return std::nullopt;
         if (e.Start < 0 || e.Length < 0) {
-            add(Severity::Error, KindNegativeEntry, n,
-                "its Start " + std::to_string(e.Start) + " or Length " + std::to_string(e.Length) + " is negative");
-            continue;
+            if (say)
+                add(Severity::Error, KindNegativeEntry, n,
+                    "its Start " + std::to_string(e.Start) + " or Length " + std::to_string(e.Length) + " is negative",
+                    report_);
+            return std::nullopt;
         }
         if (e.Length % StaticRecSize != 0) {
-            add(Severity::Error, KindLengthNotMultiple, n,
-                "its Length " + std::to_string(e.Length) + " is not a multiple of " + std::to_string(StaticRecSize));
-            continue;
+            if (say)
+                add(Severity::Error, KindLengthNotMultiple, n,
+                    "its Length " + std::to_string(e.Length) + " is not a multiple of " + std::to_string(StaticRecSize),
+                    report_);
+            return std::nullopt;
         }
-        if (e.Length == 0) continue;
+        if (e.Length == 0) return std::nullopt;
         const uint64_t start = uint64_t(e.Start), end = start + uint64_t(e.Length);
-        if (end > staticsSize) {
-            add(Severity::Error, KindRunPastEnd, n,
-                "its run (" + bytesText(start, end) + ") ends past the end of " + staticsName + " (" +
-                    groupedNumber(staticsSize) + " bytes)");
-            continue;
+        if (end > staticsSize_) {
+            if (say)
+                add(Severity::Error, KindRunPastEnd, n,
+                    "its run (" + bytesText(start, end) + ") ends past the end of " + staticsName_ + " (" +
+                        groupedNumber(staticsSize_) + " bytes)",
+                    report_);
+            return std::nullopt;
         }
-        const int64_t records = e.Length / StaticRecSize;
-        if (records > StaticBlockCapacity)
-            add(Severity::Error, KindOverProgramLimit, n,
-                "it holds " + groupedNumber(uint64_t(records)) + " statics; this program handles at most " +
-                    std::to_string(StaticBlockCapacity) + " per block");
-        else if (records > ClientStaticsPerBlock)
-            add(Severity::Warning, KindOverClientLimit, n,
-                "it holds " + groupedNumber(uint64_t(records)) + " statics; the game client shows only the first " +
-                    std::to_string(ClientStaticsPerBlock));
-        runs.push_back({start, end, n});
+        if (say) {
+            ++runCount_;
+            const int64_t records = e.Length / StaticRecSize;
+            if (records > StaticBlockCapacity)
+                add(Severity::Error, KindOverProgramLimit, n,
+                    "it holds " + groupedNumber(uint64_t(records)) + " statics; this program handles at most " +
+                        std::to_string(StaticBlockCapacity) + " per block",
+                    report_);
+            else if (records > ClientStaticsPerBlock)
+                add(Severity::Warning, KindOverClientLimit, n,
+                    "it holds " + groupedNumber(uint64_t(records)) + " statics; the game client shows only the first " +
+                        std::to_string(ClientStaticsPerBlock),
+                    report_);
+        }
+        return Run{uint32_t(start), uint32_t(end), n};
     }
-    progress.report(20);
-    progress.pumpEvents();
 
-    std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) {
-        return a.start != b.start ? a.start < b.start : a.block < b.block;
-    });
     // Runs sharing bytes: each run against the one reaching furthest before it.
-    uint64_t reach = 0, covered = 0;
-    int reachBlock = -1;
-    for (const Run& r : runs) {
-        if (r.start < reach)
+    void overlap(const Run& r, CheckReport& to) {
+        if (r.start < reach_)
             add(Severity::Error, KindOverlap, r.block,
-                "its run (" + bytesText(r.start, r.end) + ") overlaps that of " + blockWhere(world, reachBlock));
-        if (r.end > reach) {
-            covered += r.end - std::max(r.start, reach);
-            reach = r.end;
-            reachBlock = r.block;
+                "its run (" + bytesText(r.start, r.end) + ") overlaps that of " + blockWhere(world_, reachBlock_), to);
+        if (r.end > reach_) {
+            covered_ += r.end - std::max<uint64_t>(r.start, reach_);
+            reach_ = r.end;
+            reachBlock_ = r.block;
         }
     }
-    if (!staticsPath) {
-        report.note(indexPath, "no statics file beside it: its runs were not checked against one");
-        return;
-    }
 
-    // The records themselves, in file order.
-    auto statics = openFile(*staticsPath, OpenMode::Read);
-    WindowedReader reader(*statics, size_t(4) << 20);
-    std::vector<uint8_t> bytes;
-    size_t done = 0;
-    for (const Run& r : runs) {
-        bytes.resize(size_t(r.end - r.start));
-        reader.read(r.start, bytes.data(), bytes.size());
+    void records(const Run& r, const std::vector<uint8_t>& bytes) {
         int outside = 0;
         size_t first = 0;
         for (size_t i = 0; i < bytes.size(); i += StaticRecSize) {
@@ -115,25 +178,73 @@ void CheckStaticIndex(const std::string& indexPath, const StaticIndexBuffer& ind
             if (rec.X < BlockSize && rec.Y < BlockSize) continue;
             if (outside++ == 0) first = i;
         }
-        if (outside) {
-            TStaticRec rec;
-            decodeStaticRec(bytes.data() + first, rec);
-            add(Severity::Error, KindStaticOutsideBlock, r.block,
-                std::to_string(outside) + (outside == 1 ? " of its statics lies" : " of its statics lie") +
-                    " outside the block (the first: record " + std::to_string(first / StaticRecSize + 1) + " at X " +
-                    std::to_string(rec.X) + ", Y " + std::to_string(rec.Y) + "; both must be 0..7)");
-        }
-        if (++done % 65536 == 0) {
-            progress.report(20 + int(done * 80 / runs.size()));
-            progress.pumpEvents();
-        }
+        if (!outside) return;
+        TStaticRec rec;
+        decodeStaticRec(bytes.data() + first, rec);
+        add(Severity::Error, KindStaticOutsideBlock, r.block,
+            std::to_string(outside) + (outside == 1 ? " of its statics lies" : " of its statics lie") +
+                " outside the block (the first: record " + std::to_string(first / StaticRecSize + 1) + " at X " +
+                std::to_string(rec.X) + ", Y " + std::to_string(rec.Y) + "; both must be 0..7)",
+            report_);
     }
-    // Every append leaves the old run behind: dead bytes cost space, not correctness.
-    if (covered < staticsSize)
-        report.note(*staticsPath, groupedNumber(staticsSize - covered) + " of its " + groupedNumber(staticsSize) +
-                                      " bytes (" + share(staticsSize - covered, staticsSize) +
-                                      ") are not referenced by any index entry; compact gives them back");
-    progress.report(100);
+
+    const std::string& indexPath_;
+    const WorldGeometry world_;
+    const std::optional<std::string>& staticsPath_;
+    CheckReport& report_;
+    const std::string staticsName_;
+    const uint64_t staticsSize_;
+    bool inOrder_ = true;
+    uint32_t lastStart_ = 0;
+    uint64_t reach_ = 0, covered_ = 0;
+    int reachBlock_ = -1;
+    size_t runCount_ = 0;
+    std::vector<Run> runs_;
+};
+
+} // namespace
+
+void CheckStaticIndex(const std::string& indexPath, const StaticIndexBuffer& index,
+                      const std::optional<std::string>& staticsPath, CheckReport& report, const Progress& progress) {
+    IndexChecker checker(indexPath, index.world(), staticsPath, report);
+    const auto each = [&index](const auto& visit) {
+        for (int n = 0; n < index.world().blockCount(); ++n) visit(n, index.entries[size_t(n)]);
+    };
+    checker.entries(each);
+    progress.report(20);
+    progress.pumpEvents();
+    checker.records(each, progress);
+}
+
+uint32_t CheckStaticIndexFile(const std::string& indexPath, const WorldGeometry& world,
+                              const std::optional<std::string>& staticsPath, CheckReport& report,
+                              const Progress& progress) {
+    IndexChecker checker(indexPath, world, staticsPath, report);
+    uint32_t crc = 0;
+    bool first = true;
+    // The index read a piece at a time, each time it is walked: it need not be held whole.
+    const auto each = [&](const auto& visit) {
+        auto file = openFile(indexPath, OpenMode::Read);
+        if (file->size() != world.staticIndexBytes()) throw Error(msg::ReadBeyondEnd, indexPath);  // changed under us
+        constexpr int Piece = 16384;
+        std::vector<uint8_t> bytes(size_t(Piece) * StaticIndexRecSize);
+        for (int n = 0; n < world.blockCount(); n += Piece) {
+            const int count = std::min(Piece, world.blockCount() - n);
+            file->read(bytes.data(), size_t(count) * StaticIndexRecSize);
+            for (int i = 0; i < count; ++i) {
+                TStaticIndexRec e;
+                decodeIndexRec(bytes.data() + size_t(i) * StaticIndexRecSize, e);
+                if (first) crc ^= uint32_t(e.Start) ^ uint32_t(e.Length) ^ uint32_t(e.Extra);
+                visit(n + i, e);
+            }
+        }
+        first = false;
+    };
+    checker.entries(each);
+    progress.report(20);
+    progress.pumpEvents();
+    checker.records(each, progress);
+    return crc;
 }
 
 } // namespace tq

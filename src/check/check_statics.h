@@ -1,6 +1,7 @@
 #pragma once
 #include "check/check_report.h"
 #include "core/progress.h"
+#include "core/world.h"
 
 #include <optional>
 #include <string>
@@ -25,5 +26,10 @@ inline constexpr const char* KindOverClientLimit = "over-1024-statics";
 // file no entry uses are noted (every append leaves some), not counted as a problem. Reads the statics file once, in file order.
 void CheckStaticIndex(const std::string& indexPath, const StaticIndexBuffer& index,
                       const std::optional<std::string>& staticsPath, CheckReport& report, const Progress& progress = {});
+// The same of an index file of `world`'s size, read in pieces rather than held whole.
+// Returns the index's CRC (as StaticsCrc gives it).
+uint32_t CheckStaticIndexFile(const std::string& indexPath, const WorldGeometry& world,
+                              const std::optional<std::string>& staticsPath, CheckReport& report,
+                              const Progress& progress = {});
 
 } // namespace tq

@@ -1,16 +1,15 @@
 #include "check/check_world_save.h"
 
+#include "check/section_save_scan.h"
+#include "check/serial_sets.h"
 #include "core/error.h"
 #include "core/facets.h"
 #include "core/file_system.h"
 #include "worldsave/folder_save_text.h"
 #include "worldsave/world_save_format.h"
-#include "worldsave/world_save_text.h"
 
 #include <algorithm>
-#include <cstring>
 #include <optional>
-#include <vector>
 
 namespace tq {
 
@@ -19,52 +18,11 @@ namespace {
 struct Mention {
     uint32_t serial;
     uint32_t line;
-    uint32_t file;  // into Save::files
-};
-
-// What the whole save says about serials, gathered file by file and judged at the end.
-struct Serials {
-    std::vector<std::string> files;
-    std::vector<Mention> objects;    // every object with a serial
-    std::vector<Mention> contained;  // the containers items say they lie in
+    uint32_t file;  // into the save's files
 };
 
 std::string serialText(uint32_t serial) { return wsc::hexNumber(serial, 8); }
 std::string lineText(uint32_t line) { return "line " + std::to_string(line); }
-
-// Calls `visit(line, number)` for each line of a file (without its line end, as LineReader
-// gives it), reading the file in pieces: a save can be larger than is worth holding whole.
-template <typename Visit>
-void forEachLine(const std::string& path, const Progress& progress, Visit&& visit) {
-    constexpr size_t Piece = size_t(4) << 20;
-    auto file = openFile(path, OpenMode::Read);
-    const uint64_t size = file->size();
-    std::vector<char> buffer(Piece);
-    uint64_t read = 0;
-    size_t have = 0;
-    uint32_t number = 0;
-    while (true) {
-        if (have == buffer.size()) buffer.resize(buffer.size() * 2);  // one line longer than a piece
-        const size_t n = size_t(std::min<uint64_t>(buffer.size() - have, size - read));
-        file->read(buffer.data() + have, n);
-        read += n;
-        have += n;
-        // Whole lines only, but for the file's last piece; the rest waits for the next one.
-        const char* base = buffer.data();
-        size_t whole = have;
-        if (read < size) {
-            while (whole > 0 && base[whole - 1] != '\n') --whole;
-        }
-        wstext::LineReader lines(std::string_view(base, whole));
-        wstext::Line line;
-        while (lines.next(line)) visit(line.text, ++number);
-        if (read == size) return;
-        const size_t start = whole;
-        std::memmove(buffer.data(), base + start, have - start);
-        have -= start;
-        progress.pumpEvents();
-    }
-}
 
 // Orders mentions by serial, equal serials in the order they were met. A save lists most
 // objects in serial order already (items, then characters), so the few ascending runs are
@@ -83,22 +41,38 @@ void sortBySerial(std::vector<Mention>& m) {
                            r + 1 < runs.size() ? m.begin() + std::ptrdiff_t(runs[r + 1]) : m.end(), less);
 }
 
-class SaveChecker {
+// Each object whose serial an object before it in `objects` (in serial order, equal serials
+// in the order met) already has.
+void reportUsedTwice(const std::vector<Mention>& objects, const std::vector<std::string>& files, CheckReport& report) {
+    for (size_t i = 1; i < objects.size(); ++i) {
+        const Mention& first = objects[i - 1];
+        const Mention& again = objects[i];
+        if (again.serial != first.serial) continue;
+        const std::string firstAt =
+            again.file == first.file ? lineText(first.line) : files[first.file] + " " + lineText(first.line);
+        report.add({Severity::Error, files[again.file], KindDuplicateSerial, lineText(again.line),
+                    "serial " + serialText(again.serial) + " is already used at " + firstAt});
+    }
+}
+
+void reportMissing(const std::string& file, uint32_t line, uint32_t container, CheckReport& report) {
+    report.add({Severity::Error, file, KindMissingContainer, lineText(line),
+                "the item lies in container " + serialText(container) + ", which is no object of the save"});
+}
+
+// The region files of a folder save: [KIND] records ended by "o---o".
+class RegionChecker {
 public:
-    SaveChecker(const FacetWorlds& worlds, CheckReport& report) : worlds_(worlds), report_(report) {}
+    RegionChecker(const FacetWorlds& worlds, CheckReport& report) : worlds_(worlds), report_(report) {}
 
     void outsideMap(const std::string& file, uint32_t line, uint32_t serial, int64_t x, int64_t y, int64_t facet) {
         if (isFacet(int(facet))) {
             std::optional<WorldGeometry>& known = facetWorlds_[size_t(facet)];
             if (!known) known = worlds_(int(facet));
-            const WorldGeometry& world = *known;
-            if (world.validCell(int(std::clamp<int64_t>(x, -1, INT32_MAX)), int(std::clamp<int64_t>(y, -1, INT32_MAX))))
+            if (known->validCell(int(std::clamp<int64_t>(x, -1, INT32_MAX)), int(std::clamp<int64_t>(y, -1, INT32_MAX))))
                 return;
             report_.add({Severity::Error, file, KindItemOutsideMap, lineText(line),
-                         "item " + serialText(serial) + " lies at (" + std::to_string(x) + ", " + std::to_string(y) +
-                             "), outside the map of facet " + std::to_string(facet) + " (" +
-                             std::to_string(world.cellsWide()) + " \u00d7 " + std::to_string(world.cellsHigh()) +
-                             " cells)"});
+                         ItemOutsideMapText(serial, x, y, facet, *known)});
         } else {
             report_.add({Severity::Error, file, KindItemOutsideMap, lineText(line),
                          "item " + serialText(serial) + " lies in world " + std::to_string(facet) +
@@ -109,87 +83,7 @@ public:
         report_.add({Severity::Error, file, KindBadRecord, lineText(line), what});
     }
 
-    // The single file of SECTION objects: the numbers the reader takes must read, as must SERIAL.
-    void singleFile(const std::string& path, uint32_t fileNo, Serials& serials, const Progress& progress) {
-        using namespace wstext;
-        enum class In { Nothing, Item, Character } in = In::Nothing;
-        uint32_t serial = 0;
-        bool hasSerial = false;
-        uint32_t sectionLine = 0;
-        int32_t x = 0, y = 0, cont = -1;
-        bool hasCont = false;
-        auto number = [&](std::string_view value, uint32_t line, int32_t& out) {
-            try {
-                out = parseValue(value);
-                return true;
-            } catch (const Error& e) {
-                bad(path, line, e.what());
-                return false;
-            }
-        };
-        auto close = [&] {
-            if (in == In::Nothing) return;
-            if (hasSerial) serials.objects.push_back({serial, sectionLine, fileNo});
-            if (in == In::Item) {
-                if (hasCont && cont != -1) serials.contained.push_back({uint32_t(cont), sectionLine, fileNo});
-                else outsideMap(path, sectionLine, serial, x, y, 0);
-            }
-            in = In::Nothing;
-        };
-        forEachLine(path, progress, [&](std::string_view s, uint32_t lineNo) {
-            if (s.empty()) return;
-            int32_t v = 0;
-            switch (upperAscii(s[0])) {
-            case 'S':
-                if (startsWithNoCase(s, "SECTION ")) {
-                    close();
-                    sectionLine = lineNo;
-                    serial = 0;
-                    hasSerial = hasCont = false;
-                    x = y = 0;
-                    cont = -1;
-                    if (startsWithNoCase(s, WorldItemHeader)) in = number(s.substr(WorldItemWord), lineNo, v) ? In::Item : In::Nothing;
-                    else if (startsWithNoCase(s, "SECTION CHARACTER ")) in = In::Character;
-                } else if (in != In::Nothing && startsWithNoCase(s, "SERIAL ") && number(s.substr(7), lineNo, v)) {
-                    serial = uint32_t(v);
-                    hasSerial = true;
-                }
-                return;
-            case '}':
-                close();
-                return;
-            default:
-                break;
-            }
-            if (in != In::Item) return;
-            switch (upperAscii(s[0])) {
-            case 'X':
-                if (startsWithNoCase(s, "X ") && number(s.substr(2), lineNo, v)) x = v;
-                break;
-            case 'Y':
-                if (startsWithNoCase(s, "Y ") && number(s.substr(2), lineNo, v)) y = v;
-                break;
-            case 'C':
-                if (startsWithNoCase(s, "CONT ") && number(s.substr(5), lineNo, v)) cont = v, hasCont = true;
-                break;
-            case 'I':
-                if (startsWithNoCase(s, "ID ")) number(s.substr(3), lineNo, v);
-                break;
-            case 'Z':
-                if (startsWithNoCase(s, "Z ")) number(s.substr(2), lineNo, v);
-                break;
-            case 'T':
-                if (startsWithNoCase(s, "TYPE ")) number(s.substr(5), lineNo, v);
-                break;
-            default:
-                break;
-            }
-        });
-        close();
-    }
-
-    // A region file of [KIND] records ended by "o---o".
-    void regionFile(const std::string& path, uint32_t fileNo, Serials& serials) {
+    void file(const std::string& path, uint32_t fileNo, std::vector<Mention>& objects, std::vector<Mention>& contained) {
         readInto(path, text_);
         wsc::forEachRecord(text_, [&](const wsc::Record& r) {
             if (!r.closed) bad(path, r.line, "the [" + std::string(r.kind) + "] record is not ended by " +
@@ -205,10 +99,10 @@ public:
             number(r.type, "Type");
             number(r.colour, "Colour");
             const std::optional<uint32_t> cont = number(r.cont, "Cont");
-            if (serial) serials.objects.push_back({*serial, r.line, fileNo});
+            if (serial) objects.push_back({*serial, r.line, fileNo});
             if (!r.isKind(wsc::ItemKind)) return;
             if (cont && *cont != wsc::NotInContainer) {
-                serials.contained.push_back({*cont, r.line, fileNo});
+                contained.push_back({*cont, r.line, fileNo});
                 return;
             }
             if (!r.location) return;
@@ -238,48 +132,145 @@ private:
 
 } // namespace
 
-void CheckWorldSave(const std::string& path, const FacetWorlds& worlds, CheckReport& report,
-                    const Progress& progress) {
-    const WorldSave save = DetectWorldSave(path);
-    Serials serials;
-    // A world item takes some hundred bytes of text: enough room for most saves at once.
-    serials.objects.reserve(size_t(std::min<uint64_t>(fileSystem().fileSize(save.path) / 96, 1u << 24)));
-    SaveChecker checker(worlds, report);
-    if (save.format == WorldSaveFormat::SingleFile) {
-        if (!fileExists(save.path)) throw Error(msg::FileNotFound, save.path);
-        serials.files.push_back(save.path);
-        report.checked(save.path, "world-save, one file of SECTION objects");
-        checker.singleFile(save.path, 0, serials, progress);
-    } else {
-        report.checked(save.path, "world-save, a folder of " + std::to_string(save.files.size()) + " region files");
-        for (size_t i = 0; i < save.files.size(); ++i) {
-            serials.files.push_back(save.files[i]);
-            checker.regionFile(save.files[i], uint32_t(i), serials);
-            progress.report(int((i + 1) * 90 / save.files.size()));
-            progress.pumpEvents();
-        }
-    }
+std::string ItemOutsideMapText(uint32_t serial, int64_t x, int64_t y, int64_t facet, const WorldGeometry& world) {
+    return "item " + serialText(serial) + " lies at (" + std::to_string(x) + ", " + std::to_string(y) +
+           "), outside the map of facet " + std::to_string(facet) + " (" + std::to_string(world.cellsWide()) +
+           " \u00d7 " + std::to_string(world.cellsHigh()) + " cells)";
+}
 
+struct WorldSaveCheck::Regions {
+    CheckReport found;  // the findings of the files, in file and line order
+    std::vector<Mention> objects, contained;
+};
+
+WorldSaveCheck::WorldSaveCheck(const std::string& path, FacetWorlds worlds, size_t parts, uint64_t leastPiece)
+    : path_(path), worlds_(std::move(worlds)) {
+    try {
+        const WorldSave save = DetectWorldSave(path);
+        path_ = save.path;
+        singleFile_ = save.format == WorldSaveFormat::SingleFile;
+        if (singleFile_) {
+            if (!fileExists(save.path)) throw Error(msg::FileNotFound, save.path);
+            files_ = {save.path};
+            bytes_ = fileSystem().fileSize(save.path);
+            const size_t count = size_t(std::clamp<uint64_t>(bytes_ / std::max<uint64_t>(leastPiece, 1), 1, std::max<size_t>(parts, 1)));
+            const std::vector<uint64_t> cuts =
+                count > 1 ? SectionCuts(save.path, bytes_, count) : std::vector<uint64_t>{0, bytes_};
+            pieces_.resize(cuts.size() - 1);
+            unscanned_ = pieces_.size();
+            for (size_t i = 0; i + 1 < cuts.size(); ++i) {
+                pieces_[i].begin = cuts[i];
+                pieces_[i].end = cuts[i + 1];
+            }
+        } else {
+            files_ = save.files;
+            for (const std::string& f : files_) bytes_ += fileSystem().fileSize(f);
+            regions_ = std::make_unique<Regions>();
+        }
+    } catch (...) {
+        error_ = std::current_exception();
+    }
+}
+
+WorldSaveCheck::~WorldSaveCheck() = default;
+
+size_t WorldSaveCheck::parts() const { return pieces_.empty() ? 1 : pieces_.size(); }
+
+void WorldSaveCheck::scan(size_t part, Scratch& scratch, const std::function<void(uint64_t)>& advance) {
+    if (error_) std::rethrow_exception(error_);
+    if (!singleFile_) {
+        scanRegionFiles(advance);
+        return;
+    }
+    SectionPiece& piece = pieces_[part];
+    // An object takes some hundred bytes of text: room for the serials of most saves at once
+    // (memory reserved and never touched costs nothing).
+    piece.serials.reserve(size_t((piece.end - piece.begin) / 64));
+    piece.contained.reserve(size_t((piece.end - piece.begin) / 512));
+    SectionScanOptions options;
+    options.ground = worlds_(0);
+    options.advance = advance;
+    ScanSectionPiece(path_, piece, options, scratch.bytes);
+    if (unscanned_.fetch_sub(1) == 1) judgeSections();
+}
+
+void WorldSaveCheck::scanRegionFiles(const std::function<void(uint64_t)>& advance) {
+    RegionChecker checker(worlds_, regions_->found);
+    for (size_t i = 0; i < files_.size(); ++i) {
+        checker.file(files_[i], uint32_t(i), regions_->objects, regions_->contained);
+        if (advance) advance(fileSystem().fileSize(files_[i]));
+    }
+}
+
+void WorldSaveCheck::finish(CheckReport& report) {
+    if (error_) std::rethrow_exception(error_);
+    if (singleFile_) {
+        finishSections(report);
+        return;
+    }
+    report.checked(path_, "world-save, a folder of " + std::to_string(files_.size()) + " region files");
+    report.append(regions_->found);
     // Serials: each used once, each container one of them.
-    sortBySerial(serials.objects);
-    for (size_t i = 1; i < serials.objects.size(); ++i) {
-        const Mention& first = serials.objects[i - 1];
-        const Mention& again = serials.objects[i];
-        if (again.serial != first.serial) continue;
-        const std::string firstAt = again.file == first.file ? lineText(first.line)
-                                                              : serials.files[first.file] + " " + lineText(first.line);
-        report.add({Severity::Error, serials.files[again.file], KindDuplicateSerial, lineText(again.line),
-                    "serial " + serialText(again.serial) + " is already used at " + firstAt});
-    }
+    std::vector<Mention>& objects = regions_->objects;
+    sortBySerial(objects);
+    reportUsedTwice(objects, files_, report);
     // `contained` is in file and line order already, as the findings should be.
-    for (const Mention& m : serials.contained) {
-        const bool exists = std::binary_search(serials.objects.begin(), serials.objects.end(), m,
+    for (const Mention& m : regions_->contained) {
+        const bool exists = std::binary_search(objects.begin(), objects.end(), m,
                                                [](const Mention& a, const Mention& b) { return a.serial < b.serial; });
-        if (!exists)
-            report.add({Severity::Error, serials.files[m.file], KindMissingContainer, lineText(m.line),
-                        "the item lies in container " + serialText(m.serial) + ", which is no object of the save"});
+        if (!exists) reportMissing(files_[m.file], m.line, m.serial, report);
     }
-    progress.report(100);
+}
+
+void WorldSaveCheck::judgeSections() {
+    // Each piece counts its lines from its own start.
+    base_.assign(pieces_.size(), 0);
+    for (size_t i = 1; i < pieces_.size(); ++i) base_[i] = base_[i - 1] + pieces_[i - 1].lines;
+
+    std::vector<std::vector<uint32_t>*> objects;
+    std::vector<uint32_t> containers;
+    for (SectionPiece& piece : pieces_) {
+        objects.push_back(&piece.serials);
+        for (const SaveMention& m : piece.contained) containers.push_back(m.serial);
+    }
+    SerialVerdict verdict = JudgeSerials(objects, std::move(containers));
+    missing_ = std::move(verdict.missing);
+    if (verdict.usedTwice.empty()) return;
+    // Rare, and only then are the lines of the objects needed: a second scan finds them.
+    std::vector<char> buffer;
+    for (size_t i = 0; i < pieces_.size(); ++i) {
+        SectionPiece again;
+        again.begin = pieces_[i].begin;
+        again.end = pieces_[i].end;
+        std::vector<SaveMention> found;
+        SectionScanOptions options;
+        options.ground = worlds_(0);
+        options.wanted = &verdict.usedTwice;
+        options.found = &found;
+        ScanSectionPiece(path_, again, options, buffer);
+        for (const SaveMention& m : found) usedTwice_.push_back({m.serial, base_[i] + m.line});
+    }
+    std::stable_sort(usedTwice_.begin(), usedTwice_.end(),
+                     [](const SaveMention& a, const SaveMention& b) { return a.serial < b.serial; });
+}
+
+void WorldSaveCheck::finishSections(CheckReport& report) {
+    report.checked(path_, "world-save, one file of SECTION objects");
+    for (size_t i = 0; i < pieces_.size(); ++i) {
+        const SectionPiece& piece = pieces_[i];
+        for (const SaveFinding& f : piece.findings)
+            report.add({Severity::Error, path_, f.kind, lineText(base_[i] + f.line), f.what});
+        report.addUnlisted(path_, KindBadRecord, piece.unlistedBad);
+        report.addUnlisted(path_, KindItemOutsideMap, piece.unlistedOutside);
+    }
+    std::vector<Mention> twice;
+    for (const SaveMention& m : usedTwice_) twice.push_back({m.serial, m.line, 0});
+    reportUsedTwice(twice, files_, report);
+    if (!missing_.empty())
+        for (size_t i = 0; i < pieces_.size(); ++i)
+            for (const SaveMention& m : pieces_[i].contained)
+                if (std::binary_search(missing_.begin(), missing_.end(), m.serial))
+                    reportMissing(path_, base_[i] + m.line, m.serial, report);
 }
 
 } // namespace tq

@@ -3,6 +3,7 @@
 #include "check/check_map.h"
 #include "check/check_package.h"
 #include "check/check_statics.h"
+#include "check/check_tasks.h"
 #include "check/check_world_save.h"
 #include "core/ascii_case.h"
 #include "core/error.h"
@@ -10,6 +11,8 @@
 #include "core/file_system.h"
 #include "core/static_index.h"
 #include "core/utf8_path.h"
+#include "core/world_lock.h"
+#include "core/map_file.h"
 #include "core/world_info.h"
 #include "diff/diff.h"
 #include "diff/diff_package.h"
@@ -20,6 +23,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <memory>
 
 namespace tq {
 
@@ -86,6 +90,18 @@ int facetOf(const std::string& path, std::optional<int> facet) {
     return facetFromFileName(path).value_or(facet.value_or(0));
 }
 
+// A progress in percent of the check of `bytes`, told to the task as bytes.
+Progress bytesProgress(TaskContext& context, uint64_t bytes) {
+    auto last = std::make_shared<int>(0);
+    Progress p;
+    p.position = [&context, bytes, last](int percent) {
+        if (percent <= *last) return;
+        context.advance(bytes * uint64_t(percent) / 100 - bytes * uint64_t(*last) / 100);
+        *last = percent;
+    };
+    return p;
+}
+
 } // namespace
 
 CheckReport CheckWorld(const std::vector<std::string>& paths, std::optional<int> facet, const Progress& progress) {
@@ -111,24 +127,28 @@ CheckReport CheckWorld(const std::vector<std::string>& paths, std::optional<int>
         }
     }
 
-    CheckReport report;
-    const size_t steps = plan.indexes.size() + plan.maps.size() + plan.saves.size() + plan.packages.size();
-    size_t step = 0;
-    auto stepProgress = [&](const std::string& file) {
-        progress.setMessage("Checking " + file);
-        Progress p = progress;
-        const size_t at = step++;
-        p.position = [&progress, at, steps](int percent) {
-            progress.report(int((at * 100 + size_t(percent)) / std::max<size_t>(steps, 1)));
-        };
-        return p;
+    // What the files say of their worlds, decided before any is read at length: the save's
+    // items are judged against them while the map and index are being read.
+    struct IndexPlan {
+        std::string path;
+        int facet;
+        std::optional<std::string> statics;
+        CheckReport found;
+        std::optional<uint32_t> crc;
+        uint64_t bytes = 0;  // of the index and its statics
     };
-
+    struct MapPlan {
+        std::string path;
+        int facet;
+        std::optional<WorldGeometry> known;  // the world of its facet before it: the index's, or an earlier map's
+        CheckReport found;
+        uint64_t bytes = 0;
+    };
     std::map<int, WorldGeometry> worlds;  // of the indexes and maps checked, by facet
-    std::vector<std::pair<std::string, uint32_t>> crcs;
+    std::vector<IndexPlan> indexes;
     std::vector<std::string> pairedStatics;
+    uint64_t totalBytes = 0;
     for (const std::string& path : plan.indexes) {
-        const Progress p = stepProgress(path);
         const int n = facetOf(path, facet);
         // Its statics: one named with it in the same folder, else the one beside it.
         std::optional<std::string> statics;
@@ -140,46 +160,101 @@ CheckReport CheckWorld(const std::vector<std::string>& paths, std::optional<int>
             if (!beside.empty()) statics = folderOf(path).empty() ? nameOf(beside) : beside;
         }
         if (statics) pairedStatics.push_back(*statics);
+        uint64_t bytes = 0;
         try {
             staticIndexWorld(path, fileSystem().fileSize(path), n);
-        } catch (const Error& e) {
-            report.checked(path, "static index, facet " + std::to_string(n));
-            report.add({Severity::Error, path, KindIndexLength, "", e.what()});
-            if (statics) report.note(*statics, "not checked: the static index beside it could not be read");
-            continue;
+            // Work a killed writer left is finished before the index is read (its length may change).
+            finishInterruptedWorkBeforeReading(path);
+            worlds.emplace(n, staticIndexWorld(path, fileSystem().fileSize(path), n));
+            bytes = fileSystem().fileSize(path) + (statics ? fileSystem().fileSize(*statics) : 0);
+        } catch (const Error&) {
+            // Reported when the index is checked.
         }
-        auto index = newStaticIndex();
-        LoadStaticIndex(path, *index, {}, n);
-        report.checked(path, "static index, facet " + std::to_string(n) + ", " + index->world().blocksText() + " blocks");
-        worlds.emplace(n, index->world());
-        crcs.emplace_back(path, StaticsCrc(*index));
-        if (statics) report.checked(*statics, "statics, facet " + std::to_string(n));
-        CheckStaticIndex(path, *index, statics, report, p);
+        totalBytes += bytes;
+        indexes.push_back({path, n, statics, {}, {}, bytes});
+    }
+    std::vector<MapPlan> maps;
+    for (const std::string& path : plan.maps) {
+        const int n = facetOf(path, facet);
+        const auto known = worlds.find(n);
+        maps.push_back({path, n, known != worlds.end() ? std::optional<WorldGeometry>(known->second) : std::nullopt, {}});
+        try {
+            const uint64_t length = mapFileLength(path, n);
+            const WorldGeometry world = mapWorld(path, length, n);
+            worlds.emplace(n, world);
+            maps.back().bytes = world.mapBytes();
+            totalBytes += world.mapBytes();
+        } catch (const Error&) {
+            // Reported when the map is checked.
+        }
+    }
+    const FacetWorlds facetWorlds = [worlds](int n) {
+        const auto known = worlds.find(n);
+        return known != worlds.end() ? known->second : facetSizes(n).back();
+    };
+    // A large single-file save is read in up to 4 pieces, which the two threads share with
+    // the map and the index.
+    std::vector<std::unique_ptr<WorldSaveCheck>> saves;
+    for (const std::string& path : plan.saves) {
+        saves.push_back(std::make_unique<WorldSaveCheck>(path, facetWorlds, 4));
+        totalBytes += saves.back()->bytes();
+    }
+
+    // The save's pieces first: the largest work, shared best when started first. An error is
+    // told as checking the files one after another would meet it: indexes, maps, saves.
+    std::vector<CheckTask> tasks;
+    std::vector<size_t> rank;
+    size_t saveRank = indexes.size() + maps.size();
+    for (auto& save : saves)
+        for (size_t part = 0; part < save->parts(); ++part, rank.push_back(saveRank++))
+            tasks.push_back([&save, part](TaskContext& context) {
+                save->scan(part, context.scratch<WorldSaveCheck::Scratch>(),
+                           [&context](uint64_t n) { context.advance(n); });
+            });
+    for (size_t i = 0; i < maps.size(); ++i) rank.push_back(indexes.size() + i);
+    for (MapPlan& m : maps)
+        tasks.push_back([&m](TaskContext& context) {
+            const std::optional<WorldGeometry> world = CheckMap(m.path, m.facet, m.found, bytesProgress(context, m.bytes));
+            if (world && m.known && !m.known->sameSize(*world))
+                m.found.add({Severity::Error, m.path, KindWorldMismatch, "",
+                             "the map is of " + world->blocksText() + " blocks but the static index of facet " +
+                                 std::to_string(m.facet) + " of " + m.known->blocksText()});
+        });
+    for (size_t i = 0; i < indexes.size(); ++i) rank.push_back(i);
+    for (IndexPlan& ix : indexes)
+        tasks.push_back([&ix](TaskContext& context) {
+            CheckReport& found = ix.found;
+            try {
+                staticIndexWorld(ix.path, fileSystem().fileSize(ix.path), ix.facet);
+            } catch (const Error& e) {
+                found.checked(ix.path, "static index, facet " + std::to_string(ix.facet));
+                found.add({Severity::Error, ix.path, KindIndexLength, "", e.what()});
+                if (ix.statics) found.note(*ix.statics, "not checked: the static index beside it could not be read");
+                return;
+            }
+            const WorldGeometry world = staticIndexWorld(ix.path, fileSystem().fileSize(ix.path), ix.facet);
+            found.checked(ix.path, "static index, facet " + std::to_string(ix.facet) + ", " + world.blocksText() + " blocks");
+            if (ix.statics) found.checked(*ix.statics, "statics, facet " + std::to_string(ix.facet));
+            ix.crc = CheckStaticIndexFile(ix.path, world, ix.statics, found, bytesProgress(context, ix.bytes));
+        });
+    progress.setMessage(paths.size() == 1 ? "Checking " + paths[0] : "Checking " + std::to_string(paths.size()) + " paths");
+    RunCheckTasks(tasks, totalBytes, progress, rank);
+
+    // The findings in the order of the files: indexes, maps, saves, packages.
+    CheckReport report;
+    std::vector<std::pair<std::string, uint32_t>> crcs;
+    for (const IndexPlan& ix : indexes) {
+        report.append(ix.found);
+        if (ix.crc) crcs.emplace_back(ix.path, *ix.crc);
     }
     for (const std::string& s : plan.statics)
         if (std::find(pairedStatics.begin(), pairedStatics.end(), s) == pairedStatics.end())
             report.note(s, "no static index of facet " + std::to_string(facetOf(s, facet)) +
                                " beside it: statics are only checked through their index");
-
-    for (const std::string& path : plan.maps) {
-        const int n = facetOf(path, facet);
-        const std::optional<WorldGeometry> world = CheckMap(path, n, report, stepProgress(path));
-        if (!world) continue;
-        const auto known = worlds.find(n);
-        if (known == worlds.end()) worlds.emplace(n, *world);
-        else if (!known->second.sameSize(*world))
-            report.add({Severity::Error, path, KindWorldMismatch, "",
-                        "the map is of " + world->blocksText() + " blocks but the static index of facet " +
-                            std::to_string(n) + " of " + known->second.blocksText()});
-    }
-
-    const FacetWorlds facetWorlds = [&worlds](int n) {
-        const auto known = worlds.find(n);
-        return known != worlds.end() ? known->second : facetSizes(n).back();
-    };
-    for (const std::string& path : plan.saves) CheckWorldSave(path, facetWorlds, report, stepProgress(path));
+    for (const MapPlan& m : maps) report.append(m.found);
+    for (auto& save : saves) save->finish(report);
     for (const std::string& path : plan.packages) {
-        stepProgress(path);
+        progress.setMessage("Checking " + path);
         CheckDiffPackageFile(path, crcs, report);
     }
     progress.report(100);

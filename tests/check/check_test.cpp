@@ -1,3 +1,4 @@
+#include "check/check_report.h"
 #include "core/bytes.h"
 #include "core/static_index.h"
 #include "diff/diff_package.h"
@@ -125,6 +126,70 @@ TEST(Check, EachFaultAloneIsReported) {
         EXPECT_NE(json.out.find("\"clean\": false"), std::string::npos) << json.out;
         EXPECT_NE(json.out.find("\"problems\": 1,"), std::string::npos) << json.out;
     }
+}
+
+// The findings of an index come entry by entry, then the runs that share bytes, whether the
+// index lists its runs in file order (judged as they come) or not (sorted first).
+TEST(Check, IndexFindingsInTheirOrder) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::pair<int, int>, TStaticIndexRec>> entries;
+        std::vector<std::string> findings;  // after "<staidx>: error: "
+    };
+    const std::vector<Case> cases = {
+        {"runs in file order",
+         {{{1, 2}, {7, 7, 0}}, {{3, 0}, {0, 20, 0}}},
+         {"block (3, 0): its Length 20 is not a multiple of 7",
+          "block (1, 2): its run (bytes 7..13) overlaps that of block (1, 1)"}},
+        {"runs out of file order",
+         {{{1, 2}, {7, 7, 0}}, {{3, 0}, {0, 20, 0}}, {{0, 5}, {14, 7, 0}}},
+         {"block (3, 0): its Length 20 is not a multiple of 7",
+          "block (1, 2): its run (bytes 7..13) overlaps that of block (1, 1)",
+          "block (2, 0): its run (bytes 14..48) overlaps that of block (0, 5)"}},
+    };
+    for (const Case& c : cases) {
+        SmallWorld w;
+        for (const auto& [at, e] : c.entries) w.index.at(at.first, at.second) = e;
+        SaveStaticIndex(w.staidx, w.index);
+        const auto r = test::runCli({"check", w.staidx});
+        EXPECT_EQ(r.status, 1) << c.name << "\n" << r.out << r.err;
+        std::vector<std::string> found;
+        for (const std::string& line : w.lines(r.out))
+            if (line.rfind(w.staidx + ": error: ", 0) == 0) found.push_back(line.substr(w.staidx.size() + 9));
+        EXPECT_EQ(found, c.findings) << c.name << "\n" << r.out;
+    }
+}
+
+// Tile ids against an art whose last land tile is no power of two less one (0x12B): a tile
+// above it in each of a block's 64 cells is found, tiles up to it in any mix are not.
+TEST(Check, TilesAgainstAnyLastLandTile) {
+    SmallWorld w;
+    test::writeBytes(w.dir.file("artidx.mul"), std::string(300 * 12, '\0'));
+    std::string bytes = test::readBytes(w.map);
+    auto put = [&](int x, int y, uint16_t tile) {
+        le::put16(reinterpret_cast<uint8_t*>(bytes.data()) + Facet4.mapCellOffset(x, y), tile);
+    };
+    std::vector<std::string> expected;
+    for (int c = 0; c < CellsPerBlock; ++c) {
+        const int x = c * BlockSize + c % BlockSize, y = c / BlockSize;  // cell c of block (c, 0)
+        put(x, y, 0x12C);
+        expected.push_back(w.map + ": error: cell (" + std::to_string(x) + ", " + std::to_string(y) +
+                           "): land tile 2C 01 is above the art's last land tile (2B 01, from artidx.mul)");
+    }
+    const uint16_t legal[][2] = {{0x12B, 0x12B}, {0x100, 0x02B}, {0x0FF, 0x100}, {0x103, 0x028}};
+    for (int b = 0; b < 4; ++b)
+        for (int c = 0; c < CellsPerBlock; ++c) put((70 + b) * BlockSize + c % BlockSize, c / BlockSize, legal[b][c % 2]);
+    test::writeBytes(w.map, bytes);
+    const auto r = test::runCli({"check", w.dir.path().string()});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    std::vector<std::string> found;
+    for (const std::string& line : w.lines(r.out))
+        if (line.rfind(w.map + ": error: ", 0) == 0) found.push_back(line);
+    expected.resize(CheckReport::ListedPerKind);
+    EXPECT_EQ(found, expected) << r.out;
+    const auto lines = w.lines(r.out);
+    EXPECT_TRUE(hasLine(lines, w.map + ": 14 more of the kind tile-beyond-art not listed")) << r.out;
+    EXPECT_EQ(lines.back(), "64 problems found in 4 files");
 }
 
 // Today's folder save: the same faults in region files, each named by file and line; a

@@ -1,0 +1,129 @@
+// A single-file save cut into pieces that are scanned apart (on two threads) must say what
+// one scan of the whole file says: findings at their true lines past every cut, a serial used
+// again in a later piece, a container in another piece, more faults of one kind than the
+// report lists.
+#include "check/check_tasks.h"
+#include "check/check_world_save.h"
+
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <thread>
+
+namespace tq {
+namespace {
+
+// The 1-based line on which `marker` begins.
+uint32_t lineOf(const std::string& text, const std::string& marker) {
+    const size_t at = text.find(marker);
+    EXPECT_NE(at, std::string::npos) << marker;
+    return uint32_t(std::count(text.begin(), text.begin() + std::ptrdiff_t(at), '\n') + 1);
+}
+
+std::string itemSerial(int i) { return std::to_string(0x40000000u + uint32_t(i)); }
+
+// 400 items (and a character every 25) in both line ends and both cases, with faults spread
+// through the file: 80 values that do not read (more than the 50 listed), a serial used three
+// times far apart, a missing container, an item outside the map, a container that is an
+// object in another piece; the file's last line has no line end.
+std::string faultySave() {
+    std::string text = "// a save for the piece test\n\n";
+    for (int i = 0; i < 400; ++i) {
+        const std::string end = i % 2 ? "\n" : "\r\n";
+        const bool lower = i % 7 == 3;
+        auto key = [&](const std::string& k) {
+            std::string s = k;
+            if (lower) std::transform(s.begin(), s.end(), s.begin(), [](char c) { return char(std::tolower(c)); });
+            return s;
+        };
+        if (i % 25 == 0)
+            text += key("SECTION CHARACTER ") + std::to_string(i / 25) + end + "{" + end + key("SERIAL ") +
+                    std::to_string(i / 25 + 1) + end + "NAME someone" + end + "X 5" + end + "}" + end + end;
+        std::string serial = itemSerial(i);
+        if (i == 200 || i == 395) serial = itemSerial(5);
+        if (i == 390) serial = itemSerial(10);
+        std::string cont = "-1";
+        if (i == 300) cont = "2147483632";
+        if (i == 350 || i % 9 == 4) cont = itemSerial(20);
+        text += key("SECTION WORLDITEM ") + std::to_string(i) + end + "{" + end;
+        if (i != 120) text += key("SERIAL ") + serial + end;
+        text += "NAME #" + end + key("ID ") + std::to_string(3000 + i) + end;
+        text += key("X ") + (i == 250 ? std::string("9000") : std::to_string(i * 3)) + end + key("Y ") + "17" + end;
+        text += key("Z ") + (i % 5 == 2 ? std::string("1O") : std::string("4")) + end;
+        text += key("CONT ") + cont + end + key("TYPE ") + "0" + end + "}" + end + end;
+    }
+    return text + "SECTION GUILD 0\n{\nNAME The Wardens\n}\nEOF";
+}
+
+std::vector<std::string> checkOf(const std::string& path, size_t parts, uint64_t leastPiece, size_t& made, bool threads) {
+    const FacetWorlds worlds = [](int) { return WorldGeometry(0, 896, 512); };
+    WorldSaveCheck check(path, worlds, parts, leastPiece);
+    made = check.parts();
+    if (threads) {
+        std::vector<CheckTask> tasks;
+        for (size_t i = 0; i < check.parts(); ++i)
+            tasks.push_back([&check, i](TaskContext& context) {
+                check.scan(i, context.scratch<WorldSaveCheck::Scratch>(), [&context](uint64_t n) { context.advance(n); });
+            });
+        // The bar and the pump are only ever called from this thread.
+        const std::thread::id me = std::this_thread::get_id();
+        int reports = 0;
+        Progress progress;
+        progress.position = [&](int) {
+            EXPECT_EQ(std::this_thread::get_id(), me);
+            ++reports;
+        };
+        RunCheckTasks(tasks, check.bytes(), progress);
+        EXPECT_GT(reports, 0);
+    } else {
+        WorldSaveCheck::Scratch scratch;
+        for (size_t i = 0; i < check.parts(); ++i) check.scan(i, scratch);
+    }
+    CheckReport report;
+    check.finish(report);
+    std::vector<std::string> out = report.lines();
+    out.push_back(report.json());
+    return out;
+}
+
+TEST(SavePieces, ACutSaveSaysWhatOneScanSays) {
+    test::TempDir dir;
+    const std::string path = dir.file("items.wsc");
+    const std::string text = faultySave();
+    test::writeBytes(path, text);
+
+    size_t made = 0;
+    const std::vector<std::string> whole = checkOf(path, 1, WorldSaveCheck::LeastPiece, made, false);
+    ASSERT_EQ(made, 1u);
+    for (const bool threads : {false, true}) {
+        const std::vector<std::string> cut = checkOf(path, 9, 1, made, threads);
+        EXPECT_EQ(made, 9u) << "a cut at a SECTION line near each ninth of the file";
+        EXPECT_EQ(cut, whole) << (threads ? "on two threads" : "on one");
+    }
+
+    // The lines are those of the whole file, in the last pieces as in the first.
+    auto has = [&](const std::string& line) { return std::find(whole.begin(), whole.end(), line) != whole.end(); };
+    const uint32_t first = lineOf(text, "SECTION WORLDITEM 5\n"), second = lineOf(text, "SECTION WORLDITEM 200\r"),
+                   third = lineOf(text, "section worlditem 395\n");
+    EXPECT_TRUE(has(path + ": error: line " + std::to_string(second) + ": serial 0x40000005 is already used at line " +
+                    std::to_string(first)));
+    EXPECT_TRUE(has(path + ": error: line " + std::to_string(third) + ": serial 0x40000005 is already used at line " +
+                    std::to_string(second)));
+    EXPECT_TRUE(has(path + ": error: line " + std::to_string(lineOf(text, "SECTION WORLDITEM 390\r")) +
+                    ": serial 0x4000000a is already used at line " + std::to_string(lineOf(text, "section worlditem 10\r"))));
+    EXPECT_TRUE(has(path + ": error: line " + std::to_string(lineOf(text, "SECTION WORLDITEM 300\r")) +
+                    ": the item lies in container 0x7ffffff0, which is no object of the save"));
+    EXPECT_TRUE(has(path + ": error: line " + std::to_string(lineOf(text, "SECTION WORLDITEM 250\r")) +
+                    ": item 0x400000fa lies at (9000, 17), outside the map of facet 0 (7168 \u00d7 4096 cells)"));
+    EXPECT_EQ(std::count_if(whole.begin(), whole.end() - 1,
+                            [](const std::string& l) { return l.find("is not a valid integer value") != std::string::npos; }),
+              50);
+    EXPECT_TRUE(has(path + ": 30 more of the kind bad-record not listed"));
+    EXPECT_EQ(whole[whole.size() - 2], "85 problems found in 1 file");
+}
+
+} // namespace
+} // namespace tq

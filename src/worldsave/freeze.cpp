@@ -64,7 +64,7 @@ struct MarkedBlock {
 // What the checks found and prepared: nothing the user owns has been written yet.
 struct FreezePlan {
     std::vector<MarkedBlock> blocks;     // x-major
-    std::vector<TStaticRec> newRecords;  // by block, in block order
+    LargeVector<TStaticRec> newRecords;  // by block, in block order
     std::unique_ptr<File> statics;       // open when a block is marked
     uint64_t staticsEnd = 0;             // statics0.mul's size before the freeze
     // The world-save's files without the frozen items (the single file, or the region
@@ -94,7 +94,7 @@ using Say = std::function<void(const std::string&)>;
 
 // ---- Checks. Nothing the user owns is written until all of them have passed. ----
 void planBlocksAndPatch(const FreezeOptions& options, const StaticIndexBuffer& index,
-                        const std::vector<uint32_t>& markedKeys, std::vector<detail::ExtractedRecord>& records,
+                        const std::vector<uint32_t>& markedKeys, LargeVector<detail::ExtractedRecord>& records,
                         FreezePlan& plan);
 
 void planFreeze(const FreezeOptions& options, WorldSaveStore& store, const StaticIndexBuffer& index,
@@ -116,7 +116,7 @@ void planFreeze(const FreezeOptions& options, WorldSaveStore& store, const Stati
 
     // The marked blocks in x-major order; an item's pass is its block's place in that order.
     // Counted over the world's blocks (a few hundred thousand) rather than sorted.
-    std::vector<uint32_t> passOf(size_t(index.world().blockCount()), 0);
+    LargeVector<uint32_t> passOf(size_t(index.world().blockCount()), 0);
     for (const TakenItem& item : take.items) passOf[item.block] = 1;
     for (const uint32_t block : take.markedBlocks) passOf[block] = 1;
     std::vector<uint32_t> markedKeys;
@@ -125,7 +125,7 @@ void planFreeze(const FreezeOptions& options, WorldSaveStore& store, const Stati
             passOf[block] = uint32_t(markedKeys.size());
             markedKeys.push_back(uint32_t(block));
         }
-    std::vector<detail::ExtractedRecord> records;
+    LargeVector<detail::ExtractedRecord> records;
     records.reserve(take.items.size());
     for (const TakenItem& item : take.items) records.push_back({passOf[item.block], item.rec});
     take.items.clear();
@@ -140,7 +140,7 @@ void planFreeze(const FreezeOptions& options, WorldSaveStore& store, const Stati
 // The new records grouped by block, every marked block checked against its old run, and the
 // patch file's new text prepared.
 void planBlocksAndPatch(const FreezeOptions& options, const StaticIndexBuffer& index,
-                        const std::vector<uint32_t>& markedKeys, std::vector<detail::ExtractedRecord>& records,
+                        const std::vector<uint32_t>& markedKeys, LargeVector<detail::ExtractedRecord>& records,
                         FreezePlan& plan) {
     const WorldGeometry& world = index.world();
     // Grouped by block, in block order; one block's items stay in file order.
@@ -148,7 +148,7 @@ void planBlocksAndPatch(const FreezeOptions& options, const StaticIndexBuffer& i
     for (const auto& r : records) ++firstOf[r.pass + 1];
     for (size_t i = 1; i < firstOf.size(); ++i) firstOf[i] += firstOf[i - 1];
     {
-        std::vector<TStaticRec> grouped(records.size());
+        LargeVector<TStaticRec> grouped(records.size());
         std::vector<size_t> next(firstOf.begin(), firstOf.end() - 1);
         for (const auto& r : records) grouped[next[r.pass]++] = r.rec;
         plan.newRecords.swap(grouped);
@@ -260,7 +260,7 @@ private:
     const StaticIndexBuffer& index_;
     size_t first_ = 0;
     std::vector<Slot> slots_;
-    std::vector<uint8_t> bytes_, span_;
+    LargeVector<uint8_t> bytes_, span_;
 };
 
 // ---- Append one new run per marked block, in block order. Until the index is saved
@@ -270,7 +270,7 @@ std::vector<NewEntry> appendNewRuns(const FreezeOptions& options, const StaticIn
     std::vector<NewEntry> changed;
     changed.reserve(plan.blocks.size());
     if (plan.blocks.empty()) return changed;
-    std::vector<uint8_t> buffer;
+    LargeVector<uint8_t> buffer;
     buffer.reserve(AppendBufferLimit + StaticBlockMaxBytes);
     uint64_t written = plan.staticsEnd;  // file size after the flushed part of the buffer
     File& statics = *plan.statics;

@@ -4,6 +4,7 @@
 #include "core/file_system.h"
 #include "worldsave/extraction.h"
 
+#include <type_traits>
 #include <vector>
 
 namespace tq {
@@ -29,10 +30,74 @@ namespace detail {
 
 namespace {
 
+// Notes nothing: the scan alone.
+struct NoNotes {};
+
+// Notes each world item for the pass after the scan: the lines the extraction would take
+// (from a header to the first "}" line) and the tags it would read in them.
+class ItemNotes {
+public:
+    explicit ItemNotes(ItemDigest& digest) : digest_(digest) { digest_ = ItemDigest{}; }
+    void line(const Line& l) {
+        if (!l.crlf) digest_.allCrlf = false;
+    }
+    void header(const Line& l, uint16_t key) {
+        if (!digest_.complete) return;
+        // An item not closed before the next header: the extraction's rules for that go by lines.
+        if (open_ || l.begin - end_ > UINT32_MAX) return incomplete();
+        note_ = ItemNote{uint32_t(l.begin - end_), 0, key};
+        begin_ = l.begin;
+        open_ = true;
+    }
+    void id(uint16_t v) {
+        if (open_) note_.id = v;
+    }
+    void x(uint16_t v) {
+        if (open_) note_.cell = uint8_t((note_.cell & ~7u) | (v & 7u));
+    }
+    void y(uint16_t v) {
+        if (open_) note_.cell = uint8_t((note_.cell & 7u) | (v & 7u) << 3);
+    }
+    void z(int32_t v) {
+        if (open_) note_.z = int8_t(uint8_t(uint32_t(v)));
+    }
+    // The extraction reads COLOR of the items it takes and would refuse a bad one; the scan
+    // must not refuse it for an item that stays, so a bad one sends the extraction to the lines.
+    void color(std::string_view afterTag) {
+        if (!open_) return;
+        int32_t v = 0;
+        if (!wstext::tryParseValue(afterTag, v)) return incomplete();
+        note_.color = uint16_t(uint32_t(v));
+    }
+    void closing(const Line& l) {
+        if (!open_) return;
+        open_ = false;
+        if (l.end - begin_ > UINT32_MAX) return incomplete();
+        note_.length = uint32_t(l.end - begin_);
+        end_ = l.end;
+        digest_.items.push_back(note_);
+    }
+    void finish() {
+        if (open_) incomplete();
+    }
+
+private:
+    void incomplete() {
+        digest_.complete = false;
+        open_ = false;
+        digest_.items = {};
+    }
+    ItemDigest& digest_;
+    ItemNote note_;
+    uint64_t begin_ = 0, end_ = 0;  // of the open item, and where the last one ended
+    bool open_ = false;
+};
+
 // The scan over the lines of a text in memory (LineReader) or of a file read in chunks.
-template <class Lines>
+template <class Lines, class Notes = NoNotes>
 void selectLines(Lines& reader, SelectionTable& table, SelectionRule rule, const AutoSelectIds& autoIds,
-                 const LogSink& log, const Progress& progress, TextMap* map) {
+                 const LogSink& log, const Progress& progress, TextMap* map, Notes&& notes = Notes{}) {
+    constexpr bool noting = std::is_same_v<std::decay_t<Notes>, ItemNotes>;
     table.clear();
     if (map) *map = TextMap{};
     uint16_t section = NoSection;
@@ -46,6 +111,7 @@ void selectLines(Lines& reader, SelectionTable& table, SelectionRule rule, const
         if (++lines % PumpEveryLines == 0) progress.pumpEvents();
         const std::string_view s = line.text;
         if (map && !line.crlf) map->allCrlf = false;
+        if constexpr (noting) notes.line(line);
         if (s.empty()) continue;
         switch (wstext::upperAscii(s[0])) {
         case 'S':
@@ -54,6 +120,7 @@ void selectLines(Lines& reader, SelectionTable& table, SelectionRule rule, const
             } else if (startsWithNoCase(s, WorldItemHeader)) {
                 section = uint16_t(uint32_t(parseValue(s.substr(WorldItemWord))) & 0xFFFF);
                 if (map) map->sections.push_back({line.begin, section});
+                if constexpr (noting) notes.header(line, section);
                 id = x = y = type = 0;
                 container = 0;
                 nameIsHash = false;
@@ -63,20 +130,35 @@ void selectLines(Lines& reader, SelectionTable& table, SelectionRule rule, const
             if (startsWithNoCase(s, "NAME ")) nameIsHash = wstext::trimBlanks(s.substr(5)) == "#";
             break;
         case 'I':
-            if (startsWithNoCase(s, "ID ")) id = uint16_t(uint32_t(parseValue(s.substr(3))));
+            if (startsWithNoCase(s, "ID ")) {
+                id = uint16_t(uint32_t(parseValue(s.substr(3))));
+                if constexpr (noting) notes.id(id);
+            }
             break;
         case 'X':
-            if (startsWithNoCase(s, "X ")) x = uint16_t(uint32_t(parseValue(s.substr(2))));
+            if (startsWithNoCase(s, "X ")) {
+                x = uint16_t(uint32_t(parseValue(s.substr(2))));
+                if constexpr (noting) notes.x(x);
+            }
             break;
         case 'Y':
-            if (startsWithNoCase(s, "Y ")) y = uint16_t(uint32_t(parseValue(s.substr(2))));
+            if (startsWithNoCase(s, "Y ")) {
+                y = uint16_t(uint32_t(parseValue(s.substr(2))));
+                if constexpr (noting) notes.y(y);
+            }
             break;
         case 'Z':
             // Read (a bad value is an error) but not used for the selection.
-            if (startsWithNoCase(s, "Z ")) parseValue(s.substr(2));
+            if (startsWithNoCase(s, "Z ")) {
+                const int32_t z = parseValue(s.substr(2));
+                if constexpr (noting) notes.z(z);
+            }
             break;
         case 'C':
             if (startsWithNoCase(s, "CONT ")) container = parseValue(s.substr(5));
+            else if constexpr (noting) {
+                if (startsWithNoCase(s, "COLOR ")) notes.color(s.substr(6));
+            }
             break;
         case 'T':
             if (startsWithNoCase(s, "TYPE ")) type = uint16_t(uint32_t(parseValue(s.substr(5))));
@@ -93,11 +175,13 @@ void selectLines(Lines& reader, SelectionTable& table, SelectionRule rule, const
                 }
             }
             section = NoSection;
+            if constexpr (noting) notes.closing(line);
             break;
         default:
             break;
         }
     }
+    if constexpr (noting) notes.finish();
 }
 
 } // namespace
@@ -112,6 +196,12 @@ void selectItems(wstext::ChunkedLineReader& reader, SelectionTable& table, Selec
                  const AutoSelectIds& autoIds, const LogSink& log, const Progress& progress, TextMap* map) {
     reader.rewind();
     selectLines(reader, table, rule, autoIds, log, progress, map);
+}
+
+void selectItems(wstext::ChunkedLineReader& reader, SelectionTable& table, SelectionRule rule,
+                 const AutoSelectIds& autoIds, const LogSink& log, const Progress& progress, ItemDigest& digest) {
+    reader.rewind();
+    selectLines(reader, table, rule, autoIds, log, progress, nullptr, ItemNotes(digest));
 }
 
 namespace {
@@ -255,6 +345,51 @@ void extractItems(wstext::ChunkedLineReader& reader, const std::vector<uint32_t>
         while (!extractor.idle() && reader.position() < end && reader.next(line)) extractor.takenLine(line.text);
         if (extractor.idle()) reader.copyTo(end, keep);
     }
+    out.flush();
+}
+
+void takenRecords(const ItemDigest& digest, const std::vector<uint32_t>& targets,
+                  LargeVector<ExtractedRecord>& records) {
+    size_t taken = 0;
+    for (const ItemNote& n : digest.items) taken += targets[n.key] != NoTarget;
+    records.clear();
+    records.reserve(taken);
+    for (const ItemNote& n : digest.items) {
+        const uint32_t pass = targets[n.key];
+        if (pass == NoTarget) continue;
+        ExtractedRecord r;
+        r.pass = pass;
+        r.rec.ItemId = n.id;
+        r.rec.X = uint8_t(n.cell & 7);
+        r.rec.Y = uint8_t(n.cell >> 3 & 7);
+        r.rec.Z = n.z;
+        r.rec.Color = n.color;
+        records.push_back(r);
+    }
+}
+
+void writeKept(wstext::ChunkedLineReader& reader, const ItemDigest& digest, const std::vector<uint32_t>& targets,
+               wstext::StreamTextWriter& out, const Progress& progress) {
+    reader.rewind();
+    const auto append = [&out](const char* data, size_t n) { out.append(data, n); };
+    // The kept bytes up to file offset `end` (a line start): as they are, or line by line
+    // re-ended in CRLF.
+    const auto keep = [&](uint64_t end) {
+        if (digest.allCrlf) return reader.copyTo(end, append);
+        Line line;
+        while (reader.position() < end && reader.next(line)) out.keepLine(line);
+    };
+    uint64_t at = 0;  // end of the item before
+    size_t n = 0;
+    for (const ItemNote& note : digest.items) {
+        if (++n % 4096 == 0) progress.pumpEvents();
+        const uint64_t begin = at + note.gap;
+        at = begin + note.length;
+        if (targets[note.key] == NoTarget) continue;
+        keep(begin);
+        reader.skipTo(at);
+    }
+    keep(UINT64_MAX);
     out.flush();
 }
 

@@ -6,6 +6,7 @@
 #include "core/progress.h"
 #include "core/static_index.h"
 #include "core/world.h"
+#include "worldsave/large_memory.h"
 #include "worldsave/world_save_format.h"
 #include "worldsave/world_save_reader.h"
 
@@ -31,7 +32,7 @@ struct TakeRequest {
 
 struct FreezeTake {
     // The taken items; those of one block in the order they are appended to its statics.
-    std::vector<TakenItem> items;
+    LargeVector<TakenItem> items;
     // Blocks the selection marked (WorldGeometry::blockNumber), also when no item of theirs
     // came out: such a block is still rewritten and logged. Blocks of `items` need not be here.
     std::vector<uint32_t> markedBlocks;

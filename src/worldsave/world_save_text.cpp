@@ -33,20 +33,21 @@ int32_t parseValueSlow(std::string_view afterTag) {
     return result;
 }
 
+bool tryParseValue(std::string_view afterTag, int32_t& value) {
+    return parsePlainDecimal(afterTag, value) || tryParseInt(trimBlanks(afterTag), value);
+}
+
 std::string_view FileBytes::read(const std::string& path) {
     const std::unique_ptr<File> file = openFile(path, OpenMode::Read);
     const uint64_t size = file->size();
-    if (size > capacity_) {
-        buffer_.reset(new char[size_t(size)]);
-        capacity_ = size_t(size);
-    }
+    if (size > buffer_.size()) buffer_ = LargeBuffer(size_t(size));
     if (size > 0) file->read(buffer_.get(), size_t(size));
     file->close();
     return std::string_view(buffer_.get(), size_t(size));
 }
 
 ChunkedLineReader::ChunkedLineReader(File& file, size_t chunk)
-    : file_(file), capacity_(chunk), buffer_(new char[chunk]) {}
+    : file_(file), capacity_(chunk), buffer_(chunk) {}
 
 void ChunkedLineReader::rewind() {
     file_.seek(0);
@@ -65,7 +66,7 @@ bool ChunkedLineReader::refill() {
     }
     if (filled_ == capacity_) {
         // A line longer than the buffer: make room for it.
-        std::unique_ptr<char[]> wider(new char[capacity_ * 2]);
+        LargeBuffer wider(capacity_ * 2);
         std::memcpy(wider.get(), buffer_.get(), filled_);
         buffer_ = std::move(wider);
         capacity_ *= 2;
@@ -100,6 +101,11 @@ bool ChunkedLineReader::nextSlow(Line& line) {
     line.end = size_t(offset_ + filled_);
     pos_ = filled_;
     return true;
+}
+
+// Room for a full buffer and the line that made it full, taken once.
+TextWriter::TextWriter(File& file, std::string_view source) : file_(file), source_(source) {
+    buffer_.reserve(2 * BufferLimit);
 }
 
 void TextWriter::keepLineSlow(const Line& line) {

@@ -4,6 +4,7 @@
 // for byte (names may hold any 8-bit characters) and end every rewritten line in CRLF.
 #include "core/error.h"
 #include "core/file_system.h"
+#include "worldsave/large_memory.h"
 
 #include <algorithm>
 #include <memory>
@@ -38,9 +39,9 @@ std::string upperCopy(std::string_view text);
 // The number after a tag: trimmed and read by the one integer parser. A bad value throws
 // "'<TRIMMED, UPPER-CASED TEXT>' is not a valid integer value".
 int32_t parseValueSlow(std::string_view afterTag);
-// Inline for the plain decimal numbers that fill a world-save (millions per file); anything
-// else (a sign "+", "$" hexadecimal, a bad or too long value) takes the general path.
-inline int32_t parseValue(std::string_view afterTag) {
+// Inline for the plain decimal numbers that fill a world-save (millions per file); false for
+// anything else (a sign "+", "$" hexadecimal, a bad or too long value), left to the general path.
+inline bool parsePlainDecimal(std::string_view afterTag, int32_t& result) {
     const size_t n = afterTag.size();
     size_t i = 0;
     while (i < n && static_cast<unsigned char>(afterTag[i]) <= 32) ++i;
@@ -56,9 +57,17 @@ inline int32_t parseValue(std::string_view afterTag) {
     while (rest < n && static_cast<unsigned char>(afterTag[rest]) <= 32) ++rest;
     if (i == digits || rest != n || (i < n && afterTag[i] >= '0' && afterTag[i] <= '9') ||
         value > (negative ? 0x80000000ull : 0x7FFFFFFFull))
-        return parseValueSlow(afterTag);
-    return negative ? static_cast<int32_t>(0u - static_cast<uint32_t>(value)) : static_cast<int32_t>(value);
+        return false;
+    result = negative ? static_cast<int32_t>(0u - static_cast<uint32_t>(value)) : static_cast<int32_t>(value);
+    return true;
 }
+inline int32_t parseValue(std::string_view afterTag) {
+    int32_t value = 0;
+    if (parsePlainDecimal(afterTag, value)) return value;
+    return parseValueSlow(afterTag);
+}
+// parseValue without throwing: false where it would refuse the value.
+bool tryParseValue(std::string_view afterTag, int32_t& value);
 
 // One line of a text: `text` without its ending; [begin, end) also covers the ending.
 struct Line {
@@ -126,8 +135,7 @@ public:
     std::string_view read(const std::string& path);
 
 private:
-    std::unique_ptr<char[]> buffer_;
-    size_t capacity_ = 0;
+    LargeBuffer buffer_{0};
 };
 
 // Reads a file front to back in large chunks into one reused buffer, so a world-save of any
@@ -182,7 +190,7 @@ private:
     bool refill();
     File& file_;
     size_t capacity_;
-    std::unique_ptr<char[]> buffer_;  // never zeroed: only bytes read are looked at
+    LargeBuffer buffer_;  // never zeroed: only bytes read are looked at
     uint64_t offset_ = 0;             // file offset of buffer_[0]
     size_t pos_ = 0, filled_ = 0;
     bool atEnd_ = false;
@@ -192,7 +200,7 @@ private:
 // ChunkedLineReader; every line it is handed ends in CRLF, as TextWriter writes it.
 class StreamTextWriter {
 public:
-    explicit StreamTextWriter(File& file) : file_(file), buffer_(new char[Limit]) {}
+    explicit StreamTextWriter(File& file) : file_(file), buffer_(Limit) {}
     // A kept line comes out as its text and CRLF: a line that had CRLF is copied as it stands
     // (its ending follows its text in the reader's buffer).
     void keepLine(const Line& line) {
@@ -229,7 +237,7 @@ public:
 private:
     static constexpr size_t Limit = size_t(4) << 20;
     File& file_;
-    std::unique_ptr<char[]> buffer_;
+    LargeBuffer buffer_;
     size_t used_ = 0;
 };
 
@@ -237,7 +245,7 @@ private:
 // already end in CRLF are copied in runs, so an unchanged stretch costs one memcpy.
 class TextWriter {
 public:
-    TextWriter(File& file, std::string_view source) : file_(file), source_(source) {}
+    TextWriter(File& file, std::string_view source);
     void keepLine(const Line& line) {
         if (line.crlf && runEnd_ > runBegin_ && runEnd_ == line.begin) runEnd_ = line.end;
         else keepLineSlow(line);
@@ -265,7 +273,7 @@ private:
     File& file_;
     std::string_view source_;
     size_t runBegin_ = 0, runEnd_ = 0;
-    std::string buffer_;
+    std::basic_string<char, std::char_traits<char>, LargeAllocator<char>> buffer_;
     size_t unsynced_ = 0;  // about how many bytes were written since the last writeback hint
 };
 

@@ -54,6 +54,7 @@ void ChunkedLineReader::rewind() {
     offset_ = 0;
     pos_ = filled_ = 0;
     atEnd_ = false;
+    forgetScan();
 }
 
 bool ChunkedLineReader::refill() {
@@ -84,15 +85,19 @@ bool ChunkedLineReader::refill() {
 }
 
 bool ChunkedLineReader::nextSlow(Line& line) {
+    // The buffer moves: what next() had scanned no longer stands where it did.
+    forgetScan();
     for (;;) {
         const size_t done = filled_ - pos_;  // bytes of this line already searched
         if (!refill()) break;
         const size_t at = findLineFeed(buffer_.get(), pos_ + done, filled_);
         if (at < filled_) {
             setLine(line, at);
+            forgetScan();
             return true;
         }
     }
+    forgetScan();
     if (pos_ >= filled_) return false;
     // The last line, without an ending.
     line.crlf = false;

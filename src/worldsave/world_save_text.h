@@ -14,6 +14,9 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 namespace tq::wstext {
 
@@ -96,6 +99,24 @@ inline size_t findLineFeed(const char* base, size_t from, size_t to) {
     return at;
 }
 
+// One bit per byte of base[0, 64) that is a LF, the lowest bit for the first byte: a scan of
+// short lines takes each line's end from it without a loop per line.
+inline uint64_t lineFeedMask64(const char* base) {
+#if defined(__SSE2__) || defined(_M_X64)
+    const __m128i lf = _mm_set1_epi8('\n');
+    uint64_t mask = 0;
+    for (int i = 0; i < 4; ++i) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + 16 * i));
+        mask |= uint64_t(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf)) & 0xFFFF)) << (16 * i);
+    }
+    return mask;
+#else
+    uint64_t mask = 0;
+    for (int i = 0; i < 64; ++i) mask |= uint64_t(base[i] == '\n') << i;
+    return mask;
+#endif
+}
+
 // A line ends at LF, and a CR right before that LF belongs to the ending; a last line
 // without any ending is still a line.
 class LineReader {
@@ -150,9 +171,15 @@ public:
     // Inline for the common case, a whole line in the buffer: called once per line of files
     // with tens of millions of lines.
     bool next(Line& line) {
-        const char* base = buffer_.get();
-        const size_t at = findLineFeed(base, pos_, filled_);
-        if (at == filled_) return nextSlow(line);
+        // The LFs of the 64 bytes before scanned_ that lie at or after pos_ are the bits of
+        // mask_; the bytes from pos_ to the first of them hold none.
+        while (mask_ == 0) {
+            if (scanned_ + 64 > filled_) return nextNearEnd(line);
+            mask_ = lineFeedMask64(buffer_.get() + scanned_);
+            scanned_ += 64;
+        }
+        const size_t at = scanned_ - 64 + size_t(std::countr_zero(mask_));
+        mask_ &= mask_ - 1;
         setLine(line, at);
         return true;
     }
@@ -169,6 +196,7 @@ public:
             sink(buffer_.get() + pos_, n);
             pos_ += n;
         }
+        forgetScan();
     }
     // Goes on at file offset `to` (not before the current position), skipping what lies between.
     void skipTo(uint64_t to) { copyTo(to, [](const char*, size_t) {}); }
@@ -184,6 +212,19 @@ private:
         line.end = size_t(offset_ + at + 1);
         pos_ = at + 1;
     }
+    // Lines start being looked for at pos_ again.
+    void forgetScan() {
+        scanned_ = pos_;
+        mask_ = 0;
+    }
+    // Fewer than 64 bytes left in the buffer after scanned_.
+    bool nextNearEnd(Line& line) {
+        const size_t at = findLineFeed(buffer_.get(), scanned_, filled_);
+        if (at == filled_) return nextSlow(line);
+        setLine(line, at);
+        forgetScan();
+        return true;
+    }
     // A line that runs past what the buffer holds.
     bool nextSlow(Line& line);
     // Moves what is left to the front and reads more; false at the end of the file.
@@ -193,6 +234,8 @@ private:
     LargeBuffer buffer_;  // never zeroed: only bytes read are looked at
     uint64_t offset_ = 0;             // file offset of buffer_[0]
     size_t pos_ = 0, filled_ = 0;
+    size_t scanned_ = 0;  // see next()
+    uint64_t mask_ = 0;
     bool atEnd_ = false;
 };
 

@@ -45,6 +45,26 @@ private:
     bool done_ = false;
 };
 
+// Prepares files (AtomicFile::prepare: flushed to disk and closed) one after another on a
+// thread of its own, so that the disk's work on one file overlaps the making of the next.
+// Nothing else of a file is touched there; a file must outlive the wait() that follows its
+// add(). The destructor waits as well, dropping a failure (the caller is then unwinding from
+// one of its own).
+class BackgroundPrepare {
+public:
+    BackgroundPrepare();
+    ~BackgroundPrepare();
+    BackgroundPrepare(const BackgroundPrepare&) = delete;
+    BackgroundPrepare& operator=(const BackgroundPrepare&) = delete;
+    void add(AtomicFile& file);
+    // Returns once every file added is prepared; throws the first failure.
+    void wait();
+
+private:
+    struct Queue;
+    std::unique_ptr<Queue> queue_;
+};
+
 // Throws what AtomicFile(path) would throw when `path` may not be replaced, without
 // creating anything: for operations that must refuse before their first write.
 void checkReplaceable(const std::string& path);

@@ -33,7 +33,8 @@ void writeWithout(File& file, std::string_view text, const std::vector<std::pair
 } // namespace
 
 void takeFolderItems(const WorldSave& save, SelectionRule rule, const AutoSelectIds& autoIds,
-                     const WorldGeometry& world, const LogSink& log, const Progress& progress, FreezeTake& take) {
+                     const WorldGeometry& world, const LogSink& log, const Progress& progress, FreezeTake& take,
+                     BackgroundPrepare* preparer) {
     int64_t outside = 0;
     wstext::FileBytes bytes;
     for (const std::string& path : save.files) {
@@ -73,11 +74,13 @@ void takeFolderItems(const WorldSave& save, SelectionRule rule, const AutoSelect
             auto file = std::make_unique<AtomicFile>(path);
             writeWithout(file->file(), text, taken);
             take.files.push_back(std::move(file));
+            if (preparer) preparer->add(*take.files.back());
         }
         progress.pumpEvents();
     }
     // Flushed once all are written: the disk has been at the first ones meanwhile.
-    for (const auto& file : take.files) file->prepare();
+    if (!preparer)
+        for (const auto& file : take.files) file->prepare();
     if (outside > 0)
         say(log, "Skipped " + std::to_string(outside) + (outside == 1 ? " item" : " items") +
                      " outside the map of facet " + std::to_string(world.facet));

@@ -67,10 +67,13 @@ struct FreezePlan {
     LargeVector<TStaticRec> newRecords;  // by block, in block order
     std::unique_ptr<File> statics;       // open when a block is marked
     uint64_t staticsEnd = 0;             // statics0.mul's size before the freeze
-    // The world-save's files without the frozen items (the single file, or the region
-    // files of a folder that lose items, in name order).
-    std::vector<std::unique_ptr<AtomicFile>> newSaveFiles;
+    // What the world-save gives up; its files without the frozen items (the single file, or
+    // the region files of a folder that lose items, in name order) stay here until the commit.
+    FreezeTake take;
     std::optional<AtomicFile> newPat;  // the patch file with them, when asked
+    // Flushes the new files to disk while the next ones are made. Last, so that it is gone
+    // (its thread done) before the files it works on.
+    BackgroundPrepare preparing;
 };
 
 } // namespace
@@ -109,8 +112,8 @@ void planFreeze(const FreezeOptions& options, WorldSaveStore& store, const Stati
     progress.report(0);
     if (const auto found = store.foundMessage()) say(*found);
     if (options.writePat) store.checkPatFile(options.patPath);
-    FreezeTake take;
-    const TakeRequest request{options.rule, &autoIds, &index.world(), options.sharedWorld};
+    FreezeTake& take = plan.take;
+    const TakeRequest request{options.rule, &autoIds, &index.world(), options.sharedWorld, &plan.preparing};
     store.takeItems(request, log, progress, take);
     if (take.items.empty() && take.markedBlocks.empty()) return;
 
@@ -133,7 +136,6 @@ void planFreeze(const FreezeOptions& options, WorldSaveStore& store, const Stati
     // Every marked block's old run must be readable and must leave room for its new records.
     plan.statics = openFile(options.staticsPath, OpenMode::ReadWrite);
     plan.staticsEnd = plan.statics->size();
-    plan.newSaveFiles = std::move(take.files);
     planBlocksAndPatch(options, index, markedKeys, records, plan);
 }
 
@@ -193,7 +195,7 @@ void planBlocksAndPatch(const FreezeOptions& options, const StaticIndexBuffer& i
                 detail::writeItemSection(writer, numbers, plan.newRecords[i], b.x, b.y);
         detail::writeEofTrailer(writer);
         writer.flush();
-        plan.newPat->prepare();
+        plan.preparing.add(*plan.newPat);
     }
 }
 
@@ -346,9 +348,10 @@ void commitFreeze(const FreezeOptions& options, const WorldSaveStore& store, con
         newIndex.emplace(options.staidxPath);
         WriteStaticIndex(newIndex->file(), index, progress);
         newIndex->prepare();
+        plan.preparing.wait();
         // Journaled: a run killed between the renames is finished by the next one.
         std::vector<AtomicFile*> files{&*newIndex};
-        for (const auto& f : plan.newSaveFiles) files.push_back(f.get());
+        for (const auto& f : plan.take.files) files.push_back(f.get());
         files.push_back(plan.newPat ? &*plan.newPat : nullptr);
         journal.emplace(options.staidxPath, "freeze", files);
         newIndex->commitPrepared();
@@ -356,7 +359,7 @@ void commitFreeze(const FreezeOptions& options, const WorldSaveStore& store, con
         for (size_t i = 0; i < changed.size(); ++i) index.at(changed[i].x, changed[i].y) = previous[i];
         throw;
     }
-    for (const auto& f : plan.newSaveFiles) {
+    for (const auto& f : plan.take.files) {
         f->commitPrepared();
         if (const auto rewrote = store.rewroteMessage(*f)) say(*rewrote);
     }

@@ -68,11 +68,12 @@ void takeSingleFileItems(const std::string& path, const TakeRequest& request, co
     }
     digest = detail::ItemDigest{};
     file->close();
-    out->prepare();
+    if (!request.preparer) out->prepare();
+    take.files.push_back(std::move(out));
+    if (request.preparer) request.preparer->add(*take.files.back());
     take.markedBlocks = markedKeys;
     take.items.reserve(records.size());
     for (const detail::ExtractedRecord& r : records) take.items.push_back({markedKeys[r.pass], r.rec});
-    take.files.push_back(std::move(out));
 }
 
 } // namespace tq

@@ -28,6 +28,8 @@ struct TakeRequest {
     const AutoSelectIds* autoIds = nullptr;  // read under SelectionRule::Auto
     const WorldGeometry* world = nullptr;    // the facet being frozen
     bool sharedWorld = false;                // see FreezeOptions::sharedWorld
+    // Takes the new files to be prepared while the work goes on; null: each is prepared in place.
+    BackgroundPrepare* preparer = nullptr;
 };
 
 struct FreezeTake {
@@ -37,7 +39,8 @@ struct FreezeTake {
     // came out: such a block is still rewritten and logged. Blocks of `items` need not be here.
     std::vector<uint32_t> markedBlocks;
     // The world-save's files that lose items, written whole under temporary names and
-    // prepared, in the order they are to be committed. Files that lose nothing are not touched.
+    // prepared (or handed to the request's preparer), in the order they are to be committed.
+    // Files that lose nothing are not touched.
     std::vector<std::unique_ptr<AtomicFile>> files;
 };
 

@@ -17,17 +17,20 @@ void say(const LogSink& log, const std::string& line) {
 
 constexpr uint32_t Type255 = 255;
 
-// Writes `text` without the byte ranges of `taken` (ascending, not overlapping), through a
-// large buffer: the stretches between taken records are short and many.
-void writeWithout(File& file, std::string_view text, const std::vector<std::pair<size_t, size_t>>& taken) {
-    wstext::StreamTextWriter out(file);
+// Writes `text` without the byte ranges of `taken` (ascending, not overlapping) in one write:
+// the stretches between taken records are short and many. `kept` is reused from file to file.
+void writeWithout(File& file, std::string_view text, const std::vector<std::pair<size_t, size_t>>& taken,
+                  LargeVector<char>& kept) {
+    kept.clear();
+    kept.reserve(text.size());
     size_t at = 0;
     for (const auto& [begin, end] : taken) {
-        if (begin > at) out.append(text.data() + at, begin - at);
+        if (begin > at) kept.insert(kept.end(), text.data() + at, text.data() + begin);
         at = end;
     }
-    if (at < text.size()) out.append(text.data() + at, text.size() - at);
-    out.flush();
+    if (at < text.size()) kept.insert(kept.end(), text.data() + at, text.data() + text.size());
+    if (!kept.empty()) file.write(kept.data(), kept.size());
+    file.startWriteback();
 }
 
 } // namespace
@@ -37,6 +40,7 @@ void takeFolderItems(const WorldSave& save, SelectionRule rule, const AutoSelect
                      BackgroundPrepare* preparer) {
     int64_t outside = 0;
     wstext::FileBytes bytes;
+    LargeVector<char> kept;
     for (const std::string& path : save.files) {
         const std::string_view text = bytes.read(path);
         std::vector<std::pair<size_t, size_t>> taken;
@@ -72,7 +76,7 @@ void takeFolderItems(const WorldSave& save, SelectionRule rule, const AutoSelect
         });
         if (!taken.empty()) {
             auto file = std::make_unique<AtomicFile>(path);
-            writeWithout(file->file(), text, taken);
+            writeWithout(file->file(), text, taken, kept);
             take.files.push_back(std::move(file));
             if (preparer) preparer->add(*take.files.back());
         }

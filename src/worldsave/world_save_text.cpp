@@ -13,13 +13,6 @@ constexpr size_t BufferLimit = size_t(1) << 20;
 constexpr size_t WritebackEvery = size_t(4) << 20;
 }
 
-std::string_view trimBlanks(std::string_view text) {
-    size_t b = 0, e = text.size();
-    while (b < e && static_cast<unsigned char>(text[b]) <= 32) ++b;
-    while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32) --e;
-    return text.substr(b, e - b);
-}
-
 std::string upperCopy(std::string_view text) {
     std::string out(text);
     for (char& c : out) c = upperAscii(c);

@@ -35,8 +35,13 @@ inline bool startsWithNoCase(std::string_view line, std::string_view upperPrefix
     return true;
 }
 
-// Drops characters with codes 0..32 at both ends.
-std::string_view trimBlanks(std::string_view text);
+// Drops characters with codes 0..32 at both ends. Inline: called for every line of a save folder.
+inline std::string_view trimBlanks(std::string_view text) {
+    size_t b = 0, e = text.size();
+    while (b < e && static_cast<unsigned char>(text[b]) <= 32) ++b;
+    while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32) --e;
+    return text.substr(b, e - b);
+}
 std::string upperCopy(std::string_view text);
 
 // The number after a tag: trimmed and read by the one integer parser. A bad value throws
@@ -123,12 +128,27 @@ class LineReader {
 public:
     explicit LineReader(std::string_view text) : text_(text) {}
     // Continues at a line start.
-    void seek(size_t position) { pos_ = position; }
+    void seek(size_t position) {
+        pos_ = scanned_ = position;
+        mask_ = 0;
+    }
     bool next(Line& line) {
         const size_t size = text_.size();
         if (pos_ >= size) return false;
         const char* base = text_.data();
-        const size_t at = findLineFeed(base, pos_, size);
+        // As ChunkedLineReader::next: the LFs of the 64 bytes before scanned_ from pos_ on.
+        while (mask_ == 0 && scanned_ + 64 <= size) {
+            mask_ = lineFeedMask64(base + scanned_);
+            scanned_ += 64;
+        }
+        size_t at;
+        if (mask_ != 0) {
+            at = scanned_ - 64 + size_t(std::countr_zero(mask_));
+            mask_ &= mask_ - 1;
+        } else {
+            at = findLineFeed(base, std::max(pos_, scanned_), size);
+            scanned_ = at + 1;
+        }
         line.begin = pos_;
         if (at == size) {
             line.text = text_.substr(pos_);
@@ -146,6 +166,8 @@ public:
 private:
     std::string_view text_;
     size_t pos_ = 0;
+    size_t scanned_ = 0;
+    uint64_t mask_ = 0;
 };
 
 // A whole file read into a buffer kept from one file to the next, never zeroed first (the

@@ -61,6 +61,15 @@ void selectItems(wstext::ChunkedLineReader& reader, SelectionTable& table, Selec
 void selectItems(wstext::ChunkedLineReader& reader, SelectionTable& table, SelectionRule rule,
                  const AutoSelectIds& autoIds, const LogSink& log, const Progress& progress, ItemDigest& digest);
 
+// The same over a file read front to back in blocks, each block's lines scanned in two
+// parts at once, the second on a thread of its own from a world item's header about halfway
+// on (blocks under `minSplit` bytes in one part). Gives what the scan in one go gives: the
+// table, the log lines in file order, the digest, the first failure in file order.
+inline constexpr size_t ScanBlock = size_t(4) << 20;
+void selectItemsInParts(File& file, SelectionTable& table, SelectionRule rule, const AutoSelectIds& autoIds,
+                        const LogSink& log, const Progress& progress, ItemDigest& digest, size_t block = ScanBlock,
+                        size_t minSplit = size_t(64) << 10);
+
 // Takes out, in one pass, every item whose section number n has targets[n] != NoTarget,
 // with exactly the result of one extraction pass per block, run in the order of their
 // numbers: targets[n] is the number of the pass (block) that takes item n, smaller first.

@@ -17,7 +17,7 @@ void takeSingleFileItems(const std::string& path, const TakeRequest& request, co
     auto table = newSelectionTable();
     detail::ItemDigest digest;
     aboutFile(path, [&] {
-        detail::selectItems(reader, *table, request.rule, *request.autoIds, log, progress, digest);
+        detail::selectItemsInParts(*file, *table, request.rule, *request.autoIds, log, progress, digest);
     });
 
     // The marked blocks in x-major order; an item's pass is its block's place in that order.

@@ -4,6 +4,10 @@
 #include "core/file_system.h"
 #include "worldsave/extraction.h"
 
+#include <cstring>
+#include <exception>
+#include <optional>
+#include <thread>
 #include <type_traits>
 #include <vector>
 
@@ -19,6 +23,7 @@ using wstext::WorldItemWord;
 namespace {
 
 constexpr uint16_t NoSection = 65535;
+std::string selectingMessage(uint16_t section) { return "Selecting item for export: " + std::to_string(section); }
 constexpr size_t PumpEveryLines = size_t(1) << 16;
 
 
@@ -38,6 +43,39 @@ struct NoNotes {};
 class ItemNotes {
 public:
     explicit ItemNotes(ItemDigest& digest) : digest_(digest) { digest_ = ItemDigest{}; }
+    // Notes of lines that begin at file offset `start`, a world item's header, after lines
+    // noted by another ItemNotes: gaps are counted from `start` until join() fixes them.
+    ItemNotes(ItemDigest& digest, uint64_t start) : ItemNotes(digest) { end_ = start; }
+    // Takes on the notes of `later`, made of the lines that follow this one's (see above), and
+    // where they stopped (possibly inside an item).
+    void join(ItemNotes& later, uint64_t start) {
+        // The header that begins `later` found this one's last item still open.
+        if (open_) incomplete();
+        if (!later.digest_.allCrlf) digest_.allCrlf = false;
+        if (!later.digest_.complete) incomplete();
+        auto& items = later.digest_.items;
+        if (digest_.complete) {
+            // `later` counted its first gap from `start`, not from this one's last end.
+            ItemNote pending = later.note_;
+            ItemNote& first = items.empty() ? pending : items.front();
+            const uint64_t gap = first.gap + (start - end_);
+            if (items.empty() && !later.open_) {
+                // Nothing noted there: this one's last end stands.
+            } else if (gap > UINT32_MAX) {
+                incomplete();
+            } else {
+                first.gap = uint32_t(gap);
+            }
+            if (digest_.complete) {
+                digest_.items.insert(digest_.items.end(), items.begin(), items.end());
+                if (!items.empty()) end_ = later.end_;
+                open_ = later.open_;
+                note_ = pending;
+                begin_ = later.begin_;
+            }
+        }
+        items.clear();
+    }
     void line(const Line& l) {
         if (!l.crlf) digest_.allCrlf = false;
     }
@@ -93,17 +131,25 @@ private:
     bool open_ = false;
 };
 
-// The scan over the lines of a text in memory (LineReader) or of a file read in chunks.
-template <class Lines, class Notes = NoNotes>
-void selectLines(Lines& reader, SelectionTable& table, SelectionRule rule, const AutoSelectIds& autoIds,
-                 const LogSink& log, const Progress& progress, TextMap* map, Notes&& notes = Notes{}) {
-    constexpr bool noting = std::is_same_v<std::decay_t<Notes>, ItemNotes>;
-    table.clear();
-    if (map) *map = TextMap{};
+// The scan over the lines of a text in memory (LineReader) or of a file read in chunks;
+// selected(section, entry) takes each selected item. The lines begin at the file's start or
+// at a world item's header, where the scan knows nothing of the lines before.
+// What the scan knows of the item it is in; a world item's header sets all of it.
+struct ScanState {
     uint16_t section = NoSection;
     uint16_t id = 0, x = 0, y = 0, type = 0;
     int32_t container = 0;
     bool nameIsHash = false;  // the "auto" rule only asks whether the name is exactly "#"
+};
+
+template <class Lines, class Selected, class Notes>
+void scanLines(Lines& reader, SelectionRule rule, const AutoSelectIds& autoIds, const Progress& progress,
+               TextMap* map, Selected&& selected, Notes&& notes, ScanState& state) {
+    constexpr bool noting = std::is_same_v<std::decay_t<Notes>, ItemNotes>;
+    uint16_t section = state.section;
+    uint16_t id = state.id, x = state.x, y = state.y, type = state.type;
+    int32_t container = state.container;
+    bool nameIsHash = state.nameIsHash;
 
     Line line;
     size_t lines = 0;
@@ -165,14 +211,11 @@ void selectLines(Lines& reader, SelectionTable& table, SelectionRule rule, const
             break;
         case '}':
             if (section != NoSection) {
-                bool selected = false;
-                if (rule == SelectionRule::Type255) selected = type == 255;
+                bool chosen = false;
+                if (rule == SelectionRule::Type255) chosen = type == 255;
                 else if (rule == SelectionRule::Auto)
-                    selected = container == -1 && (type == 255 || (type == 0 && nameIsHash && autoIds[id]));
-                if (selected) {
-                    table[section] = TSelectionEntry{1, uint16_t(x / 8), uint16_t(y / 8)};
-                    if (log) log("Selecting item for export: " + std::to_string(section));
-                }
+                    chosen = container == -1 && (type == 255 || (type == 0 && nameIsHash && autoIds[id]));
+                if (chosen) selected(section, TSelectionEntry{1, uint16_t(x / 8), uint16_t(y / 8)});
             }
             section = NoSection;
             if constexpr (noting) notes.closing(line);
@@ -181,7 +224,27 @@ void selectLines(Lines& reader, SelectionTable& table, SelectionRule rule, const
             break;
         }
     }
-    if constexpr (noting) notes.finish();
+    state = ScanState{section, id, x, y, type, container, nameIsHash};
+}
+
+// Marks a selected item in the table and logs it.
+struct MarkAndLog {
+    SelectionTable& table;
+    const LogSink& log;
+    void operator()(uint16_t section, const TSelectionEntry& entry) const {
+        table[section] = entry;
+        if (log) log(selectingMessage(section));
+    }
+};
+
+template <class Lines, class Notes = NoNotes>
+void selectLines(Lines& reader, SelectionTable& table, SelectionRule rule, const AutoSelectIds& autoIds,
+                 const LogSink& log, const Progress& progress, TextMap* map, Notes&& notes = Notes{}) {
+    table.clear();
+    if (map) *map = TextMap{};
+    ScanState state;
+    scanLines(reader, rule, autoIds, progress, map, MarkAndLog{table, log}, notes, state);
+    if constexpr (std::is_same_v<std::decay_t<Notes>, ItemNotes>) notes.finish();
 }
 
 } // namespace
@@ -202,6 +265,119 @@ void selectItems(wstext::ChunkedLineReader& reader, SelectionTable& table, Selec
                  const AutoSelectIds& autoIds, const LogSink& log, const Progress& progress, ItemDigest& digest) {
     reader.rewind();
     selectLines(reader, table, rule, autoIds, log, progress, nullptr, ItemNotes(digest));
+}
+
+namespace {
+
+// The lines of a text in memory that starts at file offset `base`, begin and end as file offsets.
+class OffsetLines {
+public:
+    OffsetLines(std::string_view text, uint64_t base) : reader_(text), base_(size_t(base)) {}
+    bool next(Line& line) {
+        if (!reader_.next(line)) return false;
+        line.begin += base_;
+        line.end += base_;
+        return true;
+    }
+
+private:
+    LineReader reader_;
+    size_t base_;
+};
+
+// The first line starting at or after `from` (a line start) that is a world item's header.
+size_t headerFrom(std::string_view text, size_t from) {
+    for (size_t at = from; at < text.size();) {
+        if (startsWithNoCase(text.substr(at), WorldItemHeader)) return at;
+        const size_t lf = text.find('\n', at);
+        if (lf == std::string_view::npos) break;
+        at = lf + 1;
+    }
+    return std::string_view::npos;
+}
+
+} // namespace
+
+void selectItemsInParts(File& file, SelectionTable& table, SelectionRule rule, const AutoSelectIds& autoIds,
+                        const LogSink& log, const Progress& progress, ItemDigest& digest, size_t block,
+                        size_t minSplit) {
+    table.clear();
+    ItemNotes notes(digest);
+    ScanState state;
+    const MarkAndLog mark{table, log};
+    LargeBuffer buffer(block);
+    size_t filled = 0;
+    uint64_t base = 0;  // file offset of buffer[0]
+    bool atEnd = false;
+    ItemDigest partDigest;
+    std::vector<std::pair<uint16_t, TSelectionEntry>> partSelected;
+    for (;;) {
+        while (!atEnd && filled < buffer.size()) {
+            const size_t n = file.readSome(buffer.get() + filled, buffer.size() - filled);
+            if (n == 0) atEnd = true;
+            filled += n;
+        }
+        const std::string_view text(buffer.get(), filled);
+        size_t cut = filled;  // the whole lines read so far
+        if (!atEnd) {
+            const size_t lf = text.rfind('\n');
+            if (lf == std::string_view::npos) {
+                // A line longer than the buffer: make room for it.
+                LargeBuffer wider(buffer.size() * 2);
+                std::memcpy(wider.get(), buffer.get(), filled);
+                buffer = std::move(wider);
+                continue;
+            }
+            cut = lf + 1;
+        }
+        const std::string_view lines = text.substr(0, cut);
+        // The second part starts at a world item's header about halfway: the scan knows
+        // nothing there of the lines before, so the two parts can be read at once.
+        size_t split = std::string_view::npos;
+        if (lines.size() >= minSplit) {
+            const size_t middle = lines.find('\n', lines.size() / 2);
+            if (middle != std::string_view::npos) split = headerFrom(lines, middle + 1);
+        }
+        ScanState partState;
+        std::exception_ptr partFailure;
+        partSelected.clear();
+        std::optional<ItemNotes> partNotes;
+        std::thread second;
+        if (split != std::string_view::npos) {
+            partNotes.emplace(partDigest, base + split);
+            second = std::thread([&] {
+                try {
+                    OffsetLines part(lines.substr(split), base + split);
+                    const auto keep = [&](uint16_t section, const TSelectionEntry& e) {
+                        partSelected.emplace_back(section, e);
+                    };
+                    scanLines(part, rule, autoIds, Progress{}, nullptr, keep, *partNotes, partState);
+                } catch (...) {
+                    partFailure = std::current_exception();
+                }
+            });
+        }
+        try {
+            OffsetLines part(lines.substr(0, split == std::string_view::npos ? cut : split), base);
+            scanLines(part, rule, autoIds, progress, nullptr, mark, notes, state);
+        } catch (...) {
+            if (second.joinable()) second.join();
+            throw;
+        }
+        if (second.joinable()) {
+            second.join();
+            // The second part's items, logged in file order after the first part's.
+            for (const auto& [section, entry] : partSelected) mark(section, entry);
+            if (partFailure) std::rethrow_exception(partFailure);
+            notes.join(*partNotes, base + split);
+            state = partState;
+        }
+        std::memmove(buffer.get(), buffer.get() + cut, filled - cut);
+        base += cut;
+        filled -= cut;
+        if (atEnd && filled == 0) break;
+    }
+    notes.finish();
 }
 
 namespace {

@@ -350,6 +350,77 @@ TEST(NotedItems, GiveWhatTheLineByLineExtractionGives) {
     EXPECT_GT(completeRounds, 100);
 }
 
+// The scan in two parts at once gives what the scan in one go gives, wherever the blocks
+// and the halves fall: the table, the log in file order, the notes, and the first error in
+// file order with the log up to it.
+TEST(ScanInParts, GivesWhatTheScanInOneGoGives) {
+    std::mt19937 rng(20261214);
+    auto pick = [&](int n) { return int(rng() % unsigned(n)); };
+    AutoSelectIds ids;
+    ids.set(3821);
+    TempDir dir;
+    struct Result {
+        std::vector<std::tuple<uint8_t, uint16_t, uint16_t>> table;
+        std::vector<std::string> log;
+        std::vector<std::tuple<uint32_t, uint32_t, uint16_t, uint16_t, uint16_t, uint8_t, int8_t>> notes;
+        bool complete = false, allCrlf = false;
+        std::string error;
+        bool operator==(const Result&) const = default;
+    };
+    auto run = [&](const std::string& path, SelectionRule rule, bool inParts, size_t block, size_t minSplit) {
+        Result r;
+        auto file = openFile(path, OpenMode::Read);
+        auto table = newSelectionTable();
+        detail::ItemDigest digest;
+        const LogSink log = [&](const std::string& l) { r.log.push_back(l); };
+        r.error = test::errorOf([&] {
+            if (inParts) {
+                detail::selectItemsInParts(*file, *table, rule, ids, log, Progress{}, digest, block, minSplit);
+            } else {
+                wstext::ChunkedLineReader reader(*file);
+                detail::selectItems(reader, *table, rule, ids, log, Progress{}, digest);
+            }
+        });
+        if (r.error != "<no error>") return r;  // only the log up to the error counts then
+        for (const TSelectionEntry& e : table->entries) r.table.emplace_back(e.Selected, e.BlockX, e.BlockY);
+        for (const auto& n : digest.items) r.notes.emplace_back(n.gap, n.length, n.key, n.id, n.color, n.cell, n.z);
+        r.complete = digest.complete;
+        r.allCrlf = digest.allCrlf;
+        return r;
+    };
+    for (int round = 0; round < 40; ++round) {
+        const bool damaged = round % 4 == 3, mixed = round % 5 == 1;
+        std::string text = pick(2) ? "// a save\r\n" : "";
+        auto line = [&](const std::string& l) { text += l + (!mixed || pick(5) ? "\r\n" : "\n"); };
+        for (int i = 0, items = 20 + pick(200); i < items; ++i) {
+            if (pick(10) == 0) line("SECTION CHARACTER 4\r\n{\r\nTYPE 255\r\nX 7\r\n}");
+            if (pick(30) == 0) line(std::string(size_t(pick(300)), 'c'));  // long lines across blocks
+            line((pick(4) ? "SECTION WORLDITEM " : "Section WorldItem ") + std::to_string(pick(3) * 65536 + pick(50)));
+            line("{");
+            line("NAME " + std::string(pick(2) ? "#" : "a name"));
+            line("ID " + std::to_string(3820 + pick(3)));
+            line("X " + std::to_string(pick(90)));
+            line("Y " + std::to_string(pick(90)));
+            if (pick(2)) line("COLOR " + std::to_string(pick(70000)));
+            if (damaged && pick(40) == 0) line("Z 12q");  // a bad number somewhere
+            line("CONT " + std::string(pick(4) ? "-1" : "7"));
+            line("TYPE " + std::string(pick(2) ? "255" : "0"));
+            if (!damaged || pick(8)) line("}");
+            if (pick(2)) line("");
+        }
+        if (pick(2)) text += "EOF";  // perhaps a last line without an ending
+        const std::string path = dir.file("save.wsc");
+        writeBytes(path, text);
+        const SelectionRule rule = pick(2) ? SelectionRule::Type255 : SelectionRule::Auto;
+        const Result expected = run(path, rule, false, 0, 0);
+        for (const auto& [block, minSplit] : std::vector<std::pair<size_t, size_t>>{
+                 {64, 0}, {100, 50}, {333, 0}, {1000, 200}, {4096, 0}, {size_t(4) << 20, 0}}) {
+            SCOPED_TRACE("round " + std::to_string(round) + " block " + std::to_string(block) + "\n" + text);
+            ASSERT_EQ(run(path, rule, true, block, minSplit), expected);
+        }
+    }
+}
+
 // A world-save several chunks long, frozen and melted by the program, against the passes
 // over the whole text (what freeze and melt did before they streamed).
 class MultiChunkWorld : public ::testing::Test {

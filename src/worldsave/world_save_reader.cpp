@@ -303,6 +303,8 @@ void selectItemsInParts(File& file, SelectionTable& table, SelectionRule rule, c
                         size_t minSplit) {
     table.clear();
     ItemNotes notes(digest);
+    // Room for the items of a file of small ones, taken at once; only what is filled costs.
+    digest.items.reserve(size_t(file.size() / 64));
     ScanState state;
     const MarkAndLog mark{table, log};
     LargeBuffer buffer(block);

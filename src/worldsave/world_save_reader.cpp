@@ -45,7 +45,11 @@ public:
     explicit ItemNotes(ItemDigest& digest) : digest_(digest) { digest_ = ItemDigest{}; }
     // Notes of lines that begin at file offset `start`, a world item's header, after lines
     // noted by another ItemNotes: gaps are counted from `start` until join() fixes them.
-    ItemNotes(ItemDigest& digest, uint64_t start) : ItemNotes(digest) { end_ = start; }
+    // The digest's room is kept (it is used again for each part).
+    ItemNotes(ItemDigest& digest, uint64_t start) : digest_(digest), end_(start) {
+        digest_.items.clear();
+        digest_.complete = digest_.allCrlf = true;
+    }
     // Takes on the notes of `later`, made of the lines that follow this one's (see above), and
     // where they stopped (possibly inside an item).
     void join(ItemNotes& later, uint64_t start) {
@@ -312,6 +316,7 @@ void selectItemsInParts(File& file, SelectionTable& table, SelectionRule rule, c
     uint64_t base = 0;  // file offset of buffer[0]
     bool atEnd = false;
     ItemDigest partDigest;
+    partDigest.items.reserve(block / 64);
     std::vector<std::pair<uint16_t, TSelectionEntry>> partSelected;
     for (;;) {
         while (!atEnd && filled < buffer.size()) {

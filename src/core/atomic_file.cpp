@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -115,7 +116,7 @@ void AtomicFile::discard() {
 struct BackgroundPrepare::Queue {
     std::mutex mutex;
     std::condition_variable changed;
-    std::deque<AtomicFile*> files;
+    std::deque<std::function<void()>> files;
     bool busy = false;  // a file is being prepared
     bool stop = false;
     std::exception_ptr failure;
@@ -126,13 +127,13 @@ struct BackgroundPrepare::Queue {
         for (;;) {
             changed.wait(lock, [&] { return stop || !files.empty(); });
             if (files.empty()) return;
-            AtomicFile* file = files.front();
+            const std::function<void()> job = std::move(files.front());
             files.pop_front();
             busy = true;
             lock.unlock();
             std::exception_ptr failed;
             try {
-                file->prepare();
+                job();
             } catch (...) {
                 failed = std::current_exception();
             }
@@ -157,10 +158,19 @@ BackgroundPrepare::~BackgroundPrepare() {
     if (queue_->worker.joinable()) queue_->worker.join();
 }
 
-void BackgroundPrepare::add(AtomicFile& file) {
+void BackgroundPrepare::add(AtomicFile& file) { addJob([&file] { file.prepare(); }); }
+
+void BackgroundPrepare::add(std::unique_ptr<File> file) {
+    addJob([shared = std::shared_ptr<File>(std::move(file))] {
+        shared->sync();
+        shared->close();
+    });
+}
+
+void BackgroundPrepare::addJob(std::function<void()> job) {
     {
         std::lock_guard<std::mutex> lock(queue_->mutex);
-        queue_->files.push_back(&file);
+        queue_->files.push_back(std::move(job));
     }
     if (!queue_->worker.joinable()) queue_->worker = std::thread([q = queue_.get()] { q->run(); });
     queue_->changed.notify_all();

@@ -1,6 +1,7 @@
 #pragma once
 #include "core/file_system.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -57,10 +58,13 @@ public:
     BackgroundPrepare(const BackgroundPrepare&) = delete;
     BackgroundPrepare& operator=(const BackgroundPrepare&) = delete;
     void add(AtomicFile& file);
+    // The same for a file written in place (flushed to disk, then closed).
+    void add(std::unique_ptr<File> file);
     // Returns once every file added is prepared; throws the first failure.
     void wait();
 
 private:
+    void addJob(std::function<void()> job);
     struct Queue;
     std::unique_ptr<Queue> queue_;
 };

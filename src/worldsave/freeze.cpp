@@ -328,8 +328,8 @@ std::vector<NewEntry> appendNewRuns(const FreezeOptions& options, const StaticIn
         progress.pumpEvents();
     }
     flush();
-    statics.sync();
-    statics.close();
+    // Flushed while the index is made; the index is renamed only after it is on disk.
+    plan.preparing.add(std::move(plan.statics));
     return changed;
 }
 

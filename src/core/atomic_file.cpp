@@ -4,7 +4,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <thread>
 
 namespace tq {
 
@@ -105,6 +111,79 @@ void AtomicFile::discard() {
     done_ = true;
     if (file_) file_.reset();
     fileSystem().remove(tempPath_);
+}
+
+struct BackgroundPrepare::Queue {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::function<void()>> files;
+    bool busy = false;  // a file is being prepared
+    bool stop = false;
+    std::exception_ptr failure;
+    std::thread worker;
+
+    void run() {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            changed.wait(lock, [&] { return stop || !files.empty(); });
+            if (files.empty()) return;
+            const std::function<void()> job = std::move(files.front());
+            files.pop_front();
+            busy = true;
+            lock.unlock();
+            std::exception_ptr failed;
+            try {
+                job();
+            } catch (...) {
+                failed = std::current_exception();
+            }
+            lock.lock();
+            busy = false;
+            if (failed && !failure) failure = failed;
+            changed.notify_all();
+        }
+    }
+};
+
+BackgroundPrepare::BackgroundPrepare() : queue_(std::make_unique<Queue>()) {}
+
+BackgroundPrepare::~BackgroundPrepare() {
+    {
+        // Files not reached are left to be discarded with their AtomicFile.
+        std::lock_guard<std::mutex> lock(queue_->mutex);
+        queue_->stop = true;
+        queue_->files.clear();
+    }
+    queue_->changed.notify_all();
+    if (queue_->worker.joinable()) queue_->worker.join();
+}
+
+void BackgroundPrepare::add(AtomicFile& file) { addJob([&file] { file.prepare(); }); }
+
+void BackgroundPrepare::add(std::unique_ptr<File> file) {
+    addJob([shared = std::shared_ptr<File>(std::move(file))] {
+        shared->sync();
+        shared->close();
+    });
+}
+
+void BackgroundPrepare::addJob(std::function<void()> job) {
+    {
+        std::lock_guard<std::mutex> lock(queue_->mutex);
+        queue_->files.push_back(std::move(job));
+    }
+    if (!queue_->worker.joinable()) queue_->worker = std::thread([q = queue_.get()] { q->run(); });
+    queue_->changed.notify_all();
+}
+
+void BackgroundPrepare::wait() {
+    std::unique_lock<std::mutex> lock(queue_->mutex);
+    queue_->changed.wait(lock, [&] { return queue_->files.empty() && !queue_->busy; });
+    if (queue_->failure) {
+        std::exception_ptr failure = queue_->failure;
+        queue_->failure = nullptr;
+        std::rethrow_exception(failure);
+    }
 }
 
 void checkReplaceable(const std::string& path) {

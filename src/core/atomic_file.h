@@ -1,6 +1,7 @@
 #pragma once
 #include "core/file_system.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -43,6 +44,29 @@ private:
     std::string tempPath_;
     std::unique_ptr<File> file_;
     bool done_ = false;
+};
+
+// Prepares files (AtomicFile::prepare: flushed to disk and closed) one after another on a
+// thread of its own, so that the disk's work on one file overlaps the making of the next.
+// Nothing else of a file is touched there; a file must outlive the wait() that follows its
+// add(). The destructor waits as well, dropping a failure (the caller is then unwinding from
+// one of its own).
+class BackgroundPrepare {
+public:
+    BackgroundPrepare();
+    ~BackgroundPrepare();
+    BackgroundPrepare(const BackgroundPrepare&) = delete;
+    BackgroundPrepare& operator=(const BackgroundPrepare&) = delete;
+    void add(AtomicFile& file);
+    // The same for a file written in place (flushed to disk, then closed).
+    void add(std::unique_ptr<File> file);
+    // Returns once every file added is prepared; throws the first failure.
+    void wait();
+
+private:
+    void addJob(std::function<void()> job);
+    struct Queue;
+    std::unique_ptr<Queue> queue_;
 };
 
 // Throws what AtomicFile(path) would throw when `path` may not be replaced, without

@@ -3,10 +3,13 @@
 #include "core/file_system.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <new>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -271,6 +274,39 @@ public:
 FileSystem& realFileSystem() {
     static PosixFileSystem fs;
     return fs;
+}
+
+namespace {
+constexpr size_t LargePage = size_t(2) << 20;
+// From half a large page up the memory is mapped by itself (rounded up to whole large pages).
+constexpr size_t MappedFrom = LargePage / 2;
+size_t wholeLargePages(size_t bytes) { return (bytes + LargePage - 1) / LargePage * LargePage; }
+} // namespace
+
+void* allocateLargeMemory(size_t bytes) {
+    if (bytes < MappedFrom) {
+        if (void* memory = std::malloc(bytes ? bytes : 1)) return memory;
+        throw std::bad_alloc();
+    }
+    // Aligned to a large page, so the system can back every part of it with one.
+    const size_t size = wholeLargePages(bytes);
+    void* mapped = ::mmap(nullptr, size + LargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) throw std::bad_alloc();
+    char* const base = static_cast<char*>(mapped);
+    char* const start = reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(base) + LargePage - 1) & ~(LargePage - 1));
+    const size_t head = size_t(start - base);
+    if (head > 0) ::munmap(base, head);
+    ::munmap(start + size, LargePage - head);
+#ifdef MADV_HUGEPAGE
+    ::madvise(start, size, MADV_HUGEPAGE);  // a hint: without large pages the memory still works
+#endif
+    return start;
+}
+
+void releaseLargeMemory(void* memory, size_t bytes) {
+    if (!memory) return;
+    if (bytes < MappedFrom) std::free(memory);
+    else ::munmap(memory, wholeLargePages(bytes));
 }
 
 } // namespace tq

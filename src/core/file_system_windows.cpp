@@ -344,5 +344,9 @@ FileSystem& realFileSystem() {
     return fs;
 }
 
+// Large pages need a privilege ordinary users lack; the heap serves.
+void* allocateLargeMemory(size_t bytes) { return ::operator new(bytes ? bytes : 1); }
+void releaseLargeMemory(void* memory, size_t) { ::operator delete(memory); }
+
 } // namespace tq
 #endif

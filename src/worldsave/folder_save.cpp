@@ -7,6 +7,10 @@
 #include "worldsave/patch_writer.h"
 #include "worldsave/world_save_text.h"
 
+#include <algorithm>
+#include <exception>
+#include <thread>
+
 namespace tq {
 
 namespace {
@@ -17,28 +21,45 @@ void say(const LogSink& log, const std::string& line) {
 
 constexpr uint32_t Type255 = 255;
 
-// Writes `text` without the byte ranges of `taken` (ascending, not overlapping), through a
-// large buffer: the stretches between taken records are short and many.
-void writeWithout(File& file, std::string_view text, const std::vector<std::pair<size_t, size_t>>& taken) {
-    wstext::StreamTextWriter out(file);
+// Writes `text` without the byte ranges of `taken` (ascending, not overlapping) in one write:
+// the stretches between taken records are short and many. `kept` is reused from file to file.
+void writeWithout(File& file, std::string_view text, const std::vector<std::pair<size_t, size_t>>& taken,
+                  LargeVector<char>& kept) {
+    kept.clear();
+    kept.reserve(text.size());
     size_t at = 0;
     for (const auto& [begin, end] : taken) {
-        if (begin > at) out.append(text.data() + at, begin - at);
+        if (begin > at) kept.insert(kept.end(), text.data() + at, text.data() + begin);
         at = end;
     }
-    if (at < text.size()) out.append(text.data() + at, text.size() - at);
-    out.flush();
+    if (at < text.size()) kept.insert(kept.end(), text.data() + at, text.data() + text.size());
+    if (!kept.empty()) file.write(kept.data(), kept.size());
+    file.startWriteback();
 }
 
 } // namespace
 
-void takeFolderItems(const WorldSave& save, SelectionRule rule, const AutoSelectIds& autoIds,
-                     const WorldGeometry& world, const LogSink& log, const Progress& progress, FreezeTake& take) {
+namespace {
+
+// What one region file gives up: its taken items in file order, their byte ranges, the log
+// lines, how many chosen items lie outside the map, and the bad number that stopped the
+// reading (what came before it still counts).
+struct FileTake {
+    std::vector<TakenItem> items;
+    std::vector<std::pair<size_t, size_t>> taken;
+    std::vector<std::string> lines;
     int64_t outside = 0;
-    wstext::FileBytes bytes;
-    for (const std::string& path : save.files) {
-        const std::string_view text = bytes.read(path);
-        std::vector<std::pair<size_t, size_t>> taken;
+    std::exception_ptr failure;
+};
+
+void takeFromFile(std::string_view text, const std::string& path, SelectionRule rule, const AutoSelectIds& autoIds,
+                  const WorldGeometry& world, FileTake& out) {
+    out.items.clear();
+    out.taken.clear();
+    out.lines.clear();
+    out.outside = 0;
+    out.failure = nullptr;
+    try {
         wsc::forEachRecord(text, [&](const wsc::Record& r) {
             if (!r.closed || !r.isKind(wsc::ItemKind) || rule == SelectionRule::None) return;
             const uint32_t type = r.type ? wsc::requireNumber(*r.type, path, "Type") : 0;
@@ -51,13 +72,13 @@ void takeFolderItems(const WorldSave& save, SelectionRule rule, const AutoSelect
             const wsc::Location at = wsc::requireLocation(*r.location, path);
             if (at.world != uint32_t(world.facet)) return;
             if (at.x < 0 || at.y < 0 || at.x >= world.cellsWide() || at.y >= world.cellsHigh()) {
-                ++outside;
+                ++out.outside;
                 return;
             }
             const uint32_t colour = r.colour ? wsc::requireNumber(*r.colour, path, "Colour") : 0;
             const std::string serial =
                 r.serial ? std::string(r.serial->text) : nameOf(path) + " line " + std::to_string(r.line);
-            say(log, "Selecting item for export: " + serial);
+            out.lines.push_back("Selecting item for export: " + serial);
             const int x = int(at.x), y = int(at.y);
             TakenItem item;
             item.block = uint32_t(world.blockNumber(x / BlockSize, y / BlockSize));
@@ -66,18 +87,62 @@ void takeFolderItems(const WorldSave& save, SelectionRule rule, const AutoSelect
             item.rec.Y = uint8_t(y % BlockSize);
             item.rec.Z = int8_t(uint8_t(uint64_t(at.z) & 0xFF));
             item.rec.Color = uint16_t(colour);
-            take.items.push_back(item);
-            taken.push_back({r.begin, r.end});
+            out.items.push_back(item);
+            out.taken.push_back({r.begin, r.end});
         });
-        if (!taken.empty()) {
-            auto file = std::make_unique<AtomicFile>(path);
-            writeWithout(file->file(), text, taken);
-            take.files.push_back(std::move(file));
+    } catch (...) {
+        out.failure = std::current_exception();
+    }
+}
+
+} // namespace
+
+void takeFolderItems(const WorldSave& save, SelectionRule rule, const AutoSelectIds& autoIds,
+                     const WorldGeometry& world, const LogSink& log, const Progress& progress, FreezeTake& take,
+                     BackgroundPrepare* preparer) {
+    int64_t outside = 0;
+    // Two files at a time: the second is read through on a thread of its own while this one
+    // reads the first; the results are taken in file order, as one file after the other.
+    wstext::FileBytes bytes[2];
+    FileTake takes[2];
+    LargeVector<char> kept;
+    const std::vector<std::string>& files = save.files;
+    for (size_t i = 0; i < files.size(); i += 2) {
+        const size_t count = std::min<size_t>(2, files.size() - i);
+        std::string_view texts[2];
+        texts[0] = bytes[0].read(files[i]);
+        std::exception_ptr unread;  // the second file could not be read: after the first, as before
+        if (count == 2) {
+            try {
+                texts[1] = bytes[1].read(files[i + 1]);
+            } catch (...) {
+                unread = std::current_exception();
+            }
         }
-        progress.pumpEvents();
+        std::thread second;
+        if (count == 2 && !unread)
+            second = std::thread([&] { takeFromFile(texts[1], files[i + 1], rule, autoIds, world, takes[1]); });
+        takeFromFile(texts[0], files[i], rule, autoIds, world, takes[0]);
+        if (second.joinable()) second.join();
+        for (size_t k = 0; k < count; ++k) {
+            if (k == 1 && unread) std::rethrow_exception(unread);
+            FileTake& t = takes[k];
+            for (const std::string& line : t.lines) say(log, line);
+            if (t.failure) std::rethrow_exception(t.failure);
+            outside += t.outside;
+            take.items.insert(take.items.end(), t.items.begin(), t.items.end());
+            if (!t.taken.empty()) {
+                auto file = std::make_unique<AtomicFile>(files[i + k]);
+                writeWithout(file->file(), texts[k], t.taken, kept);
+                take.files.push_back(std::move(file));
+                if (preparer) preparer->add(*take.files.back());
+            }
+            progress.pumpEvents();
+        }
     }
     // Flushed once all are written: the disk has been at the first ones meanwhile.
-    for (const auto& file : take.files) file->prepare();
+    if (!preparer)
+        for (const auto& file : take.files) file->prepare();
     if (outside > 0)
         say(log, "Skipped " + std::to_string(outside) + (outside == 1 ? " item" : " items") +
                      " outside the map of facet " + std::to_string(world.facet));

@@ -21,7 +21,8 @@ namespace tq {
 // per item and "Skipped <n> items outside the map of facet <f>" when the rule chose some that
 // lie outside. Throws, before any temporary is kept, for a bad number in a record it reads.
 void takeFolderItems(const WorldSave& save, SelectionRule rule, const AutoSelectIds& autoIds,
-                     const WorldGeometry& world, const LogSink& log, const Progress& progress, FreezeTake& take);
+                     const WorldGeometry& world, const LogSink& log, const Progress& progress, FreezeTake& take,
+                     BackgroundPrepare* preparer = nullptr);
 
 // The highest serial of every record of every file of the folder (0 when none has one).
 uint32_t highestFolderSerial(const WorldSave& save);

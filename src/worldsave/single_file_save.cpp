@@ -15,9 +15,9 @@ void takeSingleFileItems(const std::string& path, const TakeRequest& request, co
     const std::unique_ptr<File> file = openFile(path, OpenMode::Read);
     wstext::ChunkedLineReader reader(*file);
     auto table = newSelectionTable();
-    detail::TextMap map;
+    detail::ItemDigest digest;
     aboutFile(path, [&] {
-        detail::selectItems(reader, *table, request.rule, *request.autoIds, log, progress, &map);
+        detail::selectItemsInParts(*file, *table, request.rule, *request.autoIds, log, progress, digest);
     });
 
     // The marked blocks in x-major order; an item's pass is its block's place in that order.
@@ -53,18 +53,27 @@ void takeSingleFileItems(const std::string& path, const TakeRequest& request, co
     table.reset();
 
     auto out = std::make_unique<AtomicFile>(path);
-    std::vector<detail::ExtractedRecord> records;
+    LargeVector<detail::ExtractedRecord> records;
     {
         wstext::StreamTextWriter writer(out->file());
-        aboutFile(path, [&] { detail::extractItems(reader, targets, writer, records, progress, &map); });
+        if (digest.complete) {
+            // What the scan noted is all the extraction needs: the file is only copied.
+            detail::takenRecords(digest, targets, records);
+            aboutFile(path, [&] { detail::writeKept(reader, digest, targets, writer, progress); });
+        } else {
+            std::vector<detail::ExtractedRecord> read;
+            aboutFile(path, [&] { detail::extractItems(reader, targets, writer, read, progress); });
+            records.assign(read.begin(), read.end());
+        }
     }
-    map = detail::TextMap{};
+    digest = detail::ItemDigest{};
     file->close();
-    out->prepare();
+    if (!request.preparer) out->prepare();
+    take.files.push_back(std::move(out));
+    if (request.preparer) request.preparer->add(*take.files.back());
     take.markedBlocks = markedKeys;
     take.items.reserve(records.size());
     for (const detail::ExtractedRecord& r : records) take.items.push_back({markedKeys[r.pass], r.rec});
-    take.files.push_back(std::move(out));
 }
 
 } // namespace tq

@@ -48,7 +48,8 @@ public:
     // Items name their facet, so the shared-world choice plays no part.
     void takeItems(const TakeRequest& request, const LogSink& log, const Progress& progress,
                    FreezeTake& take) override {
-        takeFolderItems(save(), request.rule, *request.autoIds, *request.world, log, progress, take);
+        takeFolderItems(save(), request.rule, *request.autoIds, *request.world, log, progress, take,
+                        request.preparer);
     }
     std::unique_ptr<AtomicFile> prepareMelt(const TStaticBlock& block, int bx, int by, const WorldGeometry& world,
                                             const LogSink& log) override {

@@ -6,6 +6,7 @@
 #include "core/progress.h"
 #include "core/static_index.h"
 #include "core/world.h"
+#include "worldsave/large_memory.h"
 #include "worldsave/world_save_format.h"
 #include "worldsave/world_save_reader.h"
 
@@ -27,16 +28,19 @@ struct TakeRequest {
     const AutoSelectIds* autoIds = nullptr;  // read under SelectionRule::Auto
     const WorldGeometry* world = nullptr;    // the facet being frozen
     bool sharedWorld = false;                // see FreezeOptions::sharedWorld
+    // Takes the new files to be prepared while the work goes on; null: each is prepared in place.
+    BackgroundPrepare* preparer = nullptr;
 };
 
 struct FreezeTake {
     // The taken items; those of one block in the order they are appended to its statics.
-    std::vector<TakenItem> items;
+    LargeVector<TakenItem> items;
     // Blocks the selection marked (WorldGeometry::blockNumber), also when no item of theirs
     // came out: such a block is still rewritten and logged. Blocks of `items` need not be here.
     std::vector<uint32_t> markedBlocks;
     // The world-save's files that lose items, written whole under temporary names and
-    // prepared, in the order they are to be committed. Files that lose nothing are not touched.
+    // prepared (or handed to the request's preparer), in the order they are to be committed.
+    // Files that lose nothing are not touched.
     std::vector<std::unique_ptr<AtomicFile>> files;
 };
 

@@ -13,13 +13,6 @@ constexpr size_t BufferLimit = size_t(1) << 20;
 constexpr size_t WritebackEvery = size_t(4) << 20;
 }
 
-std::string_view trimBlanks(std::string_view text) {
-    size_t b = 0, e = text.size();
-    while (b < e && static_cast<unsigned char>(text[b]) <= 32) ++b;
-    while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32) --e;
-    return text.substr(b, e - b);
-}
-
 std::string upperCopy(std::string_view text) {
     std::string out(text);
     for (char& c : out) c = upperAscii(c);
@@ -33,26 +26,28 @@ int32_t parseValueSlow(std::string_view afterTag) {
     return result;
 }
 
+bool tryParseValue(std::string_view afterTag, int32_t& value) {
+    return parsePlainDecimal(afterTag, value) || tryParseInt(trimBlanks(afterTag), value);
+}
+
 std::string_view FileBytes::read(const std::string& path) {
     const std::unique_ptr<File> file = openFile(path, OpenMode::Read);
     const uint64_t size = file->size();
-    if (size > capacity_) {
-        buffer_.reset(new char[size_t(size)]);
-        capacity_ = size_t(size);
-    }
+    if (size > buffer_.size()) buffer_ = LargeBuffer(size_t(size));
     if (size > 0) file->read(buffer_.get(), size_t(size));
     file->close();
     return std::string_view(buffer_.get(), size_t(size));
 }
 
 ChunkedLineReader::ChunkedLineReader(File& file, size_t chunk)
-    : file_(file), capacity_(chunk), buffer_(new char[chunk]) {}
+    : file_(file), capacity_(chunk), buffer_(chunk) {}
 
 void ChunkedLineReader::rewind() {
     file_.seek(0);
     offset_ = 0;
     pos_ = filled_ = 0;
     atEnd_ = false;
+    forgetScan();
 }
 
 bool ChunkedLineReader::refill() {
@@ -65,7 +60,7 @@ bool ChunkedLineReader::refill() {
     }
     if (filled_ == capacity_) {
         // A line longer than the buffer: make room for it.
-        std::unique_ptr<char[]> wider(new char[capacity_ * 2]);
+        LargeBuffer wider(capacity_ * 2);
         std::memcpy(wider.get(), buffer_.get(), filled_);
         buffer_ = std::move(wider);
         capacity_ *= 2;
@@ -83,15 +78,19 @@ bool ChunkedLineReader::refill() {
 }
 
 bool ChunkedLineReader::nextSlow(Line& line) {
+    // The buffer moves: what next() had scanned no longer stands where it did.
+    forgetScan();
     for (;;) {
         const size_t done = filled_ - pos_;  // bytes of this line already searched
         if (!refill()) break;
         const size_t at = findLineFeed(buffer_.get(), pos_ + done, filled_);
         if (at < filled_) {
             setLine(line, at);
+            forgetScan();
             return true;
         }
     }
+    forgetScan();
     if (pos_ >= filled_) return false;
     // The last line, without an ending.
     line.crlf = false;
@@ -100,6 +99,11 @@ bool ChunkedLineReader::nextSlow(Line& line) {
     line.end = size_t(offset_ + filled_);
     pos_ = filled_;
     return true;
+}
+
+// Room for a full buffer and the line that made it full, taken once.
+TextWriter::TextWriter(File& file, std::string_view source) : file_(file), source_(source) {
+    buffer_.reserve(2 * BufferLimit);
 }
 
 void TextWriter::keepLineSlow(const Line& line) {

@@ -4,6 +4,7 @@
 // for byte (names may hold any 8-bit characters) and end every rewritten line in CRLF.
 #include "core/error.h"
 #include "core/file_system.h"
+#include "worldsave/large_memory.h"
 
 #include <algorithm>
 #include <memory>
@@ -13,6 +14,9 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 namespace tq::wstext {
 
@@ -31,16 +35,21 @@ inline bool startsWithNoCase(std::string_view line, std::string_view upperPrefix
     return true;
 }
 
-// Drops characters with codes 0..32 at both ends.
-std::string_view trimBlanks(std::string_view text);
+// Drops characters with codes 0..32 at both ends. Inline: called for every line of a save folder.
+inline std::string_view trimBlanks(std::string_view text) {
+    size_t b = 0, e = text.size();
+    while (b < e && static_cast<unsigned char>(text[b]) <= 32) ++b;
+    while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32) --e;
+    return text.substr(b, e - b);
+}
 std::string upperCopy(std::string_view text);
 
 // The number after a tag: trimmed and read by the one integer parser. A bad value throws
 // "'<TRIMMED, UPPER-CASED TEXT>' is not a valid integer value".
 int32_t parseValueSlow(std::string_view afterTag);
-// Inline for the plain decimal numbers that fill a world-save (millions per file); anything
-// else (a sign "+", "$" hexadecimal, a bad or too long value) takes the general path.
-inline int32_t parseValue(std::string_view afterTag) {
+// Inline for the plain decimal numbers that fill a world-save (millions per file); false for
+// anything else (a sign "+", "$" hexadecimal, a bad or too long value), left to the general path.
+inline bool parsePlainDecimal(std::string_view afterTag, int32_t& result) {
     const size_t n = afterTag.size();
     size_t i = 0;
     while (i < n && static_cast<unsigned char>(afterTag[i]) <= 32) ++i;
@@ -56,9 +65,17 @@ inline int32_t parseValue(std::string_view afterTag) {
     while (rest < n && static_cast<unsigned char>(afterTag[rest]) <= 32) ++rest;
     if (i == digits || rest != n || (i < n && afterTag[i] >= '0' && afterTag[i] <= '9') ||
         value > (negative ? 0x80000000ull : 0x7FFFFFFFull))
-        return parseValueSlow(afterTag);
-    return negative ? static_cast<int32_t>(0u - static_cast<uint32_t>(value)) : static_cast<int32_t>(value);
+        return false;
+    result = negative ? static_cast<int32_t>(0u - static_cast<uint32_t>(value)) : static_cast<int32_t>(value);
+    return true;
 }
+inline int32_t parseValue(std::string_view afterTag) {
+    int32_t value = 0;
+    if (parsePlainDecimal(afterTag, value)) return value;
+    return parseValueSlow(afterTag);
+}
+// parseValue without throwing: false where it would refuse the value.
+bool tryParseValue(std::string_view afterTag, int32_t& value);
 
 // One line of a text: `text` without its ending; [begin, end) also covers the ending.
 struct Line {
@@ -87,18 +104,51 @@ inline size_t findLineFeed(const char* base, size_t from, size_t to) {
     return at;
 }
 
+// One bit per byte of base[0, 64) that is a LF, the lowest bit for the first byte: a scan of
+// short lines takes each line's end from it without a loop per line.
+inline uint64_t lineFeedMask64(const char* base) {
+#if defined(__SSE2__) || defined(_M_X64)
+    const __m128i lf = _mm_set1_epi8('\n');
+    uint64_t mask = 0;
+    for (int i = 0; i < 4; ++i) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + 16 * i));
+        mask |= uint64_t(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf)) & 0xFFFF)) << (16 * i);
+    }
+    return mask;
+#else
+    uint64_t mask = 0;
+    for (int i = 0; i < 64; ++i) mask |= uint64_t(base[i] == '\n') << i;
+    return mask;
+#endif
+}
+
 // A line ends at LF, and a CR right before that LF belongs to the ending; a last line
 // without any ending is still a line.
 class LineReader {
 public:
     explicit LineReader(std::string_view text) : text_(text) {}
     // Continues at a line start.
-    void seek(size_t position) { pos_ = position; }
+    void seek(size_t position) {
+        pos_ = scanned_ = position;
+        mask_ = 0;
+    }
     bool next(Line& line) {
         const size_t size = text_.size();
         if (pos_ >= size) return false;
         const char* base = text_.data();
-        const size_t at = findLineFeed(base, pos_, size);
+        // As ChunkedLineReader::next: the LFs of the 64 bytes before scanned_ from pos_ on.
+        while (mask_ == 0 && scanned_ + 64 <= size) {
+            mask_ = lineFeedMask64(base + scanned_);
+            scanned_ += 64;
+        }
+        size_t at;
+        if (mask_ != 0) {
+            at = scanned_ - 64 + size_t(std::countr_zero(mask_));
+            mask_ &= mask_ - 1;
+        } else {
+            at = findLineFeed(base, std::max(pos_, scanned_), size);
+            scanned_ = at + 1;
+        }
         line.begin = pos_;
         if (at == size) {
             line.text = text_.substr(pos_);
@@ -116,6 +166,8 @@ public:
 private:
     std::string_view text_;
     size_t pos_ = 0;
+    size_t scanned_ = 0;
+    uint64_t mask_ = 0;
 };
 
 // A whole file read into a buffer kept from one file to the next, never zeroed first (the
@@ -126,8 +178,7 @@ public:
     std::string_view read(const std::string& path);
 
 private:
-    std::unique_ptr<char[]> buffer_;
-    size_t capacity_ = 0;
+    LargeBuffer buffer_{0};
 };
 
 // Reads a file front to back in large chunks into one reused buffer, so a world-save of any
@@ -142,9 +193,15 @@ public:
     // Inline for the common case, a whole line in the buffer: called once per line of files
     // with tens of millions of lines.
     bool next(Line& line) {
-        const char* base = buffer_.get();
-        const size_t at = findLineFeed(base, pos_, filled_);
-        if (at == filled_) return nextSlow(line);
+        // The LFs of the 64 bytes before scanned_ that lie at or after pos_ are the bits of
+        // mask_; the bytes from pos_ to the first of them hold none.
+        while (mask_ == 0) {
+            if (scanned_ + 64 > filled_) return nextNearEnd(line);
+            mask_ = lineFeedMask64(buffer_.get() + scanned_);
+            scanned_ += 64;
+        }
+        const size_t at = scanned_ - 64 + size_t(std::countr_zero(mask_));
+        mask_ &= mask_ - 1;
         setLine(line, at);
         return true;
     }
@@ -161,6 +218,7 @@ public:
             sink(buffer_.get() + pos_, n);
             pos_ += n;
         }
+        forgetScan();
     }
     // Goes on at file offset `to` (not before the current position), skipping what lies between.
     void skipTo(uint64_t to) { copyTo(to, [](const char*, size_t) {}); }
@@ -176,15 +234,30 @@ private:
         line.end = size_t(offset_ + at + 1);
         pos_ = at + 1;
     }
+    // Lines start being looked for at pos_ again.
+    void forgetScan() {
+        scanned_ = pos_;
+        mask_ = 0;
+    }
+    // Fewer than 64 bytes left in the buffer after scanned_.
+    bool nextNearEnd(Line& line) {
+        const size_t at = findLineFeed(buffer_.get(), scanned_, filled_);
+        if (at == filled_) return nextSlow(line);
+        setLine(line, at);
+        forgetScan();
+        return true;
+    }
     // A line that runs past what the buffer holds.
     bool nextSlow(Line& line);
     // Moves what is left to the front and reads more; false at the end of the file.
     bool refill();
     File& file_;
     size_t capacity_;
-    std::unique_ptr<char[]> buffer_;  // never zeroed: only bytes read are looked at
+    LargeBuffer buffer_;  // never zeroed: only bytes read are looked at
     uint64_t offset_ = 0;             // file offset of buffer_[0]
     size_t pos_ = 0, filled_ = 0;
+    size_t scanned_ = 0;  // see next()
+    uint64_t mask_ = 0;
     bool atEnd_ = false;
 };
 
@@ -192,7 +265,7 @@ private:
 // ChunkedLineReader; every line it is handed ends in CRLF, as TextWriter writes it.
 class StreamTextWriter {
 public:
-    explicit StreamTextWriter(File& file) : file_(file), buffer_(new char[Limit]) {}
+    explicit StreamTextWriter(File& file) : file_(file), buffer_(Limit) {}
     // A kept line comes out as its text and CRLF: a line that had CRLF is copied as it stands
     // (its ending follows its text in the reader's buffer).
     void keepLine(const Line& line) {
@@ -229,7 +302,7 @@ public:
 private:
     static constexpr size_t Limit = size_t(4) << 20;
     File& file_;
-    std::unique_ptr<char[]> buffer_;
+    LargeBuffer buffer_;
     size_t used_ = 0;
 };
 
@@ -237,7 +310,7 @@ private:
 // already end in CRLF are copied in runs, so an unchanged stretch costs one memcpy.
 class TextWriter {
 public:
-    TextWriter(File& file, std::string_view source) : file_(file), source_(source) {}
+    TextWriter(File& file, std::string_view source);
     void keepLine(const Line& line) {
         if (line.crlf && runEnd_ > runBegin_ && runEnd_ == line.begin) runEnd_ = line.end;
         else keepLineSlow(line);
@@ -265,7 +338,7 @@ private:
     File& file_;
     std::string_view source_;
     size_t runBegin_ = 0, runEnd_ = 0;
-    std::string buffer_;
+    std::basic_string<char, std::char_traits<char>, LargeAllocator<char>> buffer_;
     size_t unsynced_ = 0;  // about how many bytes were written since the last writeback hint
 };
 

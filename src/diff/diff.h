@@ -22,7 +22,7 @@ struct DiffPaths {
     std::string modStatics;  // rebuilt by apply
     std::string modMap;      // every block overwritten in place by apply
     // The facet, where the file names do not tell it (see resolveWorld).
-    std::optional<int> facet;
+    std::optional<int> facet = std::nullopt;
 };
 
 // The world of the files an operation on `paths` uses (the statics files and indexes when

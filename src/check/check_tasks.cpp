@@ -44,10 +44,10 @@ private:
     uint64_t total_;
 };
 
-void runTasks(Shared& shared, Context& context) {
-    for (;;) {
+// Runs task `i`, then each task not yet taken, until none is left or one failed.
+void runTasks(Shared& shared, Context& context, size_t i) {
+    for (;; i = shared.next.fetch_add(1)) {
         if (shared.failed.load()) return;
-        const size_t i = shared.next.fetch_add(1);
         if (i >= shared.tasks.size()) return;
         try {
             shared.tasks[i](context);
@@ -61,17 +61,20 @@ void runTasks(Shared& shared, Context& context) {
 } // namespace
 
 void RunCheckTasks(const std::vector<CheckTask>& tasks, uint64_t totalBytes, const Progress& progress,
-                   const std::vector<size_t>& rank) {
+                   const std::vector<size_t>& rank, unsigned threads) {
     Shared shared(tasks);
     const uint64_t total = std::max<uint64_t>(totalBytes, 1);
     Context mine(shared, &progress, total);
-    bool helper = tasks.size() > 1 && std::thread::hardware_concurrency() != 1;
+    // This thread takes the first task before the other one starts, so that it moves the bar
+    // on a world however small (the other thread could otherwise take every task first).
+    const size_t firstTask = shared.next.fetch_add(1);
+    bool helper = threads > 1 && tasks.size() > 1 && std::thread::hardware_concurrency() != 1;
     std::thread other;
     if (helper) {
         try {
             other = std::thread([&shared, total] {
                 Context theirs(shared, nullptr, total);
-                runTasks(shared, theirs);
+                runTasks(shared, theirs, shared.next.fetch_add(1));
                 std::lock_guard<std::mutex> lock(shared.mutex);
                 shared.helperDone = true;
                 shared.finished.notify_all();
@@ -80,7 +83,7 @@ void RunCheckTasks(const std::vector<CheckTask>& tasks, uint64_t totalBytes, con
             helper = false;  // no thread to be had: all on this one
         }
     }
-    runTasks(shared, mine);
+    runTasks(shared, mine, firstTask);
     if (helper) {
         // The other thread's last task: keep the bar moving and the window painted meanwhile.
         std::unique_lock<std::mutex> lock(shared.mutex);

@@ -30,13 +30,13 @@ private:
 
 using CheckTask = std::function<void(TaskContext&)>;
 
-// Runs every task once, in order of their start, on up to two threads; returns when all have
-// run. Progress (the bar from the bytes the tasks report against `totalBytes`, and the pump)
+// Runs every task once, in order of their start, on up to `threads` threads (1 or 2); returns
+// when all have run. Progress (the bar from the bytes the tasks report against `totalBytes`, and the pump)
 // is only ever called from the calling thread: a window repaints from its own. Of the tasks
 // that threw, the one of least `rank` (its place in the list when no ranks are given: the
 // order in which one thread would have met the errors) has its exception thrown here; tasks
 // not yet begun when one throws are left out.
 void RunCheckTasks(const std::vector<CheckTask>& tasks, uint64_t totalBytes, const Progress& progress,
-                   const std::vector<size_t>& rank = {});
+                   const std::vector<size_t>& rank = {}, unsigned threads = 2);
 
 } // namespace tq

@@ -238,7 +238,10 @@ CheckReport CheckWorld(const std::vector<std::string>& paths, std::optional<int>
             ix.crc = CheckStaticIndexFile(ix.path, world, ix.statics, found, bytesProgress(context, ix.bytes));
         });
     progress.setMessage(paths.size() == 1 ? "Checking " + paths[0] : "Checking " + std::to_string(paths.size()) + " paths");
-    RunCheckTasks(tasks, totalBytes, progress, rank);
+    // A small world is checked in a few milliseconds: there a second thread gains nothing, and
+    // one thread moves the bar through every part.
+    constexpr uint64_t SecondThreadFrom = uint64_t(8) << 20;
+    RunCheckTasks(tasks, totalBytes, progress, rank, totalBytes < SecondThreadFrom ? 1 : 2);
 
     // The findings in the order of the files: indexes, maps, saves, packages.
     CheckReport report;

@@ -1,4 +1,5 @@
 #include "command.h"
+#include "core/error.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -103,6 +104,26 @@ std::string programFolder() {
     if (ec) return ".";
     return exe.parent_path().string();
 #endif
+}
+
+int runReportingFailures(const std::string& usage, const std::function<int()>& run) {
+    try {
+        return run();
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "error: %s\nusage: terraquill-cli %s\n", e.what(), usage.c_str());
+        return 2;
+    } catch (const tq::Error& e) {
+        std::fflush(stdout);
+        // A message that starts with its file's name already says which file it was.
+        const std::string what = e.what();
+        if (e.path().empty() || what.rfind(e.path(), 0) == 0) std::fprintf(stderr, "error: %s\n", e.what());
+        else std::fprintf(stderr, "error: %s: %s\n", e.path().c_str(), e.what());
+        return 1;
+    } catch (const std::exception& e) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "error: %s\n", e.what());
+        return 1;
+    }
 }
 
 } // namespace tq::cli

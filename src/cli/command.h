@@ -57,5 +57,9 @@ void printLine(const std::string& line);
 Progress terminalProgress();
 // The folder of the running program (for files shipped beside it).
 std::string programFolder();
+// Runs a command and turns what it throws into the exit status and the stderr lines every
+// command shares: a UsageError gives its message and `usage` (2), any other failure its
+// message, after its file's name where the message does not start with it (1).
+int runReportingFailures(const std::string& usage, const std::function<int()>& run);
 
 } // namespace tq::cli

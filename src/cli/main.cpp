@@ -71,21 +71,5 @@ int main(int argc, char** argv) {
         return printCommandHelp(*it, args);
     // Operations without a log of their own still say when they finished a killed run's work.
     tq::setInterruptedWorkLog(printLine);
-    try {
-        return it->run(std::vector<std::string>(args.begin() + 1, args.end()));
-    } catch (const UsageError& e) {
-        std::fprintf(stderr, "error: %s\nusage: terraquill-cli %s\n", e.what(), it->usage.c_str());
-        return 2;
-    } catch (const tq::Error& e) {
-        std::fflush(stdout);
-        // A message that starts with its file's name already says which file it was.
-        const std::string what = e.what();
-        if (e.path().empty() || what.rfind(e.path(), 0) == 0) std::fprintf(stderr, "error: %s\n", e.what());
-        else std::fprintf(stderr, "error: %s: %s\n", e.path().c_str(), e.what());
-        return 1;
-    } catch (const std::exception& e) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "error: %s\n", e.what());
-        return 1;
-    }
+    return runReportingFailures(it->usage, [&] { return it->run(std::vector<std::string>(args.begin() + 1, args.end())); });
 }

@@ -59,28 +59,12 @@ void copyOriginalRun(WindowedReader& orig, const TStaticIndexRec& o, AppendWrite
     appendRun(statics, buffer, length, n);
 }
 
-// The original index's checksum, in one pass with the progress of loading it (bar 0, one bar
-// per column, 100). Work a run left unfinished is done first, as every reader of an index does.
-uint32_t originalIndexCrc(const std::string& path, const WorldGeometry& world, const Progress& progress) {
-    progress.report(0);
-    finishInterruptedWorkBeforeReading(path);
-    IndexColumns index(path, world);
-    for (int x = 0; x < world.blocksWide; ++x) {
-        index.next();
-        progress.report(x * 100 / world.blocksWide);
-        progress.pumpEvents();
-    }
-    index.close();
-    progress.report(100);
-    return index.crc();
-}
-
 void applyStaticsPart(const DiffPaths& paths, const WorldGeometry& world, const CheckedPackage& p,
                       PackageColumns& entries, WindowedReader& package, std::unique_ptr<File> origStatics,
                       const Progress& progress, const LogSink& log) {
     // Neither index is held whole: the original is read once for its checksum and once more,
     // a column at a time, as the new statics and index are written.
-    const uint32_t crc = originalIndexCrc(paths.origStaIdx, world, progress);
+    const uint32_t crc = indexFileCrc(paths.origStaIdx, world, progress);
     if (crc != uint32_t(p.header.OrigIndexCrc)) throw DiffCrcError(crc, uint32_t(p.header.OrigIndexCrc));
 
     // The new statics and index are built under temporary names; the old pair stays whole

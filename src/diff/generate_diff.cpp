@@ -37,23 +37,6 @@ void appendPart(AppendWriter& package, CompactPartWriter& part) {
     package.append(bytes.data(), bytes.size());
 }
 
-// The checksum of a static index file (StaticsCrc of it), in one pass with the progress of
-// loading it: bar 0, one bar per column, 100. Work a run left unfinished is done first, as
-// every reader of an index does.
-uint32_t indexFileCrc(const std::string& path, const WorldGeometry& world, const Progress& progress) {
-    progress.report(0);
-    finishInterruptedWorkBeforeReading(path);
-    IndexColumns index(path, world);
-    for (int x = 0; x < world.blocksWide; ++x) {
-        index.next();
-        progress.report(x * 100 / world.blocksWide);
-        progress.pumpEvents();
-    }
-    index.close();
-    progress.report(100);
-    return index.crc();
-}
-
 // Where a part's changed blocks go: straight into the package (full form), or into the
 // compact part, packed once all are known. `fullSize` counts what the full form takes.
 struct PartSink {

@@ -2,6 +2,8 @@
 
 #include "core/error.h"
 #include "core/file_system.h"
+#include "core/progress.h"
+#include "core/world_lock.h"
 #include "diff/diff_package.h"
 
 #include <algorithm>
@@ -37,5 +39,19 @@ const uint8_t* IndexColumns::next() {
 }
 
 void IndexColumns::close() { file_->close(); }
+
+uint32_t indexFileCrc(const std::string& path, const WorldGeometry& world, const Progress& progress) {
+    progress.report(0);
+    finishInterruptedWorkBeforeReading(path);
+    IndexColumns index(path, world);
+    for (int x = 0; x < world.blocksWide; ++x) {
+        index.next();
+        progress.report(x * 100 / world.blocksWide);
+        progress.pumpEvents();
+    }
+    index.close();
+    progress.report(100);
+    return index.crc();
+}
 
 } // namespace tq

@@ -9,6 +9,7 @@
 namespace tq {
 
 class File;
+struct Progress;
 
 // An index read twice (its checksum first, its entries after) that differs between the reads:
 // another program is writing it.
@@ -36,5 +37,10 @@ private:
     size_t chunkColumns_ = 0, at_ = 0;
     uint32_t crc_ = 0;
 };
+
+// The checksum of a static index file (StaticsCrc of it), in one pass with the progress of
+// loading it: bar 0, one bar per column, 100. Work a run left unfinished is done first, as
+// every reader of an index does.
+uint32_t indexFileCrc(const std::string& path, const WorldGeometry& world, const Progress& progress);
 
 } // namespace tq

@@ -2,6 +2,7 @@
 // Small hand-made worlds and packages for the diff tests.
 #include "core/file_system.h"
 #include "support/classic_world.h"
+#include "support/forwarding_file_system.h"
 #include "core/map_file.h"
 #include "core/spaced_hex.h"
 #include "core/static_index.h"
@@ -97,7 +98,7 @@ struct DiffWorld {
 // Another program writing a static index while an operation reads it: when the file is
 // opened for reading the second time, one entry's Extra word (which no comparison looks
 // at) is changed on disk first. Everything else goes to the real file system.
-class IndexRewrittenBetweenReads : public FileSystem {
+class IndexRewrittenBetweenReads : public ForwardingFileSystem {
 public:
     explicit IndexRewrittenBetweenReads(std::string index) : index_(std::move(index)) {}
     int opens = 0;
@@ -111,22 +112,9 @@ public:
         }
         return base_.open(path, mode);
     }
-    bool exists(const std::string& path) override { return base_.exists(path); }
-    uint64_t fileSize(const std::string& path) override { return base_.fileSize(path); }
-    void rename(const std::string& from, const std::string& to) override { base_.rename(from, to); }
-    void remove(const std::string& path) override { base_.remove(path); }
-    bool sameFile(const std::string& a, const std::string& b) override { return base_.sameFile(a, b); }
-    void checkWritable(const std::string& path) override { base_.checkWritable(path); }
-    std::string resolveLinks(const std::string& path) override { return base_.resolveLinks(path); }
-    void copyAttributes(const std::string& from, const std::string& to) override { base_.copyAttributes(from, to); }
-    std::vector<std::string> listFolder(const std::string& folder) override { return base_.listFolder(folder); }
-    std::unique_ptr<FileLock> tryLock(const std::string& path, const std::string& owner, std::string& holder) override {
-        return base_.tryLock(path, owner, holder);
-    }
 
 private:
     std::string index_;
-    FileSystem& base_ = realFileSystem();
 };
 
 // Builds a package byte by byte, for packages no generator would write.

@@ -19,6 +19,7 @@
 #include "check/compact.h"
 #include "core/error.h"
 #include "support/classic_world.h"
+#include "support/forwarding_file_system.h"
 #include "core/file_system.h"
 #include "core/static_index.h"
 #include "tools/reference_passes.h"
@@ -139,28 +140,15 @@ int blocksOldOrNew(char** p) {
 }
 
 // The real file system, but the Nth rename never happens: the process dies just before it.
-class KillingFileSystem final : public FileSystem {
+class KillingFileSystem final : public test::ForwardingFileSystem {
 public:
     explicit KillingFileSystem(int killAt) : killAt_(killAt) {}
-    std::unique_ptr<File> open(const std::string& path, OpenMode mode) override { return base_.open(path, mode); }
-    bool exists(const std::string& path) override { return base_.exists(path); }
-    uint64_t fileSize(const std::string& path) override { return base_.fileSize(path); }
     void rename(const std::string& from, const std::string& to) override {
         if (++renames_ == killAt_) std::raise(SIGKILL);
         base_.rename(from, to);
     }
-    void remove(const std::string& path) override { base_.remove(path); }
-    bool sameFile(const std::string& a, const std::string& b) override { return base_.sameFile(a, b); }
-    void checkWritable(const std::string& path) override { base_.checkWritable(path); }
-    std::string resolveLinks(const std::string& path) override { return base_.resolveLinks(path); }
-    void copyAttributes(const std::string& from, const std::string& to) override { base_.copyAttributes(from, to); }
-    std::vector<std::string> listFolder(const std::string& folder) override { return base_.listFolder(folder); }
-    std::unique_ptr<FileLock> tryLock(const std::string& path, const std::string& owner, std::string& holder) override {
-        return base_.tryLock(path, owner, holder);
-    }
 
 private:
-    FileSystem& base_ = realFileSystem();
     int killAt_;
     int renames_ = 0;
 };

@@ -1,5 +1,5 @@
 #pragma once
-#include "core/file_system.h"
+#include "support/forwarding_file_system.h"
 
 #include <string>
 
@@ -8,9 +8,9 @@ namespace tq::test {
 // Wraps the real file system and fails on demand, so a test can prove that a failure
 // at any step reaches the user and leaves no torn file. Steps are counted from 1 over
 // all files since the last reset(); 0 means "never".
-class FaultyFileSystem : public FileSystem {
+class FaultyFileSystem : public ForwardingFileSystem {
 public:
-    explicit FaultyFileSystem(FileSystem& base = realFileSystem()) : base_(base) {}
+    explicit FaultyFileSystem(FileSystem& base = realFileSystem()) : ForwardingFileSystem(base) {}
 
     // The Nth write reports a full disk (after writing nothing).
     int failWriteAt = 0;
@@ -34,25 +34,11 @@ public:
     }
 
     std::unique_ptr<File> open(const std::string& path, OpenMode mode) override;
-    bool exists(const std::string& path) override { return base_.exists(path); }
-    uint64_t fileSize(const std::string& path) override { return base_.fileSize(path); }
     void rename(const std::string& from, const std::string& to) override;
-    void remove(const std::string& path) override { base_.remove(path); }
-    bool sameFile(const std::string& a, const std::string& b) override { return base_.sameFile(a, b); }
-    void checkWritable(const std::string& path) override { base_.checkWritable(path); }
-    std::string resolveLinks(const std::string& path) override { return base_.resolveLinks(path); }
-    void copyAttributes(const std::string& from, const std::string& to) override { base_.copyAttributes(from, to); }
-    std::vector<std::string> listFolder(const std::string& folder) override { return base_.listFolder(folder); }
-    std::unique_ptr<FileLock> tryLock(const std::string& path, const std::string& owner, std::string& holder) override {
-        return base_.tryLock(path, owner, holder);
-    }
 
     // Called by the files it hands out.
     void beforeWrite();
     bool shortRead();
-
-private:
-    FileSystem& base_;
 };
 
 } // namespace tq::test

@@ -60,20 +60,7 @@ int runSettings(const std::vector<std::string>& argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    try {
+    return runReportingFailures(SettingsUsage, [&] {
         return runSettings(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
-    } catch (const UsageError& e) {
-        std::fprintf(stderr, "error: %s\nusage: terraquill-cli %s\n", e.what(), SettingsUsage);
-        return 2;
-    } catch (const tq::Error& e) {
-        std::fflush(stdout);
-        const std::string what = e.what();
-        if (e.path().empty() || what.rfind(e.path(), 0) == 0) std::fprintf(stderr, "error: %s\n", e.what());
-        else std::fprintf(stderr, "error: %s: %s\n", e.path().c_str(), e.what());
-        return 1;
-    } catch (const std::exception& e) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "error: %s\n", e.what());
-        return 1;
-    }
+    });
 }

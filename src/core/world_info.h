@@ -40,7 +40,7 @@ WorldFileInfo DescribeWorldFile(const std::string& path, std::optional<int> face
 std::vector<std::string> WorldFilesInFolder(const std::string& folder);
 
 // The figures of an index in memory, with the statics file at `staticsPath` when given.
-StaticIndexFigures StaticIndexFiguresOf(const class StaticIndexBuffer& index,
+StaticIndexFigures StaticIndexFiguresOf(const struct StaticIndexBuffer& index,
                                         const std::optional<std::string>& staticsPath);
 
 } // namespace tq

@@ -10,10 +10,6 @@
 #include <bit>
 #include <cstring>
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define TQ_CHECK_SSE2 1
-#endif
 
 namespace tq {
 
@@ -23,23 +19,6 @@ namespace {
 constexpr size_t Chunk = size_t(256) << 10;
 // The line-feed search reads whole 64-byte blocks; a buffer has this much room past its data.
 constexpr size_t Slack = 64;
-
-// Bit i set where p[i] is a line feed, for the 64 bytes at p.
-inline uint64_t lineFeeds(const char* p) {
-#ifdef TQ_CHECK_SSE2
-    const __m128i lf = _mm_set1_epi8('\n');
-    uint64_t m = 0;
-    for (int i = 0; i < 4; ++i) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-        m |= uint64_t(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)))) << (16 * i);
-    }
-    return m;
-#else
-    uint64_t m = 0;
-    for (int i = 0; i < 64; ++i) m |= uint64_t(p[i] == '\n') << i;
-    return m;
-#endif
-}
 
 // The per-line work is a few instructions: worth placing in the loop that finds the lines.
 #if defined(__GNUC__)
@@ -248,7 +227,7 @@ void ScanSectionPiece(const std::string& path, SectionPiece& piece, const Sectio
         size_t lineStart = 0;
         // The carried bytes hold no line feed: the search starts after them.
         for (size_t block = carried; block < have; block += 64) {
-            uint64_t feeds = lineFeeds(base + block);
+            uint64_t feeds = wstext::lineFeedMask64(base + block);
             if (have - block < 64) feeds &= (uint64_t(1) << (have - block)) - 1;
             while (feeds) {
                 const size_t at = block + size_t(std::countr_zero(feeds));

@@ -7,8 +7,14 @@
 #include "worldsave/world_save_text.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
+#include <utility>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 
 namespace tq {
@@ -39,64 +45,110 @@ inline bool hasKey(const char* s, size_t n, const char (&key)[N]) {
     return true;
 }
 
+// The fields the checks read from an object's lines.
+enum class Field : uint8_t { None, Serial, X, Y, Cont, Id, Z, Type, Count };
+
+// A line that begins with a key as saves write it (in capitals, one blank after it) is read
+// on the fast path; any other line that may matter (SECTION, }, a key in other case) takes
+// the general one. By the line's first byte.
+struct FastKey {
+    uint64_t pattern, mask;  // the key's first 8 bytes (little-endian) and which of them count
+    uint8_t length;
+    Field field;
+    bool general;  // the line may matter though it is no fast key
+};
+
+// Matches no line.
+constexpr FastKey NoKey = {1, 0, 0, Field::None, false};
+
+constexpr FastKey fastKey(const char* key, Field field) {
+    FastKey k = NoKey;
+    size_t n = 0;
+    while (key[n]) ++n;
+    k.pattern = 0;
+    for (size_t i = 0; i < n; ++i) k.pattern |= uint64_t(uint8_t(key[i])) << (8 * i);
+    k.mask = n >= 8 ? ~uint64_t(0) : (uint64_t(1) << (8 * n)) - 1;
+    k.length = uint8_t(n);
+    k.field = field;
+    k.general = true;
+    return k;
+}
+
+constexpr std::array<FastKey, 256> FastKeys = [] {
+    std::array<FastKey, 256> keys{};
+    keys.fill(NoKey);
+    const std::pair<const char*, Field> fast[] = {{"SERIAL ", Field::Serial}, {"X ", Field::X},     {"Y ", Field::Y},
+                                                   {"CONT ", Field::Cont},     {"ID ", Field::Id},   {"Z ", Field::Z},
+                                                   {"TYPE ", Field::Type}};
+    for (const auto& [key, field] : fast) {
+        keys[uint8_t(key[0])] = fastKey(key, field);
+        keys[uint8_t(key[0] - 'A' + 'a')].general = true;
+    }
+    keys[uint8_t('}')].general = true;
+    return keys;
+}();
+
+// Bit i set when p[i] is a digit, for i below 16.
+inline uint32_t digitMask16(const char* p) {
+#if defined(__SSE2__) || defined(_M_X64)
+    const __m128i d = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_set1_epi8('0'));
+    return uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(9)), d)));
+#else
+    uint32_t mask = 0;
+    for (int i = 0; i < 16; ++i) mask |= uint32_t(static_cast<unsigned char>(p[i] - '0') < 10) << i;
+    return mask;
+#endif
+}
+
+// The value of a number as saves write it: a minus perhaps, 1 to 10 digits, a CR perhaps.
+// False for anything else, which the general reader decides. Reads 16 bytes from `p`
+// whatever `n`: the digits are tested and turned into a number eight at a time.
+TQ_CHECK_INLINE bool plainNumber(const char* p, size_t n, int32_t& out) {
+    n -= size_t(n != 0 && p[n - 1] == '\r');
+    const bool negative = n != 0 && p[0] == '-';
+    p += negative;
+    n -= negative;
+    if (n - 1 >= 10) return false;  // none, or more than 10 digits
+    const uint32_t need = (uint32_t(1) << n) - 1;
+    if ((digitMask16(p) & need) != need) return false;
+    // The last (up to) eight digits, moved to the top of a word: the first of them in the
+    // lowest byte there, as the multiplications below read them.
+    const size_t low = n < 8 ? n : 8;
+    uint64_t v;
+    std::memcpy(&v, p + (n - low), 8);
+    v <<= 8 * (8 - low);
+    v = (v & 0x0F0F0F0F0F0F0F0Full) * 2561 >> 8;
+    v = (v & 0x00FF00FF00FF00FFull) * 6553601 >> 16;
+    v = (v & 0x0000FFFF0000FFFFull) * 42949672960001ull >> 32;
+    if (n > 8) v += uint64_t(n == 10 ? (p[0] - '0') * 10 + (p[1] - '0') : p[0] - '0') * 100000000;
+    if (v > (negative ? 0x80000000ull : 0x7FFFFFFFull)) return false;
+    out = negative ? static_cast<int32_t>(0u - static_cast<uint32_t>(v)) : static_cast<int32_t>(v);
+    return true;
+}
+
 // The state of a scan: the object being read, and what the piece gathers.
 class Scanner {
 public:
     Scanner(SectionPiece& piece, const SectionScanOptions& options) : piece_(piece), options_(options) {}
 
     // One line, without its line feed (a CR before it is left on: every value is trimmed,
-    // and no key ends in a CR).
+    // and no key ends in a CR). The 8 bytes from `s` may be read whatever `n`.
     TQ_CHECK_INLINE void line(const char* s, size_t n) {
-        const uint32_t lineNo = ++lines_;
-        if (n == 0) return;
-        int32_t v = 0;
-        switch (s[0]) {
-        case 'S':
-        case 's':
-            if (hasKey(s, n, "SECTION ")) {
-                close();
-                sectionLine_ = lineNo;
-                serial_ = 0;
-                hasSerial_ = hasCont_ = false;
-                x_ = y_ = 0;
-                cont_ = -1;
-                if (hasKey(s, n, "SECTION WORLDITEM ")) in_ = number(s + 17, n - 17, lineNo, v) ? In::Item : In::Nothing;
-                else if (hasKey(s, n, "SECTION CHARACTER ")) in_ = In::Character;
-            } else if (in_ != In::Nothing && hasKey(s, n, "SERIAL ") && number(s + 7, n - 7, lineNo, v)) {
-                serial_ = uint32_t(v);
-                hasSerial_ = true;
-            }
-            return;
-        case '}':
-            close();
-            return;
-        case 'X':
-        case 'x':
-            if (in_ == In::Item && hasKey(s, n, "X ") && number(s + 2, n - 2, lineNo, v)) x_ = v;
-            return;
-        case 'Y':
-        case 'y':
-            if (in_ == In::Item && hasKey(s, n, "Y ") && number(s + 2, n - 2, lineNo, v)) y_ = v;
-            return;
-        case 'C':
-        case 'c':
-            if (in_ == In::Item && hasKey(s, n, "CONT ") && number(s + 5, n - 5, lineNo, v)) cont_ = v, hasCont_ = true;
-            return;
-        case 'I':
-        case 'i':
-            if (in_ == In::Item && hasKey(s, n, "ID ")) number(s + 3, n - 3, lineNo, v);
-            return;
-        case 'Z':
-        case 'z':
-            if (in_ == In::Item && hasKey(s, n, "Z ")) number(s + 2, n - 2, lineNo, v);
-            return;
-        case 'T':
-        case 't':
-            if (in_ == In::Item && hasKey(s, n, "TYPE ")) number(s + 5, n - 5, lineNo, v);
-            return;
-        default:
+        ++lines_;
+        const FastKey& k = FastKeys[static_cast<unsigned char>(s[0])];
+        if (!k.general || n == 0) return;
+        uint64_t w;
+        std::memcpy(&w, s, 8);
+        if ((w & k.mask) != k.pattern || n < k.length) {
+            general(s, n);
             return;
         }
+        // SERIAL counts in any object, the other keys in items.
+        if (in_ != In::Item && (k.field != Field::Serial || in_ == In::Nothing)) return;
+        int32_t v = 0;
+        if (!plainNumber(s + k.length, n - k.length, v) && !number(s + k.length, n - k.length, lines_, v)) return;
+        values_[size_t(k.field)] = v;
+        seen_ |= 1u << unsigned(k.field);
     }
 
     // The end of the piece ends the object being read, as the next SECTION line or the end
@@ -109,24 +161,41 @@ public:
 private:
     enum class In : uint8_t { Nothing, Item, Character };
 
-    // A tag's value: the plain numbers that fill a save (digits, perhaps a minus, perhaps
-    // blanks around them) read here; anything else by the save reader's own parser, whose message
-    // a bad value gets.
+    // The lines the fast path leaves: SECTION and }, and keys in small letters or with more
+    // than one blank after them.
+#if defined(__GNUC__)
+    [[gnu::noinline]]
+#endif
+    void general(const char* s, size_t n) {
+        if (s[0] == '}') {
+            close();
+            return;
+        }
+        int32_t v = 0;
+        if (hasKey(s, n, "SECTION ")) {
+            close();
+            sectionLine_ = lines_;
+            values_.fill(0);
+            values_[size_t(Field::Cont)] = -1;
+            seen_ = 0;
+            if (hasKey(s, n, "SECTION WORLDITEM ")) in_ = number(s + 17, n - 17, lines_, v) ? In::Item : In::Nothing;
+            else if (hasKey(s, n, "SECTION CHARACTER ")) in_ = In::Character;
+            return;
+        }
+        const FastKey& k = FastKeys[static_cast<unsigned char>(upper(s[0]))];
+        if (k.field == Field::None || n < k.length) return;
+        for (size_t i = 0; i < k.length; ++i)
+            if (upper(s[i]) != char(k.pattern >> (8 * i))) return;
+        if (in_ != In::Item && (k.field != Field::Serial || in_ == In::Nothing)) return;
+        if (!number(s + k.length, n - k.length, lines_, v)) return;
+        values_[size_t(k.field)] = v;
+        seen_ |= 1u << unsigned(k.field);
+    }
+
+    // A tag's value: plain numbers read here, anything else by the save reader's own parser,
+    // whose message a bad value gets.
     TQ_CHECK_INLINE bool number(const char* s, size_t n, uint32_t lineNo, int32_t& out) {
-        const char* p = s;
-        const char* const end = s + n;
-        while (p != end && static_cast<unsigned char>(*p) <= 32) ++p;
-        const bool negative = p != end && *p == '-';
-        if (negative) ++p;
-        const char* const digits = p;
-        uint64_t value = 0;
-        while (p != end && static_cast<unsigned char>(*p - '0') < 10 && p - digits < 10) value = value * 10 + uint64_t(*p++ - '0');
-        const char* rest = p;
-        while (rest != end && static_cast<unsigned char>(*rest) <= 32 && static_cast<unsigned char>(*rest - '0') >= 10) ++rest;
-        if (p == digits || rest != end || value > (negative ? 0x80000000ull : 0x7FFFFFFFull))
-            return numberSlow(s, n, lineNo, out);
-        out = negative ? static_cast<int32_t>(0u - static_cast<uint32_t>(value)) : static_cast<int32_t>(value);
-        return true;
+        return plainNumber(s, n, out) || numberSlow(s, n, lineNo, out);
     }
 
     bool numberSlow(const char* s, size_t n, uint32_t lineNo, int32_t& out) {
@@ -150,20 +219,23 @@ private:
         if (in_ == In::Nothing) return;
         const In was = in_;
         in_ = In::Nothing;
+        const bool hasSerial = seen_ & (1u << unsigned(Field::Serial));
+        const uint32_t serial = uint32_t(values_[size_t(Field::Serial)]);
+        const int32_t x = values_[size_t(Field::X)], y = values_[size_t(Field::Y)], cont = values_[size_t(Field::Cont)];
         if (options_.wanted) {
-            if (hasSerial_ && std::binary_search(options_.wanted->begin(), options_.wanted->end(), serial_))
-                options_.found->push_back({serial_, sectionLine_});
+            if (hasSerial && std::binary_search(options_.wanted->begin(), options_.wanted->end(), serial))
+                options_.found->push_back({serial, sectionLine_});
             return;
         }
-        if (hasSerial_) piece_.serials.push_back(serial_);
+        if (hasSerial) piece_.serials.push_back(serial);
         if (was != In::Item) return;
-        if (hasCont_ && cont_ != -1) {
-            piece_.contained.push_back({uint32_t(cont_), sectionLine_});
-        } else if (!options_.ground.validCell(x_, y_)) {
+        if ((seen_ & (1u << unsigned(Field::Cont))) && cont != -1) {
+            piece_.contained.push_back({uint32_t(cont), sectionLine_});
+        } else if (!options_.ground.validCell(x, y)) {
             if (listedOutside_ < CheckReport::ListedPerKind) {
                 ++listedOutside_;
                 piece_.findings.push_back(
-                    {KindItemOutsideMap, sectionLine_, ItemOutsideMapText(serial_, x_, y_, 0, options_.ground)});
+                    {KindItemOutsideMap, sectionLine_, ItemOutsideMapText(serial, x, y, 0, options_.ground)});
             } else {
                 ++piece_.unlistedOutside;
             }
@@ -173,9 +245,9 @@ private:
     SectionPiece& piece_;
     const SectionScanOptions& options_;
     In in_ = In::Nothing;
-    uint32_t lines_ = 0, sectionLine_ = 0, serial_ = 0;
-    int32_t x_ = 0, y_ = 0, cont_ = -1;
-    bool hasSerial_ = false, hasCont_ = false;
+    uint32_t lines_ = 0, sectionLine_ = 0;
+    std::array<int32_t, size_t(Field::Count)> values_{};  // of the object being read, by field
+    uint32_t seen_ = 0;                                    // the fields it has given, a bit each
     size_t listedBad_ = 0, listedOutside_ = 0;
 };
 

@@ -4,6 +4,9 @@
 // report lists.
 #include "check/check_tasks.h"
 #include "check/check_world_save.h"
+#include "core/error.h"
+#include "worldsave/folder_save_text.h"
+#include "worldsave/world_save_text.h"
 
 #include "support/temp_dir.h"
 
@@ -123,6 +126,50 @@ TEST(SavePieces, ACutSaveSaysWhatOneScanSays) {
               50);
     EXPECT_TRUE(has(path + ": 30 more of the kind bad-record not listed"));
     EXPECT_EQ(whole[whole.size() - 2], "85 problems found in 1 file");
+}
+
+// The scan reads the plain numbers of a save on a path of its own, eight digits at a time; every
+// value must come out as the save reader's own parser reads it, or be refused with its message.
+TEST(SavePieces, ValuesReadAsTheSaveReaderReadsThem) {
+    // Every length of digits, and what lies around the plain form.
+    const std::string values[] = {"7",          "42",          "123",         "4567",        "54321",      "654321",
+                                  "1234567",    "12345678",    "123456789",   "1234567890",  "0",          "7167",
+                                  "7168",       "-1",          "-0",          "-98765",      "2147483647", "2147483648",
+                                  "-2147483648", "-2147483649", "9999999999",  "99999999999", "00000000005", "0000000000005",
+                                  " 5",         "5 ",          "5\t",         "  -7  ",      "+5",         "$1F",
+                                  "$FFFFFFFF",  "1O",          "",            "-",           "--1",        "5-",
+                                  "1 2",        "\x01" "5",    "5\r",         "-12\r",       "123\r\r"};
+    const FacetWorlds worlds = [](int) { return WorldGeometry(0, 896, 512); };
+    test::TempDir dir;
+    const std::string path = dir.file("items.wsc");
+    for (const std::string& value : values) {
+        for (const bool asContainer : {false, true}) {
+            // Followed by more lines, so that what lies past the value's line end is read too.
+            test::writeBytes(path, "SECTION WORLDITEM 0\n{\nSERIAL 1073741824\n" +
+                                       std::string(asContainer ? "X 5\nCONT " : "X ") + value +
+                                       "\nY 17\n}\n\nSECTION WORLDITEM 1\n{\nSERIAL 1073741825\nX 9\nY 9\n}\n");
+            WorldSaveCheck check(path, worlds);
+            WorldSaveCheck::Scratch scratch;
+            check.scan(0, scratch);
+            CheckReport report;
+            check.finish(report);
+
+            std::string expected;
+            try {
+                const int32_t v = wstext::parseValue(value);
+                if (asContainer && v != -1)
+                    expected = "missing-container line 1: the item lies in container " + wsc::hexNumber(uint32_t(v), 8) +
+                               ", which is no object of the save";
+                else if (!asContainer && !worlds(0).validCell(v, 17))
+                    expected = "item-outside-map line 1: " + ItemOutsideMapText(0x40000000, v, 17, 0, worlds(0));
+            } catch (const Error& e) {
+                expected = "bad-record line " + std::string(asContainer ? "5" : "4") + ": " + e.what();
+            }
+            std::string found;
+            for (const Finding& f : report.findings()) found += (found.empty() ? "" : " / ") + f.kind + " " + f.where + ": " + f.what;
+            EXPECT_EQ(found, expected) << (asContainer ? "CONT '" : "X '") << value << "'";
+        }
+    }
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "diff/buffered_io.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 namespace tq {
@@ -42,13 +43,25 @@ public:
           staticsName_(staticsPath ? nameOf(*staticsPath) : std::string("the statics file")),
           staticsSize_(staticsPath ? fileSystem().fileSize(*staticsPath) : UINT64_MAX) {}
 
-    // The entry checks, each entry's finding in block order; then the runs that share bytes.
-    // Runs an index lists in file order (as this program writes them) are judged as they
-    // come; any others are gathered and sorted first.
+    // The entry checks, each entry's finding in block order; then the runs that share bytes;
+    // then the records of every run, in file order. An index that lists its runs in file order
+    // (as this program writes them) is judged in one walk, the statics read alongside; any
+    // other has its runs gathered and sorted first, and walked again.
     // `each(visit)` calls visit(block, entry) for every entry in block order, as often as asked.
-    template <class EachEntry> void entries(const EachEntry& each) {
-        CheckReport overlaps;
+    template <class EachEntry> void check(const EachEntry& each, int blocks, const Progress& progress) {
+        std::unique_ptr<File> statics;
+        std::optional<WindowedReader> reader;
+        if (staticsPath_) {
+            statics = openFile(*staticsPath_, OpenMode::Read);
+            reader.emplace(*statics, size_t(64) << 10);
+        }
+        CheckReport overlaps, outside;
+        std::vector<uint8_t> bytes;
         each([&](int n, const TStaticIndexRec& e) {
+            if ((n & 0xFFFF) == 0xFFFF) {
+                progress.report(int(int64_t(n) * 100 / std::max(blocks, 1)));
+                progress.pumpEvents();
+            }
             const std::optional<Run> run = judge(n, e, true);
             if (!run || !inOrder_) return;
             if (run->start < lastStart_) {
@@ -57,54 +70,32 @@ public:
             }
             lastStart_ = run->start;
             overlap(*run, overlaps);
+            if (reader) records(*run, *reader, bytes, outside);
         });
         if (inOrder_) {
             report_.append(overlaps);
-            return;
+            report_.append(outside);
+        } else {
+            reach_ = covered_ = 0;
+            reachBlock_ = -1;
+            each([&](int n, const TStaticIndexRec& e) {
+                if (const std::optional<Run> run = judge(n, e, false)) runs_.push_back(*run);
+            });
+            std::sort(runs_.begin(), runs_.end(), [](const Run& a, const Run& b) {
+                return a.start != b.start ? a.start < b.start : a.block < b.block;
+            });
+            for (const Run& r : runs_) overlap(r, report_);
+            if (reader)
+                for (const Run& r : runs_) records(r, *reader, bytes, report_);
         }
-        reach_ = covered_ = 0;
-        reachBlock_ = -1;
-        each([&](int n, const TStaticIndexRec& e) {
-            if (const std::optional<Run> run = judge(n, e, false)) runs_.push_back(*run);
-        });
-        std::sort(runs_.begin(), runs_.end(), [](const Run& a, const Run& b) {
-            return a.start != b.start ? a.start < b.start : a.block < b.block;
-        });
-        for (const Run& r : runs_) overlap(r, report_);
-    }
-
-    // The records of every run, in file order.
-    template <class EachEntry> void records(const EachEntry& each, const Progress& progress) {
         if (!staticsPath_) {
             report_.note(indexPath_, "no statics file beside it: its runs were not checked against one");
-            return;
-        }
-        auto statics = openFile(*staticsPath_, OpenMode::Read);
-        WindowedReader reader(*statics, size_t(256) << 10);
-        std::vector<uint8_t> bytes;
-        size_t done = 0;
-        const size_t total = std::max<size_t>(runCount_, 1);
-        auto check = [&](const Run& r) {
-            bytes.resize(size_t(r.end - r.start));
-            reader.read(r.start, bytes.data(), bytes.size());
-            records(r, bytes);
-            if (++done % 65536 == 0) {
-                progress.report(20 + int(done * 80 / total));
-                progress.pumpEvents();
-            }
-        };
-        if (inOrder_) {
-            each([&](int n, const TStaticIndexRec& e) {
-                if (const std::optional<Run> run = judge(n, e, false)) check(*run);
-            });
-        } else {
-            for (const Run& r : runs_) check(r);
-        }
-        // Every append leaves the old run behind: dead bytes cost space, not correctness.
-        if (covered_ < staticsSize_)
+        } else if (covered_ < staticsSize_) {
+            // Every append leaves the old run behind: dead bytes cost space, not correctness.
             report_.note(*staticsPath_, groupedNumber(staticsSize_ - covered_) + " of its " + groupedNumber(staticsSize_) +
                                             " bytes (" + share(staticsSize_ - covered_, staticsSize_) +
                                             ") are not referenced by any index entry; compact gives them back");
+        }
         progress.report(100);
     }
 
@@ -114,8 +105,20 @@ private:
     }
 
     // The entry's run when it has one that can be read; its faults reported when `say`.
+    // Inline for the sound entries (hundreds of thousands in a world).
     std::optional<Run> judge(int n, const TStaticIndexRec& e, bool say) {
         if (e.Start == -1) return std::nullopt;
+        if (e.Start >= 0 && e.Length > 0 && e.Length % StaticRecSize == 0 &&
+            uint64_t(e.Start) + uint64_t(e.Length) <= staticsSize_ && e.Length / StaticRecSize <= ClientStaticsPerBlock)
+            return Run{uint32_t(e.Start), uint32_t(uint64_t(e.Start) + uint64_t(e.Length)), n};
+        return judgeFault(n, e, say);
+    }
+
+    // judge() of the entries that are not plainly sound: empty, or with a fault to report.
+#if defined(__GNUC__)
+    [[gnu::noinline]]
+#endif
+    std::optional<Run> judgeFault(int n, const TStaticIndexRec& e, bool say) {
         if (e.Start < 0 || e.Length < 0) {
             if (say)
                 add(Severity::Error, KindNegativeEntry, n,
@@ -141,7 +144,6 @@ private:
             return std::nullopt;
         }
         if (say) {
-            ++runCount_;
             const int64_t records = e.Length / StaticRecSize;
             if (records > StaticBlockCapacity)
                 add(Severity::Error, KindOverProgramLimit, n,
@@ -169,13 +171,14 @@ private:
         }
     }
 
-    void records(const Run& r, const std::vector<uint8_t>& bytes) {
+    // The records of a run: each must lie inside its block (X and Y 0..7).
+    void records(const Run& r, WindowedReader& reader, std::vector<uint8_t>& bytes, CheckReport& to) {
+        bytes.resize(size_t(r.end - r.start));
+        reader.read(r.start, bytes.data(), bytes.size());
         int outside = 0;
         size_t first = 0;
         for (size_t i = 0; i < bytes.size(); i += StaticRecSize) {
-            TStaticRec rec;
-            decodeStaticRec(bytes.data() + i, rec);
-            if (rec.X < BlockSize && rec.Y < BlockSize) continue;
+            if ((bytes[i + 2] | bytes[i + 3]) < BlockSize) continue;
             if (outside++ == 0) first = i;
         }
         if (!outside) return;
@@ -185,7 +188,7 @@ private:
             std::to_string(outside) + (outside == 1 ? " of its statics lies" : " of its statics lie") +
                 " outside the block (the first: record " + std::to_string(first / StaticRecSize + 1) + " at X " +
                 std::to_string(rec.X) + ", Y " + std::to_string(rec.Y) + "; both must be 0..7)",
-            report_);
+            to);
     }
 
     const std::string& indexPath_;
@@ -198,7 +201,6 @@ private:
     uint32_t lastStart_ = 0;
     uint64_t reach_ = 0, covered_ = 0;
     int reachBlock_ = -1;
-    size_t runCount_ = 0;
     std::vector<Run> runs_;
 };
 
@@ -210,10 +212,7 @@ void CheckStaticIndex(const std::string& indexPath, const StaticIndexBuffer& ind
     const auto each = [&index](const auto& visit) {
         for (int n = 0; n < index.world().blockCount(); ++n) visit(n, index.entries[size_t(n)]);
     };
-    checker.entries(each);
-    progress.report(20);
-    progress.pumpEvents();
-    checker.records(each, progress);
+    checker.check(each, index.world().blockCount(), progress);
 }
 
 uint32_t CheckStaticIndexFile(const std::string& indexPath, const WorldGeometry& world,
@@ -226,7 +225,7 @@ uint32_t CheckStaticIndexFile(const std::string& indexPath, const WorldGeometry&
     const auto each = [&](const auto& visit) {
         auto file = openFile(indexPath, OpenMode::Read);
         if (file->size() != world.staticIndexBytes()) throw Error(msg::ReadBeyondEnd, indexPath);  // changed under us
-        constexpr int Piece = 16384;
+        constexpr int Piece = 4096;
         std::vector<uint8_t> bytes(size_t(Piece) * StaticIndexRecSize);
         for (int n = 0; n < world.blockCount(); n += Piece) {
             const int count = std::min(Piece, world.blockCount() - n);
@@ -240,10 +239,7 @@ uint32_t CheckStaticIndexFile(const std::string& indexPath, const WorldGeometry&
         }
         first = false;
     };
-    checker.entries(each);
-    progress.report(20);
-    progress.pumpEvents();
-    checker.records(each, progress);
+    checker.check(each, world.blockCount(), progress);
     return crc;
 }
 

@@ -255,24 +255,31 @@ private:
 
 std::vector<uint64_t> SectionCuts(const std::string& path, uint64_t size, size_t count) {
     std::vector<uint64_t> cuts = {0};
-    constexpr size_t Window = size_t(256) << 10;
+    // How far past a target a SECTION line is looked for, a step at a time (one is near).
+    constexpr uint64_t Reach = uint64_t(256) << 10;
+    constexpr size_t Step = size_t(16) << 10;
     auto file = openFile(path, OpenMode::Read);
-    std::vector<char> window(Window);
+    std::vector<char> window(Step);
     for (size_t i = 1; i < count; ++i) {
         const uint64_t target = size / count * i;
         if (target <= cuts.back()) continue;
-        const size_t n = size_t(std::min<uint64_t>(Window, size - target));
-        file->seek(target);
-        file->read(window.data(), n);
-        // The first line start after the target whose line opens a section.
-        for (size_t at = 0; at < n; ++at) {
-            if (window[at] != '\n') continue;
-            const size_t start = at + 1;
-            if (start + 8 > n) break;
-            if (hasKey(window.data() + start, n - start, "SECTION ")) {
-                cuts.push_back(target + start);
+        // The first line start after the target whose line opens a section: a line feed, then
+        // the 8 bytes of "SECTION " (a step reads 8 bytes past the line feeds it looks at).
+        const uint64_t end = std::min(target + Reach, size);
+        for (uint64_t at = target; at < end;) {
+            const size_t n = size_t(std::min<uint64_t>(Step, end - at));
+            file->seek(at);
+            file->read(window.data(), n);
+            const size_t feeds = n > 8 ? n - 8 : 0;
+            const char* hit = nullptr;
+            for (size_t j = 0; j < feeds && !hit; ++j)
+                if (window[j] == '\n' && hasKey(window.data() + j + 1, n - j - 1, "SECTION ")) hit = window.data() + j + 1;
+            if (hit) {
+                cuts.push_back(at + uint64_t(hit - window.data()));
                 break;
             }
+            if (feeds == 0) break;
+            at += feeds;
         }
     }
     cuts.push_back(size);

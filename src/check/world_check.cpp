@@ -192,11 +192,11 @@ CheckReport CheckWorld(const std::vector<std::string>& paths, std::optional<int>
         const auto known = worlds.find(n);
         return known != worlds.end() ? known->second : facetSizes(n).back();
     };
-    // A large single-file save is read in up to 4 pieces, which the two threads share with
-    // the map and the index.
+    // A large single-file save is read in up to 8 pieces, which the two threads share with
+    // the map and the index: small enough that neither thread is left with much to do alone.
     std::vector<std::unique_ptr<WorldSaveCheck>> saves;
     for (const std::string& path : plan.saves) {
-        saves.push_back(std::make_unique<WorldSaveCheck>(path, facetWorlds, 4));
+        saves.push_back(std::make_unique<WorldSaveCheck>(path, facetWorlds, 8));
         totalBytes += saves.back()->bytes();
     }
 

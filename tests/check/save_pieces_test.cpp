@@ -4,6 +4,7 @@
 // report lists.
 #include "check/check_tasks.h"
 #include "check/check_world_save.h"
+#include "check/section_save_scan.h"
 #include "core/error.h"
 #include "worldsave/folder_save_text.h"
 #include "worldsave/world_save_text.h"
@@ -126,6 +127,39 @@ TEST(SavePieces, ACutSaveSaysWhatOneScanSays) {
               50);
     EXPECT_TRUE(has(path + ": 30 more of the kind bad-record not listed"));
     EXPECT_EQ(whole[whole.size() - 2], "85 problems found in 1 file");
+}
+
+// A cut is the first SECTION line after its target, however far into the search it lies (the
+// search reads a step at a time); none when no SECTION line is near.
+TEST(SavePieces, CutsAtTheFirstSectionLineAfterTheTarget) {
+    test::TempDir dir;
+    const std::string path = dir.file("items.wsc");
+    constexpr size_t Size = 700000, Target = Size / 2, Reach = 256 * 1024;
+    for (const size_t past : {size_t(0), size_t(1), size_t(2), size_t(100), size_t(16384 - 9), size_t(16384 - 8),
+                              size_t(16384 - 7), size_t(16384), size_t(16385), size_t(2 * 16384 - 8), size_t(40000),
+                              Reach - 9, Reach - 8, Reach - 7, size_t(300000)}) {
+        // Lines of filler, the second SECTION line beginning `past` bytes after the target.
+        std::string text = "SECTION WORLDITEM 0\n{\n";
+        auto fillTo = [&text](size_t end) {
+            while (text.size() + 40 < end) text += "NAME 12345678901234\n";
+            text += "NAME " + std::string(end - text.size() - 6, 'a') + "\n";
+        };
+        fillTo(Target + past);
+        text += "SECTION WORLDITEM 1\n{\n";
+        fillTo(Size);
+        ASSERT_EQ(text.size(), Size);
+        test::writeBytes(path, text);
+        // The first line start after a line feed at or past the target, within reach.
+        std::vector<uint64_t> expected = {0};
+        for (size_t j = Target; j + 8 < std::min(Target + Reach, Size); ++j)
+            if (text[j] == '\n' && text.compare(j + 1, 8, "SECTION ") == 0) {
+                expected.push_back(j + 1);
+                break;
+            }
+        expected.push_back(Size);
+        EXPECT_EQ(SectionCuts(path, Size, 2), expected) << past;
+        EXPECT_EQ(expected.size(), past >= 1 && past < Reach - 7 ? 3u : 2u) << past;
+    }
 }
 
 // The scan reads the plain numbers of a save on a path of its own, eight digits at a time; every

@@ -183,10 +183,6 @@ void WorldSaveCheck::scan(size_t part, Scratch& scratch, const std::function<voi
         return;
     }
     SectionPiece& piece = pieces_[part];
-    // An object takes some hundred bytes of text: room for the serials of most saves at once
-    // (memory reserved and never touched costs nothing).
-    piece.serials.reserve(size_t((piece.end - piece.begin) / 64));
-    piece.contained.reserve(size_t((piece.end - piece.begin) / 512));
     SectionScanOptions options;
     options.ground = worlds_(0);
     options.advance = advance;
@@ -227,28 +223,30 @@ void WorldSaveCheck::judgeSections() {
     base_.assign(pieces_.size(), 0);
     for (size_t i = 1; i < pieces_.size(); ++i) base_[i] = base_[i - 1] + pieces_[i - 1].lines;
 
-    std::vector<std::vector<uint32_t>*> objects;
-    std::vector<uint32_t> containers;
-    for (SectionPiece& piece : pieces_) {
+    std::vector<const SerialSet*> objects, containers;
+    for (const SectionPiece& piece : pieces_) {
         objects.push_back(&piece.serials);
-        for (const SaveMention& m : piece.contained) containers.push_back(m.serial);
+        containers.push_back(&piece.containers);
     }
-    SerialVerdict verdict = JudgeSerials(objects, std::move(containers));
-    missing_ = std::move(verdict.missing);
-    if (verdict.usedTwice.empty()) return;
-    // Rare, and only then are the lines of the objects needed: a second scan finds them.
+    const SerialVerdict verdict = JudgeSerials(objects, containers);
+    if (verdict.usedTwice.empty() && verdict.missing.empty()) return;
+    // Rare, and only then are lines needed: a second scan finds those of the objects whose
+    // serial is used twice and of the items in a missing container.
     std::vector<char> buffer;
     for (size_t i = 0; i < pieces_.size(); ++i) {
         SectionPiece again;
         again.begin = pieces_[i].begin;
         again.end = pieces_[i].end;
-        std::vector<SaveMention> found;
+        std::vector<SaveMention> found, inMissing;
         SectionScanOptions options;
         options.ground = worlds_(0);
         options.wanted = &verdict.usedTwice;
         options.found = &found;
+        options.missing = &verdict.missing;
+        options.inMissing = &inMissing;
         ScanSectionPiece(path_, again, options, buffer);
         for (const SaveMention& m : found) usedTwice_.push_back({m.serial, base_[i] + m.line});
+        for (const SaveMention& m : inMissing) inMissing_.push_back({m.serial, base_[i] + m.line});
     }
     std::stable_sort(usedTwice_.begin(), usedTwice_.end(),
                      [](const SaveMention& a, const SaveMention& b) { return a.serial < b.serial; });
@@ -266,11 +264,7 @@ void WorldSaveCheck::finishSections(CheckReport& report) {
     std::vector<Mention> twice;
     for (const SaveMention& m : usedTwice_) twice.push_back({m.serial, m.line, 0});
     reportUsedTwice(twice, files_, report);
-    if (!missing_.empty())
-        for (size_t i = 0; i < pieces_.size(); ++i)
-            for (const SaveMention& m : pieces_[i].contained)
-                if (std::binary_search(missing_.begin(), missing_.end(), m.serial))
-                    reportMissing(path_, base_[i] + m.line, m.serial, report);
+    for (const SaveMention& m : inMissing_) reportMissing(path_, m.line, m.serial, report);
 }
 
 } // namespace tq

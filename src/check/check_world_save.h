@@ -71,8 +71,8 @@ private:
     std::vector<SectionPiece> pieces_;
     std::atomic<size_t> unscanned_{0};
     std::vector<uint32_t> base_;             // the line before each piece's first
-    std::vector<uint32_t> missing_;          // containers no object has, ascending
     std::vector<SaveMention> usedTwice_;     // the objects whose serial another has, with their lines
+    std::vector<SaveMention> inMissing_;     // the items in a container no object is, in line order
     struct Regions;
     std::unique_ptr<Regions> regions_;
 };

@@ -222,15 +222,18 @@ private:
         const bool hasSerial = seen_ & (1u << unsigned(Field::Serial));
         const uint32_t serial = uint32_t(values_[size_t(Field::Serial)]);
         const int32_t x = values_[size_t(Field::X)], y = values_[size_t(Field::Y)], cont = values_[size_t(Field::Cont)];
+        const bool contained = was == In::Item && (seen_ & (1u << unsigned(Field::Cont))) && cont != -1;
         if (options_.wanted) {
             if (hasSerial && std::binary_search(options_.wanted->begin(), options_.wanted->end(), serial))
                 options_.found->push_back({serial, sectionLine_});
+            if (contained && std::binary_search(options_.missing->begin(), options_.missing->end(), uint32_t(cont)))
+                options_.inMissing->push_back({uint32_t(cont), sectionLine_});
             return;
         }
-        if (hasSerial) piece_.serials.push_back(serial);
+        if (hasSerial) piece_.serials.add(serial);
         if (was != In::Item) return;
-        if ((seen_ & (1u << unsigned(Field::Cont))) && cont != -1) {
-            piece_.contained.push_back({uint32_t(cont), sectionLine_});
+        if (contained) {
+            piece_.containers.add(uint32_t(cont));
         } else if (!options_.ground.validCell(x, y)) {
             if (listedOutside_ < CheckReport::ListedPerKind) {
                 ++listedOutside_;

@@ -3,6 +3,7 @@
 // scan that looks only at the keys the checks need, in pieces that each start at a SECTION
 // line, so that the pieces can be scanned at once and together say what one scan of the
 // whole file would. Line numbers of a piece count from its own first line.
+#include "check/serial_sets.h"
 #include "core/world.h"
 
 #include <cstdint>
@@ -27,8 +28,8 @@ struct SaveFinding {
 struct SectionPiece {
     uint64_t begin = 0, end = 0;  // its bytes in the file
     uint32_t lines = 0;           // lines it holds
-    std::vector<uint32_t> serials;         // every object's serial; sorted after the scan
-    std::vector<SaveMention> contained;    // the containers items say they lie in, in line order
+    SerialSet serials;                     // every object's serial
+    SerialSet containers;                  // the containers items say they lie in
     std::vector<SaveFinding> findings;     // the first CheckReport::ListedPerKind of each kind, in line order
     uint64_t unlistedBad = 0, unlistedOutside = 0;  // the findings beyond those
 };
@@ -42,14 +43,16 @@ struct SectionScanOptions {
     WorldGeometry ground;  // the map items on the ground must lie on (facet 0's)
     // Called now and then with the bytes scanned since the last call.
     std::function<void(uint64_t)> advance;
-    // Set for a second scan: only the objects whose serial is in this sorted list are
-    // collected, with their lines, into `found`; nothing else is gathered.
+    // Set for a second scan, which gathers nothing else: the objects whose serial is in the
+    // sorted list `wanted` are collected, with their lines, into `found`; the items that lie
+    // in a container of the sorted list `missing`, with that container, into `inMissing`.
     const std::vector<uint32_t>* wanted = nullptr;
     std::vector<SaveMention>* found = nullptr;
+    const std::vector<uint32_t>* missing = nullptr;
+    std::vector<SaveMention>* inMissing = nullptr;
 };
 
-// Scans bytes [piece.begin, piece.end) of the file and fills `piece` (serials not yet
-// sorted). `buffer` is working memory kept from one piece to the next.
+// Scans bytes [piece.begin, piece.end) of the file and fills `piece`. `buffer` is working memory kept from one piece to the next.
 void ScanSectionPiece(const std::string& path, SectionPiece& piece, const SectionScanOptions& options,
                       std::vector<char>& buffer);
 

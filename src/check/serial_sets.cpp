@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <memory>
 
 namespace tq {
 
@@ -34,15 +35,56 @@ void SortSerials(std::vector<uint32_t>& values, std::vector<uint32_t>& scratch) 
     }
 }
 
+const uint64_t* SerialSet::bits(uint32_t top) const {
+    for (const Page& page : pages_)
+        if (page.top == top) return page.bits.get();
+    return nullptr;
+}
+
+std::vector<uint32_t> SerialSet::tops() const {
+    std::vector<uint32_t> out;
+    for (const Page& page : pages_) out.push_back(page.top);
+    return out;
+}
+
+void SerialSet::appendPages(std::vector<uint32_t>& out) const {
+    for (const Page& page : pages_)
+        for (size_t w = 0; w < PageWords; ++w)
+            for (uint64_t word = page.bits[w]; word; word &= word - 1)
+                out.push_back(page.top << 16 | uint32_t(w * 64) | uint32_t(std::countr_zero(word)));
+}
+
+void SerialSet::appendTo(std::vector<uint32_t>& out) const {
+    appendPages(out);
+    out.insert(out.end(), list_.begin(), list_.end());
+}
+
+uint64_t* SerialSet::pageFor(uint32_t top) {
+    if (listed_) return nullptr;
+    for (Page& page : pages_)
+        if (page.top == top) {
+            lastTop_ = top;
+            return lastPage_ = page.bits.get();
+        }
+    // Pages while they take no more than the serials would as numbers (and a megabyte at least).
+    constexpr size_t PageBytes = PageWords * 8;
+    if ((pages_.size() + 1) * PageBytes > std::max<uint64_t>(marked_ * 8, uint64_t(1) << 20)) {
+        appendPages(list_);
+        pages_.clear();
+        listed_ = true;
+        lastTop_ = UINT32_MAX;
+        lastPage_ = nullptr;
+        return nullptr;
+    }
+    pages_.push_back({top, std::make_unique<uint64_t[]>(PageWords)});
+    lastTop_ = top;
+    return lastPage_ = pages_.back().bits.get();
+}
+
 namespace {
 
-constexpr size_t PageBits = size_t(1) << 16;  // a page holds the serials of one value of the upper 16 bits
-constexpr size_t PageWords = PageBits / 64;
-
-constexpr uint32_t NoPage = UINT32_MAX;  // no serial has these upper 16 bits
-
 // Sorted lists, walked together.
-SerialVerdict judgeSorted(const std::vector<std::vector<uint32_t>*>& objects, const std::vector<uint32_t>& containers) {
+SerialVerdict judgeSorted(const std::vector<const std::vector<uint32_t>*>& objects, const std::vector<uint32_t>& containers) {
     SerialVerdict verdict;
     struct Head {
         const uint32_t* at;
@@ -83,45 +125,60 @@ SerialVerdict judgeSorted(const std::vector<std::vector<uint32_t>*>& objects, co
 
 } // namespace
 
-SerialVerdict JudgeSerials(const std::vector<std::vector<uint32_t>*>& objects, std::vector<uint32_t> containers) {
-    size_t total = 0;
-    std::vector<uint64_t> tops(PageBits / 64, 0);
-    for (const std::vector<uint32_t>* list : objects) {
-        total += list->size();
-        for (const uint32_t serial : *list) tops[serial >> 22] |= uint64_t(1) << ((serial >> 16) & 63);
-    }
-    size_t pages = 0;
-    for (const uint64_t word : tops) pages += size_t(std::popcount(word));
-
-    std::vector<uint32_t> scratch;
-    // Pages of bits while they take no more than a sorted copy would (and a megabyte at least).
-    if (pages * (PageBits / 8) > std::max<size_t>(total * 8, size_t(1) << 20)) {
-        for (std::vector<uint32_t>* list : objects) SortSerials(*list, scratch);
-        SortSerials(containers, scratch);
-        return judgeSorted(objects, containers);
-    }
-    std::vector<uint32_t> pageOf(PageBits, NoPage);
-    uint32_t next = 0;
-    for (size_t top = 0; top < PageBits; ++top)
-        if (tops[top >> 6] >> (top & 63) & 1) pageOf[top] = next++;
-    std::vector<uint64_t> bits(size_t(next) * PageWords, 0);
+SerialVerdict JudgeSerials(const std::vector<const SerialSet*>& objects, const std::vector<const SerialSet*>& containers) {
     SerialVerdict verdict;
-    for (const std::vector<uint32_t>* list : objects)
-        for (const uint32_t serial : *list) {
-            uint64_t& word = bits[size_t(pageOf[serial >> 16]) * PageWords + ((serial & 0xFFFF) >> 6)];
-            const uint64_t bit = uint64_t(1) << (serial & 63);
-            if (word & bit) verdict.usedTwice.push_back(serial);
-            word |= bit;
+    bool listed = false;
+    for (const auto* sets : {&objects, &containers})
+        for (const SerialSet* set : *sets) listed = listed || set->listed();
+    if (!listed) {
+        // Page by page: a bit two objects' pages share is a serial used twice; a container's
+        // bit no object's page has is a container missing.
+        std::vector<uint32_t> tops;
+        for (const auto* sets : {&objects, &containers})
+            for (const SerialSet* set : *sets)
+                for (const uint32_t top : set->tops()) tops.push_back(top);
+        std::sort(tops.begin(), tops.end());
+        tops.erase(std::unique(tops.begin(), tops.end()), tops.end());
+        std::vector<uint64_t> seen(SerialSet::PageWords), twice(SerialSet::PageWords), wanted(SerialSet::PageWords);
+        auto collect = [](uint32_t top, const std::vector<uint64_t>& bits, std::vector<uint32_t>& out) {
+            for (size_t w = 0; w < bits.size(); ++w)
+                for (uint64_t word = bits[w]; word; word &= word - 1)
+                    out.push_back(top << 16 | uint32_t(w * 64) | uint32_t(std::countr_zero(word)));
+        };
+        for (const uint32_t top : tops) {
+            std::fill(seen.begin(), seen.end(), 0);
+            std::fill(twice.begin(), twice.end(), 0);
+            std::fill(wanted.begin(), wanted.end(), 0);
+            for (const SerialSet* set : objects)
+                if (const uint64_t* bits = set->bits(top))
+                    for (size_t w = 0; w < SerialSet::PageWords; ++w) {
+                        twice[w] |= seen[w] & bits[w];
+                        seen[w] |= bits[w];
+                    }
+            for (const SerialSet* set : containers)
+                if (const uint64_t* bits = set->bits(top))
+                    for (size_t w = 0; w < SerialSet::PageWords; ++w) wanted[w] |= bits[w] & ~seen[w];
+            collect(top, twice, verdict.usedTwice);
+            collect(top, wanted, verdict.missing);
         }
-    for (const uint32_t container : containers) {
-        const uint32_t page = pageOf[container >> 16];
-        if (page == NoPage || !(bits[size_t(page) * PageWords + ((container & 0xFFFF) >> 6)] >> (container & 63) & 1))
-            verdict.missing.push_back(container);
+    } else {
+        std::vector<std::vector<uint32_t>> lists(objects.size());
+        std::vector<uint32_t> wanted, scratch;
+        for (size_t i = 0; i < objects.size(); ++i) {
+            objects[i]->appendTo(lists[i]);
+            SortSerials(lists[i], scratch);
+        }
+        for (const SerialSet* set : containers) set->appendTo(wanted);
+        SortSerials(wanted, scratch);
+        std::vector<const std::vector<uint32_t>*> sorted;
+        for (const auto& list : lists) sorted.push_back(&list);
+        verdict = judgeSorted(sorted, wanted);
     }
-    for (std::vector<uint32_t>* found : {&verdict.usedTwice, &verdict.missing}) {
-        SortSerials(*found, scratch);
-        found->erase(std::unique(found->begin(), found->end()), found->end());
-    }
+    // Serials a part's own set met twice.
+    for (const SerialSet* set : objects) verdict.usedTwice.insert(verdict.usedTwice.end(), set->twice().begin(), set->twice().end());
+    std::vector<uint32_t> scratch;
+    SortSerials(verdict.usedTwice, scratch);
+    verdict.usedTwice.erase(std::unique(verdict.usedTwice.begin(), verdict.usedTwice.end()), verdict.usedTwice.end());
     return verdict;
 }
 

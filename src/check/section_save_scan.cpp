@@ -35,6 +35,13 @@ constexpr size_t Slack = 64;
 
 inline char upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
 
+// The first 8 bytes at `s` as one word (the line-feed search leaves room to read them).
+inline uint64_t word(const char* s) {
+    uint64_t w;
+    std::memcpy(&w, s, 8);
+    return w;
+}
+
 // True when the line begins with `key` (upper case, ASCII letters compared without case).
 template <size_t N>
 inline bool hasKey(const char* s, size_t n, const char (&key)[N]) {
@@ -137,16 +144,17 @@ public:
         ++lines_;
         const FastKey& k = FastKeys[static_cast<unsigned char>(s[0])];
         if (!k.general || n == 0) return;
-        uint64_t w;
-        std::memcpy(&w, s, 8);
+        const uint64_t w = word(s);
         if ((w & k.mask) != k.pattern || n < k.length) {
-            general(s, n);
+            if (s[0] == '}') close();
+            else if (w == word("SECTION ")) section(s, n);
+            else general(s, n);
             return;
         }
         // SERIAL counts in any object, the other keys in items.
         if (in_ != In::Item && (k.field != Field::Serial || in_ == In::Nothing)) return;
         int32_t v = 0;
-        if (!plainNumber(s + k.length, n - k.length, v) && !number(s + k.length, n - k.length, lines_, v)) return;
+        if (!plainNumber(s + k.length, n - k.length, v) && !numberSlow(s + k.length, n - k.length, lines_, v)) return;
         values_[size_t(k.field)] = v;
         seen_ |= 1u << unsigned(k.field);
     }
@@ -161,27 +169,36 @@ public:
 private:
     enum class In : uint8_t { Nothing, Item, Character };
 
+    // A line that begins with "SECTION " in any case: the next object.
+#if defined(__GNUC__)
+    [[gnu::noinline]]
+#endif
+    void section(const char* s, size_t n) {
+        close();
+        sectionLine_ = lines_;
+        values_.fill(0);
+        values_[size_t(Field::Cont)] = -1;
+        seen_ = 0;
+        // The words in capitals as saves write them, else in any case.
+        auto kind = [&]<size_t N>(const char* exact, const char (&key)[N]) {
+            return (n >= 18 && word(s + 8) == word(exact) && s[16] == exact[8] && s[17] == ' ') || hasKey(s, n, key);
+        };
+        int32_t v = 0;
+        if (kind("WORLDITEM", "SECTION WORLDITEM ")) in_ = number(s + 18, n - 18, lines_, v) ? In::Item : In::Nothing;
+        else if (kind("CHARACTER", "SECTION CHARACTER ")) in_ = In::Character;
+    }
+
     // The lines the fast path leaves: SECTION and }, and keys in small letters or with more
     // than one blank after them.
 #if defined(__GNUC__)
     [[gnu::noinline]]
 #endif
     void general(const char* s, size_t n) {
-        if (s[0] == '}') {
-            close();
+        if (hasKey(s, n, "SECTION ")) {
+            section(s, n);
             return;
         }
         int32_t v = 0;
-        if (hasKey(s, n, "SECTION ")) {
-            close();
-            sectionLine_ = lines_;
-            values_.fill(0);
-            values_[size_t(Field::Cont)] = -1;
-            seen_ = 0;
-            if (hasKey(s, n, "SECTION WORLDITEM ")) in_ = number(s + 17, n - 17, lines_, v) ? In::Item : In::Nothing;
-            else if (hasKey(s, n, "SECTION CHARACTER ")) in_ = In::Character;
-            return;
-        }
         const FastKey& k = FastKeys[static_cast<unsigned char>(upper(s[0]))];
         if (k.field == Field::None || n < k.length) return;
         for (size_t i = 0; i < k.length; ++i)

@@ -200,17 +200,11 @@ CheckReport CheckWorld(const std::vector<std::string>& paths, std::optional<int>
         totalBytes += saves.back()->bytes();
     }
 
-    // The save's pieces first: the largest work, shared best when started first. An error is
+    // The map and the index first: read from a disk, they wait on it more than they work,
+    // and the save's pieces (work for the processor) fill the time around them. An error is
     // told as checking the files one after another would meet it: indexes, maps, saves.
     std::vector<CheckTask> tasks;
     std::vector<size_t> rank;
-    size_t saveRank = indexes.size() + maps.size();
-    for (auto& save : saves)
-        for (size_t part = 0; part < save->parts(); ++part, rank.push_back(saveRank++))
-            tasks.push_back([&save, part](TaskContext& context) {
-                save->scan(part, context.scratch<WorldSaveCheck::Scratch>(),
-                           [&context](uint64_t n) { context.advance(n); });
-            });
     for (size_t i = 0; i < maps.size(); ++i) rank.push_back(indexes.size() + i);
     for (MapPlan& m : maps)
         tasks.push_back([&m](TaskContext& context) {
@@ -237,6 +231,13 @@ CheckReport CheckWorld(const std::vector<std::string>& paths, std::optional<int>
             if (ix.statics) found.checked(*ix.statics, "statics, facet " + std::to_string(ix.facet));
             ix.crc = CheckStaticIndexFile(ix.path, world, ix.statics, found, bytesProgress(context, ix.bytes));
         });
+    size_t saveRank = indexes.size() + maps.size();
+    for (auto& save : saves)
+        for (size_t part = 0; part < save->parts(); ++part, rank.push_back(saveRank++))
+            tasks.push_back([&save, part](TaskContext& context) {
+                save->scan(part, context.scratch<WorldSaveCheck::Scratch>(),
+                           [&context](uint64_t n) { context.advance(n); });
+            });
     progress.setMessage(paths.size() == 1 ? "Checking " + paths[0] : "Checking " + std::to_string(paths.size()) + " paths");
     // A small world is checked in a few milliseconds: there a second thread gains nothing, and
     // one thread moves the bar through every part.

@@ -164,3 +164,13 @@ save(fs, "crlf_and_keys", rec("1073741840", "0X0EED", " 16 , 16 , 0 , 0 , 0 ", 2
      + "[ITEM]\r\nType=255\r\n")
 save(fs, "bad_numbers", rec("0x4000001g", "0x0eed", "16,16,0,0,0", 255) + "\0" + rec("0x1", "0x1", "1,2", 255))
 save(fs, "serials_near_end", rec("0xfffffffd", "0x0eed", "16,16,0,0,0", 0) + "\0" + rec("-1", "0x1", "1,1,0,0,0", 0))
+# save_check_fuzz: a single-file save, checked whole and in pieces.
+sc = "save_check_fuzz"
+save(sc, "clean", "// a save\n\n" + item(1, 100, 3, 4, 0, nl="\n") + item(2, 101, 9, 9, 0, cont=1001, nl="\n")
+     + "SECTION CHARACTER 0\n{\nSERIAL 5\nX 5\nY 6\n}\n\nEOF\n")
+save(sc, "faults", item(1, 100, 3, 4, 0) + item(2, 101, 900, 9, 0, cont=77) + item(3, 102, 1, 1, 0).replace("SERIAL 1003", "SERIAL 1001")
+     + item(4, 103, 2, 2, 0, z=0).replace("Z 0", "Z 1O") + item(5, 104, 2, 2, 0).lower()
+     + "SECTION WORLDITEM 6\r\n{\r\nSERIAL 2147483648\r\nX  -12 \r\nY $1F\r\nCONT 0000000000005\r\n}\r\n")
+save(sc, "numbers", "".join("SECTION WORLDITEM %d\n{\nSERIAL %d\nX %s\nY 3\nCONT -1\n}\n" % (i, 1000 + i, v)
+                            for i, v in enumerate(["7", "42", "123", "4567", "54321", "654321", "1234567", "12345678",
+                                                   "123456789", "1234567890", "-0", "+5", "5\r", "5\r\r"])))

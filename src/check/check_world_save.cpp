@@ -83,9 +83,11 @@ public:
         report_.add({Severity::Error, file, KindBadRecord, lineText(line), what});
     }
 
-    void file(const std::string& path, uint32_t fileNo, std::vector<Mention>& objects, std::vector<Mention>& contained) {
-        readInto(path, text_);
-        wsc::forEachRecord(text_, [&](const wsc::Record& r) {
+    // Checks one region file, read into `text` (memory kept from one file to the next), and
+    // marks the serials of its objects and the containers its items name.
+    void file(const std::string& path, std::string& text, SerialSet& objects, SerialSet& containers) {
+        readInto(path, text);
+        wsc::forEachRecord(text, [&](const wsc::Record& r) {
             if (!r.closed) bad(path, r.line, "the [" + std::string(r.kind) + "] record is not ended by " +
                                                  std::string(wsc::RecordEnd));
             auto number = [&](const std::optional<wsc::Value>& v, const char* key) -> std::optional<uint32_t> {
@@ -99,10 +101,10 @@ public:
             number(r.type, "Type");
             number(r.colour, "Colour");
             const std::optional<uint32_t> cont = number(r.cont, "Cont");
-            if (serial) objects.push_back({*serial, r.line, fileNo});
+            if (serial) objects.add(*serial);
             if (!r.isKind(wsc::ItemKind)) return;
             if (cont && *cont != wsc::NotInContainer) {
-                contained.push_back({*cont, r.line, fileNo});
+                containers.add(*cont);
                 return;
             }
             if (!r.location) return;
@@ -117,14 +119,32 @@ public:
         });
     }
 
+    // A second reading of a region file, only when the serials were found wanting: the objects
+    // whose serial is in `usedTwice` and the items in a container of `missing` (both sorted),
+    // with their lines, as the first reading met them.
+    static void findMentions(const std::string& path, uint32_t fileNo, std::string& text,
+                             const std::vector<uint32_t>& usedTwice, const std::vector<uint32_t>& missing,
+                             std::vector<Mention>& objects, std::vector<Mention>& contained) {
+        readInto(path, text);
+        wsc::forEachRecord(text, [&](const wsc::Record& r) {
+            auto number = [](const std::optional<wsc::Value>& v) { return v ? wsc::parseNumber(v->text) : std::nullopt; };
+            const std::optional<uint32_t> serial = number(r.serial);
+            if (serial && std::binary_search(usedTwice.begin(), usedTwice.end(), *serial))
+                objects.push_back({*serial, r.line, fileNo});
+            if (!r.isKind(wsc::ItemKind)) return;
+            const std::optional<uint32_t> cont = number(r.cont);
+            if (cont && *cont != wsc::NotInContainer && std::binary_search(missing.begin(), missing.end(), *cont))
+                contained.push_back({*cont, r.line, fileNo});
+        });
+    }
+
 private:
-    // Reads a whole file into `text`, whose memory is kept from one region file to the next.
+    // Reads a whole file into `text`.
     static void readInto(const std::string& path, std::string& text) {
         auto file = openFile(path, OpenMode::Read);
         text.resize(size_t(file->size()));
         file->read(text.data(), text.size());
     }
-    std::string text_;
     std::optional<WorldGeometry> facetWorlds_[FacetCount];
     const FacetWorlds& worlds_;
     CheckReport& report_;
@@ -139,8 +159,16 @@ std::string ItemOutsideMapText(uint32_t serial, int64_t x, int64_t y, int64_t fa
 }
 
 struct WorldSaveCheck::Regions {
-    CheckReport found;  // the findings of the files, in file and line order
-    std::vector<Mention> objects, contained;
+    // Region files [first, end) of the folder, checked together.
+    struct Group {
+        size_t first = 0, end = 0;
+        CheckReport found;  // the findings of its files, in file and line order
+        SerialSet objects, containers;
+    };
+    std::vector<Group> groups;
+    // Found by a second reading, only when there are any: the objects whose serial another
+    // has, and the items in a container no object is.
+    std::vector<Mention> usedTwice, inMissing;
 };
 
 WorldSaveCheck::WorldSaveCheck(const std::string& path, FacetWorlds worlds, size_t parts, uint64_t leastPiece)
@@ -164,8 +192,26 @@ WorldSaveCheck::WorldSaveCheck(const std::string& path, FacetWorlds worlds, size
             }
         } else {
             files_ = save.files;
-            for (const std::string& f : files_) bytes_ += fileSystem().fileSize(f);
+            std::vector<uint64_t> sizes;
+            for (const std::string& f : files_) bytes_ += sizes.emplace_back(fileSystem().fileSize(f));
+            // Groups of files of like size in all, in file order.
             regions_ = std::make_unique<Regions>();
+            const size_t count = size_t(std::clamp<uint64_t>(bytes_ / std::max<uint64_t>(leastPiece, 1), 1,
+                                                              std::max<size_t>(std::min(parts, files_.size()), 1)));
+            uint64_t done = 0;
+            size_t first = 0;
+            for (size_t g = 0; g < count; ++g) {
+                size_t end = first;
+                const uint64_t upTo = bytes_ * (g + 1) / count;
+                while (end < files_.size() && (end == first || done + sizes[end] / 2 < upTo || g + 1 == count))
+                    done += sizes[end++];
+                if (end == first) break;
+                regions_->groups.emplace_back().first = first;
+                regions_->groups.back().end = end;
+                first = end;
+            }
+            if (regions_->groups.empty()) regions_->groups.emplace_back();
+            unscanned_ = regions_->groups.size();
         }
     } catch (...) {
         error_ = std::current_exception();
@@ -174,12 +220,16 @@ WorldSaveCheck::WorldSaveCheck(const std::string& path, FacetWorlds worlds, size
 
 WorldSaveCheck::~WorldSaveCheck() = default;
 
-size_t WorldSaveCheck::parts() const { return pieces_.empty() ? 1 : pieces_.size(); }
+size_t WorldSaveCheck::parts() const {
+    if (regions_) return regions_->groups.size();
+    return pieces_.empty() ? 1 : pieces_.size();
+}
 
 void WorldSaveCheck::scan(size_t part, Scratch& scratch, const std::function<void(uint64_t)>& advance) {
     if (error_) std::rethrow_exception(error_);
     if (!singleFile_) {
-        scanRegionFiles(advance);
+        scanRegionFiles(part, scratch, advance);
+        if (unscanned_.fetch_sub(1) == 1) judgeRegions();
         return;
     }
     SectionPiece& piece = pieces_[part];
@@ -190,12 +240,28 @@ void WorldSaveCheck::scan(size_t part, Scratch& scratch, const std::function<voi
     if (unscanned_.fetch_sub(1) == 1) judgeSections();
 }
 
-void WorldSaveCheck::scanRegionFiles(const std::function<void(uint64_t)>& advance) {
-    RegionChecker checker(worlds_, regions_->found);
-    for (size_t i = 0; i < files_.size(); ++i) {
-        checker.file(files_[i], uint32_t(i), regions_->objects, regions_->contained);
+void WorldSaveCheck::scanRegionFiles(size_t part, Scratch& scratch, const std::function<void(uint64_t)>& advance) {
+    Regions::Group& group = regions_->groups[part];
+    RegionChecker checker(worlds_, group.found);
+    for (size_t i = group.first; i < group.end; ++i) {
+        checker.file(files_[i], scratch.text, group.objects, group.containers);
         if (advance) advance(fileSystem().fileSize(files_[i]));
     }
+}
+
+void WorldSaveCheck::judgeRegions() {
+    std::vector<const SerialSet*> objects, containers;
+    for (const Regions::Group& g : regions_->groups) {
+        objects.push_back(&g.objects);
+        containers.push_back(&g.containers);
+    }
+    const SerialVerdict verdict = JudgeSerials(objects, containers);
+    if (verdict.usedTwice.empty() && verdict.missing.empty()) return;
+    std::string text;
+    for (size_t i = 0; i < files_.size(); ++i)
+        RegionChecker::findMentions(files_[i], uint32_t(i), text, verdict.usedTwice, verdict.missing, regions_->usedTwice,
+                                    regions_->inMissing);
+    sortBySerial(regions_->usedTwice);
 }
 
 void WorldSaveCheck::finish(CheckReport& report) {
@@ -205,17 +271,9 @@ void WorldSaveCheck::finish(CheckReport& report) {
         return;
     }
     report.checked(path_, "world-save, a folder of " + std::to_string(files_.size()) + " region files");
-    report.append(regions_->found);
-    // Serials: each used once, each container one of them.
-    std::vector<Mention>& objects = regions_->objects;
-    sortBySerial(objects);
-    reportUsedTwice(objects, files_, report);
-    // `contained` is in file and line order already, as the findings should be.
-    for (const Mention& m : regions_->contained) {
-        const bool exists = std::binary_search(objects.begin(), objects.end(), m,
-                                               [](const Mention& a, const Mention& b) { return a.serial < b.serial; });
-        if (!exists) reportMissing(files_[m.file], m.line, m.serial, report);
-    }
+    for (const Regions::Group& g : regions_->groups) report.append(g.found);
+    reportUsedTwice(regions_->usedTwice, files_, report);
+    for (const Mention& m : regions_->inMissing) reportMissing(files_[m.file], m.line, m.serial, report);
 }
 
 void WorldSaveCheck::judgeSections() {

@@ -33,13 +33,15 @@ struct SaveMention;
 // the save has, items on the ground outside their facet's map. The whole save is one set of
 // serials: a container may be in another region file.
 //
-// In parts that may be scanned at once (a large single file is cut at SECTION lines), then
-// judged as a whole: scan() every part, on any threads, then finish().
+// In parts that may be scanned at once (a large single file is cut at SECTION lines, a folder's
+// region files are taken in groups), then judged as a whole: scan() every part, on any
+// threads, then finish().
 class WorldSaveCheck {
 public:
     // Working memory of a thread, kept from one part to the next.
     struct Scratch {
-        std::vector<char> bytes;
+        std::vector<char> bytes;  // of a piece of a single file
+        std::string text;         // a region file
     };
 
     // A single file is cut into pieces of at least this many bytes.
@@ -58,7 +60,8 @@ public:
     void finish(CheckReport& report);
 
 private:
-    void scanRegionFiles(const std::function<void(uint64_t)>& advance);
+    void scanRegionFiles(size_t part, Scratch& scratch, const std::function<void(uint64_t)>& advance);
+    void judgeRegions();
     void judgeSections();
     void finishSections(CheckReport& report);
 

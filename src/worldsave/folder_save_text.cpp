@@ -3,6 +3,8 @@
 #include "core/error.h"
 #include "worldsave/world_save_text.h"
 
+#include <array>
+
 namespace tq::wsc {
 
 namespace {
@@ -103,32 +105,40 @@ Text forEachRecord(std::string_view text, const std::function<void(const Record&
     return out;
 }
 
+namespace {
+
+// A hexadecimal digit's value, or 0xFF for any other byte: one look-up rather than a branch
+// for each kind of digit (a save's serials and ids have them in any mix).
+constexpr std::array<uint8_t, 256> HexDigits = [] {
+    std::array<uint8_t, 256> digits{};
+    digits.fill(0xFF);
+    for (int c = 0; c < 10; ++c) digits[size_t('0' + c)] = uint8_t(c);
+    for (int c = 0; c < 6; ++c) digits[size_t('a' + c)] = digits[size_t('A' + c)] = uint8_t(10 + c);
+    return digits;
+}();
+
+} // namespace
+
 std::optional<uint32_t> parseNumber(std::string_view text) {
     size_t i = 0;
     const bool negative = !text.empty() && text[0] == '-';
     if (negative) ++i;
+    const bool hex = text.size() >= i + 2 && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X');
+    if (hex) i += 2;
+    if (i == text.size()) return std::nullopt;
+    // Any byte that is no digit of the base sets a bit above the digits' in `bad`; the value
+    // is refused as soon as it passes 32 bits (so it never passes 64).
+    const uint64_t base = hex ? 16 : 10;
+    const uint32_t limit = hex ? 15 : 9;
     uint64_t value = 0;
-    size_t digits = 0;
-    if (text.size() >= i + 2 && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        for (i += 2; i < text.size(); ++i, ++digits) {
-            const char c = text[i];
-            int d;
-            if (c >= '0' && c <= '9') d = c - '0';
-            else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-            else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-            else return std::nullopt;
-            value = value * 16 + uint64_t(d);
-            if (value > 0xFFFFFFFFull) return std::nullopt;
-        }
-    } else {
-        for (; i < text.size(); ++i, ++digits) {
-            const char c = text[i];
-            if (c < '0' || c > '9') return std::nullopt;
-            value = value * 10 + uint64_t(c - '0');
-            if (value > 0xFFFFFFFFull) return std::nullopt;
-        }
+    uint32_t bad = 0;
+    for (; i < text.size(); ++i) {
+        const uint32_t d = HexDigits[static_cast<unsigned char>(text[i])];
+        bad |= d > limit;
+        value = value * base + (d & 15);
+        if (value > 0xFFFFFFFFull) return std::nullopt;
     }
-    if (digits == 0) return std::nullopt;
+    if (bad) return std::nullopt;
     return negative ? uint32_t(0u - uint32_t(value)) : uint32_t(value);
 }
 

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <thread>
 
@@ -127,6 +128,45 @@ TEST(SavePieces, ACutSaveSaysWhatOneScanSays) {
               50);
     EXPECT_TRUE(has(path + ": 30 more of the kind bad-record not listed"));
     EXPECT_EQ(whole[whole.size() - 2], "85 problems found in 1 file");
+}
+
+// Today's folder save read in groups of region files (on two threads) must say what one
+// reading of all of them says: findings in file and line order, a serial used again in a
+// file of another group (named in the message), a container in another group, one missing.
+TEST(SavePieces, AFolderReadInGroupsSaysWhatOneReadingSays) {
+    test::TempDir dir;
+    std::filesystem::create_directories(dir.path() / "shared");
+    auto item = [](uint32_t serial, const std::string& location, const std::string& cont = "0xffffffff") {
+        return "[ITEM]\nSerial=" + wsc::hexNumber(serial, 8) + "\nId=0x0e75\nLocation=" + location + "\nCont=" + cont +
+               "\no---o\n\n";
+    };
+    for (int f = 0; f < 7; ++f) {
+        std::string text;
+        for (int i = 0; i < 40; ++i) {
+            const uint32_t serial = 0x40000000u + uint32_t(f * 100 + i);
+            if (f == 5 && i == 7) text += item(0x40000003, "5,5,0,0,0");                       // used in file 0 too
+            else if (f == 2 && i == 9) text += item(serial, "5,5,0,0,0", "0x40000610");        // in file 6's item
+            else if (f == 4 && i == 1) text += item(serial, "5,5,0,0,0", "0x7ffffff0");        // in no object
+            else if (f == 3 && i == 30) text += item(serial, "9000,5,0,0,0");                  // outside the map
+            else if (f == 1 && i == 2) text += "[ITEM]\nSerial=0x4000zz\nLocation=1,1,0,0,0\no---o\n\n";
+            else text += item(serial, std::to_string(i) + ",5,0,0,0");
+        }
+        test::writeBytes(dir.file("shared/" + std::to_string(f) + ".0.wsc"), text);
+    }
+    const std::string path = dir.file("shared");
+    size_t made = 0;
+    const std::vector<std::string> whole = checkOf(path, 1, WorldSaveCheck::LeastPiece, made, false);
+    ASSERT_EQ(made, 1u);
+    for (const bool threads : {false, true}) {
+        const std::vector<std::string> grouped = checkOf(path, 4, 1, made, threads);
+        EXPECT_EQ(made, 4u);
+        EXPECT_EQ(grouped, whole) << (threads ? "on two threads" : "on one");
+    }
+    auto has = [&](const std::string& line) { return std::find(whole.begin(), whole.end(), line) != whole.end(); };
+    const std::string f0 = dir.file("shared/0.0.wsc"), f4 = dir.file("shared/4.0.wsc"), f5 = dir.file("shared/5.0.wsc");
+    EXPECT_TRUE(has(f5 + ": error: line 50: serial 0x40000003 is already used at " + f0 + " line 22"));
+    EXPECT_TRUE(has(f4 + ": error: line 8: the item lies in container 0x7ffffff0, which is no object of the save"));
+    EXPECT_EQ(whole[whole.size() - 2], "5 problems found in 1 file");
 }
 
 // A cut is the first SECTION line after its target, however far into the search it lies (the

@@ -121,7 +121,11 @@ TEST(FolderSaveText, NumbersAreReadWithBaseDetection) {
         {"-1", 0xFFFFFFFFu},         {"4294967295", 0xFFFFFFFFu},    {"0xffffffff", 0xFFFFFFFFu},
         {"4294967296", std::nullopt}, {"0x100000000", std::nullopt}, {"", std::nullopt},
         {"0x", std::nullopt},         {"12a", std::nullopt},         {"1 2", std::nullopt},
-        {"$10", std::nullopt}};
+        {"$10", std::nullopt},        {"0x0000000040000008", 0x40000008u}, {"000004294967295", 0xFFFFFFFFu},
+        {"-0x10", 0xFFFFFFF0u},       {"-", std::nullopt},           {"-0x", std::nullopt},
+        {"0x1g", std::nullopt},       {"0xG1", std::nullopt},        {"0x12345678", 0x12345678u},
+        {"0xABCDEF0", 0xABCDEF0u},    {"9a", std::nullopt},          {"1:", std::nullopt},
+        {"0x:", std::nullopt},        {"99999999999999999999999", std::nullopt}};
     for (const auto& [text, want] : cases) EXPECT_EQ(wsc::parseNumber(text), want) << text;
 
     const wsc::Location l = wsc::requireLocation({"1234, 567,-5,1", 9}, "x.wsc");

@@ -133,19 +133,31 @@ TQ_CHECK_INLINE bool plainNumber(const char* p, size_t n, int32_t& out) {
     return true;
 }
 
+// True when plainNumber() would read the number, for one of at most 9 digits (which always
+// fits): the test without the arithmetic. Reads 16 bytes from `p` whatever `n`.
+TQ_CHECK_INLINE bool plainDigits(const char* p, size_t n) {
+    n -= size_t(n != 0 && p[n - 1] == '\r');
+    const bool negative = n != 0 && p[0] == '-';
+    p += negative;
+    n -= negative;
+    if (n - 1 >= 9) return false;
+    const uint32_t need = (uint32_t(1) << n) - 1;
+    return (digitMask16(p) & need) == need;
+}
+
 // The state of a scan: the object being read, and what the piece gathers.
 class Scanner {
 public:
     Scanner(SectionPiece& piece, const SectionScanOptions& options) : piece_(piece), options_(options) {}
 
-    // One line, without its line feed (a CR before it is left on: every value is trimmed,
-    // and no key ends in a CR). The 8 bytes from `s` may be read whatever `n`.
-    TQ_CHECK_INLINE void line(const char* s, size_t n) {
-        ++lines_;
+    // Line `lineNo` of the piece, without its line feed (a CR before it is left on: every
+    // value is trimmed, and no key ends in a CR). The 8 bytes from `s` may be read whatever `n`.
+    TQ_CHECK_INLINE void line(const char* s, size_t n, uint32_t lineNo) {
         const FastKey& k = FastKeys[static_cast<unsigned char>(s[0])];
         if (!k.general || n == 0) return;
         const uint64_t w = word(s);
         if ((w & k.mask) != k.pattern || n < k.length) {
+            lines_ = lineNo;
             if (s[0] == '}') close();
             else if (w == word("SECTION ")) section(s, n);
             else general(s, n);
@@ -154,16 +166,21 @@ public:
         // SERIAL counts in any object, the other keys in items.
         if (in_ != In::Item && (k.field != Field::Serial || in_ == In::Nothing)) return;
         int32_t v = 0;
-        if (!plainNumber(s + k.length, n - k.length, v) && !numberSlow(s + k.length, n - k.length, lines_, v)) return;
+        if (k.field >= Field::Id) {
+            // Read only to see that it reads.
+            if (!plainDigits(s + k.length, n - k.length)) numberSlow(s + k.length, n - k.length, lineNo, v);
+            return;
+        }
+        if (!plainNumber(s + k.length, n - k.length, v) && !numberSlow(s + k.length, n - k.length, lineNo, v)) return;
         values_[size_t(k.field)] = v;
         seen_ |= 1u << unsigned(k.field);
     }
 
-    // The end of the piece ends the object being read, as the next SECTION line or the end
-    // of the file would.
-    void finish() {
+    // The end of the piece, after `lines` lines, ends the object being read, as the next
+    // SECTION line or the end of the file would.
+    void finish(uint32_t lines) {
         close();
-        piece_.lines = lines_;
+        piece_.lines = lines;
     }
 
 private:
@@ -265,7 +282,7 @@ private:
     SectionPiece& piece_;
     const SectionScanOptions& options_;
     In in_ = In::Nothing;
-    uint32_t lines_ = 0, sectionLine_ = 0;
+    uint32_t lines_ = 0, sectionLine_ = 0;  // the line of a call off the fast path, and of the object's SECTION
     std::array<int32_t, size_t(Field::Count)> values_{};  // of the object being read, by field
     uint32_t seen_ = 0;                                    // the fields it has given, a bit each
     size_t listedBad_ = 0, listedOutside_ = 0;
@@ -313,6 +330,7 @@ void ScanSectionPiece(const std::string& path, SectionPiece& piece, const Sectio
     file->seek(piece.begin);
     if (buffer.size() < Chunk + Slack) buffer.resize(Chunk + Slack);
     uint64_t left = piece.end - piece.begin;
+    uint32_t lineNo = 0;
     size_t have = 0;  // bytes in the buffer: a carried part of a line, then what was read
     while (left > 0) {
         // A line longer than half the buffer: room for it and a chunk more.
@@ -331,13 +349,13 @@ void ScanSectionPiece(const std::string& path, SectionPiece& piece, const Sectio
             while (feeds) {
                 const size_t at = block + size_t(std::countr_zero(feeds));
                 feeds &= feeds - 1;
-                scanner.line(base + lineStart, at - lineStart);
+                scanner.line(base + lineStart, at - lineStart, ++lineNo);
                 lineStart = at + 1;
             }
         }
         if (left == 0) {
             // The file's last line may have no line feed.
-            if (lineStart < have) scanner.line(base + lineStart, have - lineStart);
+            if (lineStart < have) scanner.line(base + lineStart, have - lineStart, ++lineNo);
             have = 0;
         } else {
             std::memmove(buffer.data(), base + lineStart, have - lineStart);
@@ -345,7 +363,7 @@ void ScanSectionPiece(const std::string& path, SectionPiece& piece, const Sectio
         }
         if (options.advance) options.advance(n);
     }
-    scanner.finish();
+    scanner.finish(lineNo);
 }
 
 } // namespace tq

@@ -157,10 +157,13 @@ public:
         if (!k.general || n == 0) return;
         const uint64_t w = word(s);
         if ((w & k.mask) != k.pattern || n < k.length) {
+            // The general path only for a line that may begin with a key in other case (a
+            // letter differs from the key's in its case bit alone), not for every COLOR.
+            constexpr uint64_t Case = 0x2020202020202020ull;
             lines_ = lineNo;
             if (s[0] == '}') close();
             else if (w == word("SECTION ")) section(s, n);
-            else general(s, n);
+            else if (((w ^ k.pattern) & k.mask & ~Case) == 0 || ((w ^ word("SECTION ")) & ~Case) == 0) general(s, n);
             return;
         }
         // SERIAL counts in any object, the other keys in items.

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <thread>
 
@@ -200,6 +201,40 @@ TEST(SavePieces, CutsAtTheFirstSectionLineAfterTheTarget) {
         EXPECT_EQ(SectionCuts(path, Size, 2), expected) << past;
         EXPECT_EQ(expected.size(), past >= 1 && past < Reach - 7 ? 3u : 2u) << past;
     }
+}
+
+// Keys are read in any case, as the save reader reads them; lines that only begin like a key
+// (COLOR, STRENGTH, XY) are no key.
+TEST(SavePieces, KeysInAnyCase) {
+    const FacetWorlds worlds = [](int) { return WorldGeometry(0, 896, 512); };
+    test::TempDir dir;
+    const std::string path = dir.file("items.wsc");
+    auto cased = [](std::string text, int how) {
+        for (size_t i = 0; i < text.size(); ++i) {
+            const bool lower = how == 1 || (how == 2 && i > 0 && text[i - 1] != ' ') || (how == 3 && i % 2 == 1);
+            if (lower) text[i] = char(std::tolower(static_cast<unsigned char>(text[i])));
+        }
+        return text;
+    };
+    std::string text;
+    for (int how = 0; how < 4; ++how) {
+        // An item in a missing container, then one outside the map.
+        text += cased("SECTION WORLDITEM ", how) + std::to_string(2 * how) + "\n{\n" + cased("SERIAL ", how) +
+                std::to_string(1073741824 + 2 * how) + "\nCOLOR 12\nSTRENGTH 3\n" + cased("CONT ", how) + "2147483632\n}\n";
+        text += cased("SECTION WORLDITEM ", how) + std::to_string(2 * how + 1) + "\n{\n" + cased("SERIAL ", how) +
+                std::to_string(1073741825 + 2 * how) + "\nXY 5\n" + cased("X ", how) + "9000\n" + cased("Y ", how) +
+                "17\n" + cased("Z ", how) + "1O\n}\n";
+    }
+    test::writeBytes(path, text);
+    WorldSaveCheck check(path, worlds);
+    WorldSaveCheck::Scratch scratch;
+    check.scan(0, scratch);
+    CheckReport report;
+    check.finish(report);
+    std::map<std::string, int> kinds;
+    for (const Finding& f : report.findings()) ++kinds[f.kind];
+    EXPECT_EQ(kinds, (std::map<std::string, int>{{"bad-record", 4}, {"item-outside-map", 4}, {"missing-container", 4}}))
+        << text;
 }
 
 // The scan reads the plain numbers of a save on a path of its own, eight digits at a time; every

@@ -204,7 +204,8 @@ private:
             return (n >= 18 && word(s + 8) == word(exact) && s[16] == exact[8] && s[17] == ' ') || hasKey(s, n, key);
         };
         int32_t v = 0;
-        if (kind("WORLDITEM", "SECTION WORLDITEM ")) in_ = number(s + 18, n - 18, lines_, v) ? In::Item : In::Nothing;
+        if (kind("WORLDITEM", "SECTION WORLDITEM "))
+            in_ = plainDigits(s + 18, n - 18) || number(s + 18, n - 18, lines_, v) ? In::Item : In::Nothing;
         else if (kind("CHARACTER", "SECTION CHARACTER ")) in_ = In::Character;
     }
 

@@ -253,8 +253,15 @@ private:
         }
     }
 
-    void close() {
-        if (in_ == In::Nothing) return;
+    // The end of the object being read, if any (a SECTION line after a } finds none).
+    TQ_CHECK_INLINE void close() {
+        if (in_ != In::Nothing) closeObject();
+    }
+
+#if defined(__GNUC__)
+    [[gnu::noinline]]
+#endif
+    void closeObject() {
         const In was = in_;
         in_ = In::Nothing;
         const bool hasSerial = seen_ & (1u << unsigned(Field::Serial));

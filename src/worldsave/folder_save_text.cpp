@@ -126,17 +126,25 @@ std::optional<uint32_t> parseNumber(std::string_view text) {
     const bool hex = text.size() >= i + 2 && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X');
     if (hex) i += 2;
     if (i == text.size()) return std::nullopt;
-    // Any byte that is no digit of the base sets a bit above the digits' in `bad`; the value
-    // is refused as soon as it passes 32 bits (so it never passes 64).
-    const uint64_t base = hex ? 16 : 10;
-    const uint32_t limit = hex ? 15 : 9;
+    // A byte that is no digit of the base sets `bad`; the value is refused as soon as it
+    // passes 32 bits (so it never passes 64). Hexadecimal digits are shifted in: no
+    // multiplication stands in the chain from one digit to the next.
     uint64_t value = 0;
     uint32_t bad = 0;
-    for (; i < text.size(); ++i) {
-        const uint32_t d = HexDigits[static_cast<unsigned char>(text[i])];
-        bad |= d > limit;
-        value = value * base + (d & 15);
-        if (value > 0xFFFFFFFFull) return std::nullopt;
+    if (hex) {
+        for (; i < text.size(); ++i) {
+            const uint32_t d = HexDigits[static_cast<unsigned char>(text[i])];
+            bad |= d >> 4;
+            value = value << 4 | (d & 15);
+            if (value > 0xFFFFFFFFull) return std::nullopt;
+        }
+    } else {
+        for (; i < text.size(); ++i) {
+            const uint32_t d = uint32_t(static_cast<unsigned char>(text[i])) - '0';
+            bad |= d > 9;
+            value = value * 10 + (d & 15);
+            if (value > 0xFFFFFFFFull) return std::nullopt;
+        }
     }
     if (bad) return std::nullopt;
     return negative ? uint32_t(0u - uint32_t(value)) : uint32_t(value);

@@ -126,7 +126,8 @@ QString pathKindFilter(PathKind kind) {
     case PathKind::StaticIndex: filter = "Static index (staidx*.mul)"; break;
     case PathKind::Statics: filter = "Statics (statics*.mul)"; break;
     case PathKind::Map: filter = "Map (map*.mul map*LegacyMUL.uop)"; break;
-    case PathKind::AnyFile: filter = "World save or patch file (*.wsc *.pat)"; break;
+    case PathKind::AnyFile:
+    case PathKind::FileOrFolder: filter = "World save or patch file (*.wsc *.pat)"; break;
     }
     return filter + ";;All files (*)";
 }

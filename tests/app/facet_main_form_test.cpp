@@ -96,7 +96,9 @@ TEST_P(FacetMainFormTest, FreezeAndMeltKeepEveryEntryOfTheWorld) {
         }
     if (w.facet == 0) {
         EXPECT_GT(changed, 0);
-        if (w.blocksWide > WorldGeometry().blocksWide) EXPECT_GT(changedEast, 0);
+        if (w.blocksWide > WorldGeometry().blocksWide) {
+            EXPECT_GT(changedEast, 0);
+        }
     } else {
         // The world-save's items stand on facet 0: none is taken, the log says so.
         EXPECT_EQ(changed, 0);

@@ -69,7 +69,9 @@ TEST(UopWriter, TablesOfOneHundredSlotsEachFollowedByItsEntries) {
         }
         const uint64_t next = rawU64(b, table + 4);
         EXPECT_EQ(next, t < 2 ? data : 0u);
-        if (t == 2) EXPECT_EQ(data, b.size());
+        if (t == 2) {
+            EXPECT_EQ(data, b.size());
+        }
         table = size_t(next);
     }
 

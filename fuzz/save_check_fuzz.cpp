@@ -5,13 +5,13 @@
 // - the save cut into pieces, each scanned apart with its lines counted from its own start,
 //   gives the report the scan of the whole gives: the same findings at the same lines, or the
 //   same refusal.
-#include "check/check_report.h"
 #include "check/check_world_save.h"
 #include "core/error.h"
 #include "core/file_system.h"
 #include "core/world.h"
 #include "support/fuzz_check.h"
 #include "support/memory_file_system.h"
+#include "support/save_check_report.h"
 
 #include <cstdint>
 #include <string>
@@ -29,13 +29,7 @@ std::vector<std::string> checkOf(size_t parts, uint64_t leastPiece) {
     const FacetWorlds worlds = [](int facet) { return WorldGeometry(facet, 8, 8); };
     try {
         WorldSaveCheck check(Save, worlds, parts, leastPiece);
-        WorldSaveCheck::Scratch scratch;
-        for (size_t i = 0; i < check.parts(); ++i) check.scan(i, scratch);
-        CheckReport report;
-        check.finish(report);
-        std::vector<std::string> out = report.lines();
-        out.push_back(report.json());
-        return out;
+        return test::scanAndReport(check);
     } catch (const Error& e) {
         return {std::string("refused: ") + e.what()};
     }

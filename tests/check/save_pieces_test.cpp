@@ -9,6 +9,7 @@
 #include "worldsave/folder_save_text.h"
 #include "worldsave/world_save_text.h"
 
+#include "support/save_check_report.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -84,15 +85,11 @@ std::vector<std::string> checkOf(const std::string& path, size_t parts, uint64_t
         };
         RunCheckTasks(tasks, check.bytes(), progress);
         EXPECT_GT(reports, 0);
-    } else {
-        WorldSaveCheck::Scratch scratch;
-        for (size_t i = 0; i < check.parts(); ++i) check.scan(i, scratch);
+        CheckReport report;
+        check.finish(report);
+        return test::reportText(report);
     }
-    CheckReport report;
-    check.finish(report);
-    std::vector<std::string> out = report.lines();
-    out.push_back(report.json());
-    return out;
+    return test::scanAndReport(check);
 }
 
 TEST(SavePieces, ACutSaveSaysWhatOneScanSays) {

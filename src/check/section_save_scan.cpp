@@ -162,7 +162,7 @@ public:
             constexpr uint64_t Case = 0x2020202020202020ull;
             lines_ = lineNo;
             if (s[0] == '}') close();
-            else if (w == word("SECTION ")) section(s, n);
+            else if (w == word("SECTION ") && n >= 8) section(s, n);
             else if (((w ^ k.pattern) & k.mask & ~Case) == 0 || ((w ^ word("SECTION ")) & ~Case) == 0) general(s, n);
             return;
         }
@@ -209,8 +209,8 @@ private:
         else if (kind("CHARACTER", "SECTION CHARACTER ")) in_ = In::Character;
     }
 
-    // The lines the fast path leaves: SECTION and }, and keys in small letters or with more
-    // than one blank after them.
+    // The lines the fast path leaves that may still matter: SECTION and the keys written in
+    // other case.
 #if defined(__GNUC__)
     [[gnu::noinline]]
 #endif

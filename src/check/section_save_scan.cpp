@@ -107,17 +107,31 @@ inline uint32_t digitMask16(const char* p) {
 #endif
 }
 
-// The value of a number as saves write it: a minus perhaps, 1 to 10 digits, a CR perhaps.
-// False for anything else, which the general reader decides. Reads 16 bytes from `p`
-// whatever `n`: the digits are tested and turned into a number eight at a time.
-TQ_CHECK_INLINE bool plainNumber(const char* p, size_t n, int32_t& out) {
+// The digits of a number as saves write it (a minus perhaps, 1 to `most` digits, a CR
+// perhaps): `p` and `n` moved onto them. False for anything else, which the general reader
+// decides. Reads 16 bytes from `p` whatever `n`.
+TQ_CHECK_INLINE bool plainDigits(const char*& p, size_t& n, bool& negative, size_t most) {
     n -= size_t(n != 0 && p[n - 1] == '\r');
-    const bool negative = n != 0 && p[0] == '-';
+    negative = n != 0 && p[0] == '-';
     p += negative;
     n -= negative;
-    if (n - 1 >= 10) return false;  // none, or more than 10 digits
+    if (n - 1 >= most) return false;  // none, or too many
     const uint32_t need = (uint32_t(1) << n) - 1;
-    if ((digitMask16(p) & need) != need) return false;
+    return (digitMask16(p) & need) == need;
+}
+
+// True when plainNumber() would read the number, for one of at most 9 digits (which always
+// fits): the test without the arithmetic.
+TQ_CHECK_INLINE bool plainDigits(const char* p, size_t n) {
+    bool negative;
+    return plainDigits(p, n, negative, 9);
+}
+
+// The value of a number as saves write it, read eight digits at a time; false where
+// plainDigits() is, or the number does not fit.
+TQ_CHECK_INLINE bool plainNumber(const char* p, size_t n, int32_t& out) {
+    bool negative;
+    if (!plainDigits(p, n, negative, 10)) return false;
     // The last (up to) eight digits, moved to the top of a word: the first of them in the
     // lowest byte there, as the multiplications below read them.
     const size_t low = n < 8 ? n : 8;
@@ -131,18 +145,6 @@ TQ_CHECK_INLINE bool plainNumber(const char* p, size_t n, int32_t& out) {
     if (v > (negative ? 0x80000000ull : 0x7FFFFFFFull)) return false;
     out = negative ? static_cast<int32_t>(0u - static_cast<uint32_t>(v)) : static_cast<int32_t>(v);
     return true;
-}
-
-// True when plainNumber() would read the number, for one of at most 9 digits (which always
-// fits): the test without the arithmetic. Reads 16 bytes from `p` whatever `n`.
-TQ_CHECK_INLINE bool plainDigits(const char* p, size_t n) {
-    n -= size_t(n != 0 && p[n - 1] == '\r');
-    const bool negative = n != 0 && p[0] == '-';
-    p += negative;
-    n -= negative;
-    if (n - 1 >= 9) return false;
-    const uint32_t need = (uint32_t(1) << n) - 1;
-    return (digitMask16(p) & need) == need;
 }
 
 // The state of a scan: the object being read, and what the piece gathers.

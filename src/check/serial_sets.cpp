@@ -47,11 +47,19 @@ std::vector<uint32_t> SerialSet::tops() const {
     return out;
 }
 
+namespace {
+
+// The serials whose bits are set in a page of bits of upper bits `top`, ascending.
+void appendSerials(uint32_t top, const uint64_t* bits, std::vector<uint32_t>& out) {
+    for (size_t w = 0; w < SerialSet::PageWords; ++w)
+        for (uint64_t word = bits[w]; word; word &= word - 1)
+            out.push_back(top << 16 | uint32_t(w * 64) | uint32_t(std::countr_zero(word)));
+}
+
+} // namespace
+
 void SerialSet::appendPages(std::vector<uint32_t>& out) const {
-    for (const Page& page : pages_)
-        for (size_t w = 0; w < PageWords; ++w)
-            for (uint64_t word = page.bits[w]; word; word &= word - 1)
-                out.push_back(page.top << 16 | uint32_t(w * 64) | uint32_t(std::countr_zero(word)));
+    for (const Page& page : pages_) appendSerials(page.top, page.bits.get(), out);
 }
 
 void SerialSet::appendTo(std::vector<uint32_t>& out) const {
@@ -140,11 +148,6 @@ SerialVerdict JudgeSerials(const std::vector<const SerialSet*>& objects, const s
         std::sort(tops.begin(), tops.end());
         tops.erase(std::unique(tops.begin(), tops.end()), tops.end());
         std::vector<uint64_t> seen(SerialSet::PageWords), twice(SerialSet::PageWords), wanted(SerialSet::PageWords);
-        auto collect = [](uint32_t top, const std::vector<uint64_t>& bits, std::vector<uint32_t>& out) {
-            for (size_t w = 0; w < bits.size(); ++w)
-                for (uint64_t word = bits[w]; word; word &= word - 1)
-                    out.push_back(top << 16 | uint32_t(w * 64) | uint32_t(std::countr_zero(word)));
-        };
         for (const uint32_t top : tops) {
             std::fill(seen.begin(), seen.end(), 0);
             std::fill(twice.begin(), twice.end(), 0);
@@ -158,8 +161,8 @@ SerialVerdict JudgeSerials(const std::vector<const SerialSet*>& objects, const s
             for (const SerialSet* set : containers)
                 if (const uint64_t* bits = set->bits(top))
                     for (size_t w = 0; w < SerialSet::PageWords; ++w) wanted[w] |= bits[w] & ~seen[w];
-            collect(top, twice, verdict.usedTwice);
-            collect(top, wanted, verdict.missing);
+            appendSerials(top, twice.data(), verdict.usedTwice);
+            appendSerials(top, wanted.data(), verdict.missing);
         }
     } else {
         std::vector<std::vector<uint32_t>> lists(objects.size());
